@@ -1,0 +1,6 @@
+#ifndef MV_CONTAINERS_H
+#define MV_CONTAINERS_H
+
+#include "mvexport.h"
+
+#endif

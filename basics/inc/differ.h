@@ -1,0 +1,6 @@
+#ifndef MV_DIFFER_H
+#define MV_DIFFER_H
+
+#include "mvexport.h"
+
+#endif

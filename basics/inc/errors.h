@@ -1,0 +1,6 @@
+#ifndef MV_ERRORS_H
+#define MV_ERRORS_H
+
+#include "mvexport.h"
+
+#endif

@@ -1,0 +1,6 @@
+#ifndef MV_MEMFILE_H
+#define MV_MEMFILE_H
+
+#include "mvexport.h"
+
+#endif

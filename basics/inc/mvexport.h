@@ -1,0 +1,28 @@
+// Export decoration and the small shared types of Merivane Basics.
+#ifndef MV_MVEXPORT_H
+#define MV_MVEXPORT_H
+
+#include <cstddef>
+#include <cstdint>
+
+// MVB_API marks every name other modules may call; everything else stays hidden.
+#if defined(_MSC_VER)
+#if defined(MVBASICS_BUILDING)
+#define MVB_API __declspec(dllexport)
+#else
+#define MVB_API __declspec(dllimport)
+#endif
+#else
+#define MVB_API __attribute__((visibility("default")))
+#endif
+
+// Undecorated entry points that other modules look up by name.
+#define MVB_EXTERN_C extern "C" MVB_API
+
+// Result code: 0 success, negative error, 1..999 a count, above 999 a notice.
+typedef int32_t TnResult;
+
+// Opaque caller-owned context passed through containers and iterators.
+class TnTransactionContext;
+
+#endif

@@ -1,0 +1,6 @@
+#ifndef MV_SCALAR_H
+#define MV_SCALAR_H
+
+#include "mvexport.h"
+
+#endif

@@ -1,0 +1,36 @@
+// System log and message boxes: the two process-wide report sinks.
+#ifndef MV_SYSLOG_H
+#define MV_SYSLOG_H
+
+#include "mvexport.h"
+
+#if defined(__GNUC__)
+#define MVB_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define MVB_PRINTF(fmt, args)
+#endif
+
+class MVB_API TnSysLog {
+public:
+    virtual int InstallSource(const char* sourceName);
+    virtual int Enable(int on);
+    virtual void OpenSource(const char* sourceName);
+    virtual void Report(int kind, const char* format, ...) MVB_PRINTF(3, 4);
+    virtual ~TnSysLog();
+    virtual void Write(int kind, unsigned length, const char* text) = 0;
+};
+
+class MVB_API TnMsg {
+public:
+    virtual int Enable(int on);
+    virtual unsigned Show(const char* title, unsigned style, const char* format, ...)
+        MVB_PRINTF(4, 5);
+    virtual ~TnMsg();
+    virtual unsigned Display(const char* title, unsigned style, const char* text) = 0;
+};
+
+// The process-wide objects; never null, owned by the library.
+MVB_API TnSysLog* TnSystemLog();
+MVB_API TnMsg* TnMessage();
+
+#endif

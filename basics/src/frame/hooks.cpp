@@ -1,0 +1,59 @@
+// The hooks the host installs: default configuration, fatal-error callback,
+// console stream and the module error-text callback.
+#include "frame.h"
+
+namespace {
+TnConfig* g_defaultConfig = nullptr;
+TnFatalErrorCallback g_fatalCallback = nullptr;
+smp_io* g_console = nullptr;
+}  // namespace
+
+TnConfig::~TnConfig() = default;
+smp_io::~smp_io() = default;
+
+TnConfig* DefaultConfig(TnConfig* config) {
+    if (config != TN_DEFAULT_CONFIG_QUERY) g_defaultConfig = config;
+    return g_defaultConfig;
+}
+
+TnFatalErrorCallback SetFatalErrorCallback(TnFatalErrorCallback callback) {
+    TnFatalErrorCallback previous = g_fatalCallback;
+    g_fatalCallback = callback;
+    return previous;
+}
+
+TnFatalErrorCallback GetFatalErrorCallback() { return g_fatalCallback; }
+
+smp_io* GetConsole() { return g_console; }
+
+smp_io* Console(smp_io* console) {
+    smp_io* previous = g_console;
+    if (console != nullptr) g_console = console;
+    return previous;
+}
+
+TnModuleErrorCallbackList& TnModuleErrorCallbackList::GetInstance() {
+    static TnModuleErrorCallbackList instance{{{nullptr, 0, 0}}};
+    return instance;
+}
+
+int TnModuleErrorCallbackList::SetModuleErrorCallback(TnModuleErrorCallback callback,
+                                                      int32_t upper, int32_t lower) {
+    Entry& e = m_entries[0];
+    if (upper < lower) return -2002;
+    if (callback == nullptr) {
+        if (e.upper != upper || e.lower != lower) return -2002;
+        e = Entry{nullptr, 0, 0};
+        return 0;
+    }
+    // One entry only: a second registration is refused whether or not it overlaps.
+    if (e.callback != nullptr) return -2002;
+    e = Entry{callback, upper, lower};
+    return 0;
+}
+
+const char* TnModuleErrorCallbackList::GetError(int32_t code) {
+    const Entry& e = m_entries[0];
+    if (e.callback != nullptr && e.lower < code && code < e.upper) return e.callback(code);
+    return nullptr;
+}

@@ -1,0 +1,28 @@
+// Start-up and take-down of the library's process-wide objects, in one fixed order.
+#include "frame/lifecycle.h"
+
+namespace {
+
+struct Lifecycle {
+    Lifecycle() {
+        using namespace mvb::lifecycle;
+        InitEventSourceNames();
+        InitSystemLog();
+        InitMessage();
+        InitTimerFrequency();
+        InitPrfData();
+    }
+    ~Lifecycle() {
+        using namespace mvb::lifecycle;
+        TermPrfData();
+        TermMessage();
+        TermSystemLog();
+        TermEventSourceNames();
+    }
+};
+
+// Constructed first among this library's objects that need ordering (init_priority
+// keeps it ahead of ordinary namespace-scope objects of other translation units).
+__attribute__((init_priority(200))) Lifecycle g_lifecycle;
+
+}  // namespace

@@ -1,0 +1,81 @@
+// The OS layer: every platform service the library uses, behind one small interface.
+//
+// Calling code follows its algorithm step by step against these functions and never
+// includes system headers for these services. Each platform has a backend folder
+// (linux/ today); the build, not the preprocessor, picks it. Results follow the
+// original platform's semantics where callers depend on them (0 = success, a
+// Win32-style error number otherwise, "buffer too small, here is the size needed").
+//
+// Tests inject failures through the syscall table (Syscalls()): every injectable
+// service calls through one function pointer there, which a test may replace and
+// put back (see ScopedSyscall in os_testing.h).
+#ifndef MV_OS_OS_H
+#define MV_OS_OS_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace mvos {
+
+// Win32-style status numbers that callers test for.
+enum Status : int32_t {
+    kOk = 0,
+    kFileNotFound = 2,
+    kAccessDenied = 5,
+    kInvalidHandle = 6,
+    kNotEnoughMemory = 8,
+    kInvalidData = 13,
+    kInvalidParameter = 87,
+    kMoreData = 234,
+    kNoMoreItems = 259,
+    kIoError = 1117,
+};
+
+// ------------------------------------------------------------------ memory
+// The C heap. Malloc/Realloc return null on failure; Realloc leaves the old block
+// valid then. Free(null) does nothing.
+void* Malloc(size_t size);
+void* Realloc(void* block, size_t size);
+void Free(void* block);
+
+// ------------------------------------------------------------------ syscall table
+// Only services that tests need to make fail go through here.
+struct SyscallTable {
+    void* (*malloc)(size_t);
+    void* (*realloc)(void*, size_t);
+    void (*free)(void*);
+};
+SyscallTable& Syscalls();
+// The backend's own entries, for putting the table back.
+const SyscallTable& DefaultSyscalls();
+
+// ------------------------------------------------------------------ process and module
+// (foundation)
+
+// ------------------------------------------------------------------ module loading
+// (foundation)
+
+// ------------------------------------------------------------------ debugger
+// (foundation)
+
+// ------------------------------------------------------------------ exceptions and fault guard
+// (foundation)
+
+// ------------------------------------------------------------------ event log
+// (foundation)
+
+// ------------------------------------------------------------------ message boxes
+// (foundation)
+
+// ------------------------------------------------------------------ registry
+// (foundation)
+
+// ------------------------------------------------------------------ clocks and time zone
+// (platform services)
+
+// ------------------------------------------------------------------ named shared memory and writer mutex
+// (performance data)
+
+}  // namespace mvos
+
+#endif

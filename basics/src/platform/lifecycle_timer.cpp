@@ -1,0 +1,5 @@
+#include "frame/lifecycle.h"
+
+namespace mvb::lifecycle {
+void InitTimerFrequency() {}
+}  // namespace mvb::lifecycle
