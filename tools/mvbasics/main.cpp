@@ -2,24 +2,34 @@
 #include <cstdio>
 #include <cstring>
 
-#include "mvbasics.h"
+#include "commands.h"
 
 namespace {
 
-int Usage() {
-    std::fprintf(stderr, "usage: mvbasics demo\n");
-    return 2;
-}
+struct Command {
+    const char* name;
+    int (*run)(int, char**);
+    const char* help;
+};
 
-int Demo() {
-    std::printf("Merivane Basics demo\n");
-    return 0;
+const Command kCommands[] = {
+    {"demo", CmdDemo, "show the library at work, as a host module sees it"},
+    {"error", CmdError, "<code>...  print the message text of result codes"},
+    {"perf", CmdPerf, "register|unregister|watch|collect|prometheus  performance counters"},
+};
+
+int Usage() {
+    std::fprintf(stderr, "usage: mvbasics <command> [arguments]\n");
+    for (const Command& c : kCommands) std::fprintf(stderr, "  %-6s %s\n", c.name, c.help);
+    return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
-    if (std::strcmp(argv[1], "demo") == 0) return Demo();
+    for (const Command& c : kCommands) {
+        if (std::strcmp(argv[1], c.name) == 0) return c.run(argc - 2, argv + 2);
+    }
     return Usage();
 }
