@@ -8,8 +8,9 @@
 //
 // The message of a code is, in this order of preference: "ok" for 0 (see below); for
 // -3099..-3001 and 3001..3003 one fixed text that refers to the query layer, which keeps
-// those texts itself; the text of the module error callback (TnModuleErrorCallbackList) when it covers the code; the
-// built-in message table; "count" for 1..999; "unknown error" for anything else.
+// those texts itself; the text of the module error callback (TnModuleErrorCallbackList)
+// when it covers the code; the built-in message table; "count" for 1..999; "unknown
+// error" for anything else.
 //
 // textOnly != 0: returns the bare message (a constant of the library, or the text the
 //   callback gave) and writes nothing.
