@@ -6,10 +6,11 @@
 
 // Turns a result code into text.
 //
-// The message of a code is, in this order of preference: "ok" for 0 (see below); one
-// fixed pointer to the query layer for -3099..-3001 and 3001..3003; the text of the
-// module error callback (TnModuleErrorCallbackList) when it covers the code; the
-// built-in message table; "count" for 1..999; "unknown error" for anything else.
+// The message of a code is, in this order of preference: "ok" for 0 (see below); for
+// -3099..-3001 and 3001..3003 one fixed text that refers to the query layer, which keeps
+// those texts itself; the text of the module error callback (TnModuleErrorCallbackList)
+// when it covers the code; the built-in message table; "count" for 1..999; "unknown
+// error" for anything else.
 //
 // textOnly != 0: returns the bare message (a constant of the library, or the text the
 //   callback gave) and writes nothing.
@@ -22,7 +23,7 @@
 // run concurrently.
 // A caller's buffer is written in full, unbounded: it must hold
 //   strlen(prefix) + 11 (code) + 7 (" : ", " -> ") + strlen(message) + 1
-// bytes; 256 + strlen(prefix) always suffices for the texts of the built-in table.
+// bytes; 256 + strlen(prefix) always suffices, except for a long text of a module callback.
 // The prefix may point into the buffer itself (e.g. an earlier result).
 MVB_API const char* TnError(char* buffer, const char* prefix, int code, int textOnly);
 
