@@ -218,4 +218,119 @@ class MVB_API TnOneEntryIterator : public TnVIterator {
     TnOneEntryContainer* One() { return static_cast<TnOneEntryContainer*>(container); }
 };
 
+// ---------------------------------------------------------------- entry cache
+
+// Hands out fixed-size entries from blocks of many entries; takes single entries
+// back onto a free list and all entries back at once, keeping the blocks.
+class MVB_API TnEntryCache {
+public:
+    TnEntryCache();
+    TnEntryCache(uint32_t entrySize, uint32_t entriesPerBlock, uint16_t alignment);
+    // A new empty cache configured like the other; no entries are copied.
+    TnEntryCache(const TnEntryCache& other);
+    TnEntryCache& operator=(const TnEntryCache&) = delete;
+    ~TnEntryCache();
+
+    // Clear, then configure: the entry size is at least a pointer (a free entry holds
+    // the free-list link) and a multiple of alignment; perBlock 0 means 2045 / size.
+    void Init(uint32_t size, uint32_t perBlock, uint16_t alignment);
+    void* GetEntry() {
+        if (freeList != nullptr) {
+            void* e = freeList;
+            freeList = *static_cast<void**>(e);
+            return e;
+        }
+        if (offset != 0) {
+            offset -= entrySize;
+            return EntryArea(blockList) + offset;
+        }
+        return GetEntryFromNewBlock();
+    }
+    void ReturnEntry(void* entry) {
+        *static_cast<void**>(entry) = freeList;
+        freeList = entry;
+    }
+    // Takes back the entry most recently handed out from a block (not the free list).
+    void* UngetEntry();
+    // Every entry becomes invalid; the blocks are kept for reuse. Constant time.
+    void UngetAllEntries();
+    // UngetAllEntries, then releases every block.
+    void Clear();
+
+    void* freeList;            // entries given back singly, linked through their first word
+    void* blockList;           // blocks in use, newest first, linked through their first word
+    void* blockTail;           // oldest block in use
+    uint32_t offset;           // offset of the entry handed out last in the newest block
+    uint32_t entrySize;        // bytes per entry
+    void* spareBlocks;         // blocks kept for reuse
+    uint32_t entriesPerBlock;  // entries per block
+    uint16_t alignment;        // rounding unit of the entry size
+
+private:
+    static unsigned char* EntryArea(void* block) {
+        return static_cast<unsigned char*>(block) + sizeof(void*);
+    }
+    void* GetEntryFromNewBlock();
+};
+
+// ---------------------------------------------------------------- entry stack
+
+typedef void (*TnEntryStackFunc)(TnTransactionContext* context, void* entry);
+
+// A ring over a caller-supplied array of entries: a window of live entries that grows
+// forwards or backwards as the caller steps past its ends.
+class MVB_API TnEntryStack {
+public:
+    TnEntryStack(TnTransactionContext* context, unsigned char* array, uint16_t entrySize,
+                 uint16_t slotCount, TnEntryStackFunc initFunc, TnEntryStackFunc destroyFunc);
+    TnEntryStack(const TnEntryStack&) = delete;
+    TnEntryStack& operator=(const TnEntryStack&) = delete;
+    // Finalises every live entry, oldest to newest.
+    ~TnEntryStack();
+
+    // The entry when it lies in the window (it becomes current), else null.
+    void* SetCurrentEntryWithTest(void* entry);
+    // The entry after / before current (the window grows onto a new slot), or null
+    // when the window already fills the ring. current does not move.
+    void* GetNextEntry();
+    void* GetPrevEntry();
+
+    TnTransactionContext* context;
+    unsigned char* firstSlot;
+    unsigned char* lastSlot;
+    unsigned char* oldest;
+    unsigned char* current;
+    unsigned char* newest;
+    uint16_t entrySize;
+    TnEntryStackFunc initFunc;
+    TnEntryStackFunc destroyFunc;
+};
+
+// ---------------------------------------------------------------- bit stack
+
+// A LIFO stack of 1- to 8-bit values. Up to 26 bits of payload live inline in the
+// word itself (bit 0 set, count in bits 1-5, items from bit 6); a stack resized to a
+// capacity uses a heap block of one byte per item. The width is passed by the caller.
+class MVB_API TnBitsStack {
+public:
+    TnBitsStack();
+    explicit TnBitsStack(uint32_t capacity);
+    TnBitsStack(const TnBitsStack& other);
+    TnBitsStack& operator=(const TnBitsStack& other);
+    ~TnBitsStack();
+
+    int Push(uint8_t value, uint8_t nbits);  // 0, or -1 when full
+    void GetTop(uint8_t* value, uint8_t nbits);
+    int Pop(uint8_t* value, uint8_t nbits);  // 0, or -1 when empty
+    uint32_t GetNum();
+    // Moves the items to new storage (inline for capacity 0); -1 leaves the stack as it was.
+    int Resize(uint32_t newCapacity, uint8_t nbits);
+
+    uintptr_t store;
+
+private:
+    void Release();
+    void CopyFrom(const TnBitsStack& other);
+};
+
 #endif
