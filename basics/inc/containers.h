@@ -223,7 +223,7 @@ class MVB_API TnOneEntryIterator : public TnVIterator {
 // Hands out fixed-size entries from blocks of many entries; takes single entries
 // back onto a free list and all entries back at once, keeping the blocks.
 class MVB_API TnEntryCache {
-public:
+  public:
     TnEntryCache();
     TnEntryCache(uint32_t entrySize, uint32_t entriesPerBlock, uint16_t alignment);
     // A new empty cache configured like the other; no entries are copied.
@@ -266,7 +266,7 @@ public:
     uint32_t entriesPerBlock;  // entries per block
     uint16_t alignment;        // rounding unit of the entry size
 
-private:
+  private:
     static unsigned char* EntryArea(void* block) {
         return static_cast<unsigned char*>(block) + sizeof(void*);
     }
@@ -280,7 +280,7 @@ typedef void (*TnEntryStackFunc)(TnTransactionContext* context, void* entry);
 // A ring over a caller-supplied array of entries: a window of live entries that grows
 // forwards or backwards as the caller steps past its ends.
 class MVB_API TnEntryStack {
-public:
+  public:
     TnEntryStack(TnTransactionContext* context, unsigned char* array, uint16_t entrySize,
                  uint16_t slotCount, TnEntryStackFunc initFunc, TnEntryStackFunc destroyFunc);
     TnEntryStack(const TnEntryStack&) = delete;
@@ -312,7 +312,7 @@ public:
 // word itself (bit 0 set, count in bits 1-5, items from bit 6); a stack resized to a
 // capacity uses a heap block of one byte per item. The width is passed by the caller.
 class MVB_API TnBitsStack {
-public:
+  public:
     TnBitsStack();
     explicit TnBitsStack(uint32_t capacity);
     TnBitsStack(const TnBitsStack& other);
@@ -328,9 +328,197 @@ public:
 
     uintptr_t store;
 
-private:
+  private:
     void Release();
     void CopyFrom(const TnBitsStack& other);
+};
+
+// ---------------------------------------------------------------- red-black nodes
+
+// The node shape of every red-black tree: two child links, the colour in bit 0 of the
+// left link (1 = red), no parent link. The element, if any, follows right directly.
+struct TnRBTreeNode {
+    uintptr_t left;  // left child with the colour bit
+    TnRBTreeNode* right;
+
+    TnRBTreeNode* Left() const { return reinterpret_cast<TnRBTreeNode*>(left & ~uintptr_t(1)); }
+    TnRBTreeNode* Right() const { return right; }
+    // Stores a new left child, keeping the colour.
+    void SetLeft(TnRBTreeNode* n) { left = reinterpret_cast<uintptr_t>(n) | (left & 1); }
+    bool IsRed() const { return (left & 1) != 0; }
+    void SetRed() { left |= 1; }
+    void SetBlack() { left &= ~uintptr_t(1); }
+    void SetColourOf(const TnRBTreeNode* other) {
+        left = (left & ~uintptr_t(1)) | (other->left & 1);
+    }
+    // Red, no children: the state of a newly made node.
+    void MakeNew() {
+        left = 1;
+        right = nullptr;
+    }
+    void* Element() { return reinterpret_cast<unsigned char*>(this) + sizeof(TnRBTreeNode); }
+};
+
+// A node of TnRBTree1: the two links, then the in-order list, then the element.
+struct TnRBTree1Node : TnRBTreeNode {
+    TnRBTree1Node* prev;
+    TnRBTree1Node* next;
+
+    void* Element() { return reinterpret_cast<unsigned char*>(this) + sizeof(TnRBTree1Node); }
+};
+
+// An explicit root-to-node path; slot 0 is a null sentinel, top the current node's slot.
+// Slots above top are left untouched by pops.
+class MVB_API TnRBTreeNodeStack {
+  public:
+    enum { kSlots = 128 };
+
+    TnRBTreeNodeStack() { Reset(); }
+    // Copies slots 0 through top.
+    TnRBTreeNodeStack(const TnRBTreeNodeStack& other) { CopyFrom(other); }
+    TnRBTreeNodeStack& operator=(const TnRBTreeNodeStack& other) {
+        if (this != &other) CopyFrom(other);
+        return *this;
+    }
+
+    void Reset() {
+        slots[0] = nullptr;
+        top = slots;
+    }
+    void Push(TnRBTreeNode* n) { *++top = n; }
+    // Returns the current node and moves down, never below the sentinel.
+    TnRBTreeNode* Pop() {
+        TnRBTreeNode* n = *top;
+        if (n != nullptr) --top;
+        return n;
+    }
+    TnRBTreeNode* Current() const { return *top; }
+    bool Empty() const { return *top == nullptr; }
+
+    TnRBTreeNode* GoToFirstEntry(TnRBTreeNode* root) {
+        Reset();
+        PushLeftSpine(root);
+        return *top;
+    }
+    TnRBTreeNode* GoToLastEntry(TnRBTreeNode* root) {
+        Reset();
+        PushRightSpine(root);
+        return *top;
+    }
+    // In-order successor / predecessor of the current node (which must exist).
+    TnRBTreeNode* GoToNextEntry() {
+        TnRBTreeNode* n = *top;
+        if (n->right != nullptr) {
+            PushLeftSpine(n->right);
+            return *top;
+        }
+        TnRBTreeNode* from;
+        do {
+            from = *top;
+            --top;
+        } while (*top != nullptr && (*top)->right == from);
+        return *top;
+    }
+    TnRBTreeNode* GoToPriorEntry() {
+        TnRBTreeNode* n = *top;
+        if (n->Left() != nullptr) {
+            PushRightSpine(n->Left());
+            return *top;
+        }
+        TnRBTreeNode* from;
+        do {
+            from = *top;
+            --top;
+        } while (*top != nullptr && (*top)->Left() == from);
+        return *top;
+    }
+    // Pushes n and its left (right) children down to the leftmost (rightmost) node.
+    void PushLeftSpine(TnRBTreeNode* n) {
+        for (; n != nullptr; n = n->Left()) Push(n);
+    }
+    void PushRightSpine(TnRBTreeNode* n) {
+        for (; n != nullptr; n = n->right) Push(n);
+    }
+
+    TnRBTreeNode* slots[kSlots];
+    TnRBTreeNode** top;
+
+  private:
+    void CopyFrom(const TnRBTreeNodeStack& other) {
+        const ptrdiff_t depth = other.top - other.slots;
+        for (ptrdiff_t i = 0; i <= depth; ++i) slots[i] = other.slots[i];
+        top = slots + depth;
+    }
+};
+
+// The shared rebalancing algorithms, driven by path stacks.
+class MVB_API TnRBTreeBase {
+  public:
+    // The stack's top is the parent of the new red node x.
+    static void RebalanceAfterAdd(TnRBTreeNode*& root, TnRBTreeNodeStack& stack, TnRBTreeNode* x);
+    // Unlinks the stack's top node (with its full path). Afterwards the stack designates
+    // the removed node's in-order successor, or is at the sentinel when it was the last.
+    static void RemoveNode(TnRBTreeNode*& root, TnRBTreeNodeStack& stack, TnRBTreeNode*& removed);
+    // The stack's top is the parent of x's position; side +1 when x is (or replaces) a
+    // left child, -1 for a right child. r1 and r2 receive nodes moved up by rotation.
+    static void RebalanceAfterRemove(TnRBTreeNode*& root, TnRBTreeNodeStack& stack, TnRBTreeNode* x,
+                                     int side, TnRBTreeNode*& r1, TnRBTreeNode*& r2);
+};
+
+// A tree of fixed-size nodes from an entry cache, threaded in an in-order list;
+// search and insertion only. Derived classes copy keys and compare.
+class MVB_API TnRBTree1 : public TnRBTreeBase {
+  public:
+    TnRBTree1(uint32_t elementSize = 0, uint32_t entriesPerBlock = 0);
+    virtual ~TnRBTree1();
+    // Builds the element of a new node from the caller's key.
+    virtual void CopyKey(const void* key, void* element) = 0;
+    // Negative when the key sorts before the element, 0 when equal, positive after.
+    virtual int Compare(const void* key, const void* element) = 0;
+
+    void Clear();
+    TnRBTree1Node* SearchNode(const void* key, TnRBTreeNodeStack& stack, int& cmp);
+    // Only after a SearchNode that found nothing; null when no node memory was left.
+    TnRBTree1Node* AddNode(const void* key, TnRBTreeNodeStack& stack, int cmp);
+
+    uint32_t count;
+    uint32_t elementSize;
+    TnRBTree1Node* root;
+    TnRBTree1Node* first;
+    TnRBTree1Node* last;
+    TnEntryCache nodeCache;
+
+    TnRBTree1(const TnRBTree1&) = delete;
+    TnRBTree1& operator=(const TnRBTree1&) = delete;
+};
+
+// Tree algorithms over nodes that the derived class creates and destroys; the caller
+// owns the root pointer.
+class MVB_API TnRBTree2 : public TnRBTreeBase {
+  public:
+    TnRBTree2();
+    virtual ~TnRBTree2();
+    // A new red node with null children for the key, or null.
+    virtual TnRBTreeNode* CreateNode(const void* key) = 0;
+    virtual void DestroyNode(TnRBTreeNode* node) = 0;
+    // Same sign convention as TnRBTree1::Compare; extra comes from SearchNode.
+    virtual int Compare(const void* key, TnRBTreeNode* node, uint32_t extra) = 0;
+
+    // cmp on entry: 0 stops at the first equal node; any other value walks past equal
+    // nodes to the position after the last of them. On return: the last comparison's
+    // side, -2 / 2 when the key sorts before / at-or-after the whole tree.
+    TnRBTreeNode* SearchNode(TnRBTreeNode* root, const void* key, TnRBTreeNodeStack& stack,
+                             int& cmp, uint32_t extra);
+    TnRBTreeNode* AddNode(TnRBTreeNode*& root, const void* key, TnRBTreeNodeStack& stack, int cmp);
+    // Removes and destroys the stack's top node; the stack is left on its successor.
+    void DelNode(TnRBTreeNode*& root, TnRBTreeNodeStack& stack);
+    // Destroys every node of the subtree (post-order); the caller's root is not touched.
+    void DestructAllElements(TnRBTreeNode* node);
+    // 0 valid; -1 red root, -2 red node with red child, -3 unequal black heights, -4 order.
+    int CheckTree(TnRBTreeNode* root);
+
+  private:
+    int CheckSubtree(TnRBTreeNode* n, int& blackHeight, TnRBTreeNode*& min, TnRBTreeNode*& max);
 };
 
 #endif

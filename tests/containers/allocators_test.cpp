@@ -132,12 +132,16 @@ struct RingLog {
     std::vector<int> inits, destroys;
 };
 RingLog* g_ring = nullptr;
-int SlotOf(void* e) { return *static_cast<int*>(e); }
+int SlotOf(void* e) {
+    return *static_cast<int*>(e);
+}
 void RingInit(TnTransactionContext* ctx, void* e) {
     EXPECT_EQ(reinterpret_cast<TnTransactionContext*>(g_ring), ctx);
     g_ring->inits.push_back(SlotOf(e));
 }
-void RingDestroy(TnTransactionContext*, void* e) { g_ring->destroys.push_back(SlotOf(e)); }
+void RingDestroy(TnTransactionContext*, void* e) {
+    g_ring->destroys.push_back(SlotOf(e));
+}
 
 struct Ring {
     explicit Ring(int slots) : data(slots * 4) {
@@ -156,7 +160,7 @@ TEST(EntryStack, ForwardsUntilTheRingIsFull) {
         TnEntryStack s(r.Ctx(), r.Slot(0), 16, 3, RingInit, RingDestroy);
         EXPECT_EQ(std::vector<int>{0}, r.log.inits);
         EXPECT_EQ(r.Slot(1), s.GetNextEntry());
-        EXPECT_EQ(r.Slot(0), s.current);  // current does not move
+        EXPECT_EQ(r.Slot(0), s.current);         // current does not move
         EXPECT_EQ(r.Slot(1), s.GetNextEntry());  // already in the window: no second init
         EXPECT_EQ((std::vector<int>{0, 1}), r.log.inits);
         EXPECT_EQ(nullptr, s.SetCurrentEntryWithTest(r.Slot(2)));  // outside the window

@@ -20,11 +20,19 @@ struct HeapBlock {
     // the capacity's item bytes follow
 };
 constexpr size_t kHeaderSize = sizeof(HeapBlock);
-uint8_t* Items(HeapBlock* h) { return reinterpret_cast<uint8_t*>(h) + kHeaderSize; }
+uint8_t* Items(HeapBlock* h) {
+    return reinterpret_cast<uint8_t*>(h) + kHeaderSize;
+}
 
-bool IsInline(uintptr_t store) { return (store & kInlineTag) != 0; }
-HeapBlock* Heap(uintptr_t store) { return reinterpret_cast<HeapBlock*>(store); }
-uint32_t InlineCount(uintptr_t store) { return uint32_t((store & kCountMask) >> 1); }
+bool IsInline(uintptr_t store) {
+    return (store & kInlineTag) != 0;
+}
+HeapBlock* Heap(uintptr_t store) {
+    return reinterpret_cast<HeapBlock*>(store);
+}
+uint32_t InlineCount(uintptr_t store) {
+    return uint32_t((store & kCountMask) >> 1);
+}
 
 // New storage word for a capacity: the empty inline form for 0, else an empty heap
 // block. 0 when the block could not be obtained.
@@ -59,7 +67,9 @@ TnBitsStack::TnBitsStack(uint32_t capacity) : store(MakeStorage(capacity)) {
     if (store == 0) store = kInlineTag;
 }
 
-TnBitsStack::TnBitsStack(const TnBitsStack& other) : store(0) { CopyFrom(other); }
+TnBitsStack::TnBitsStack(const TnBitsStack& other) : store(0) {
+    CopyFrom(other);
+}
 
 TnBitsStack& TnBitsStack::operator=(const TnBitsStack& other) {
     if (this != &other) {
@@ -69,7 +79,9 @@ TnBitsStack& TnBitsStack::operator=(const TnBitsStack& other) {
     return *this;
 }
 
-TnBitsStack::~TnBitsStack() { Release(); }
+TnBitsStack::~TnBitsStack() {
+    Release();
+}
 
 void TnBitsStack::Release() {
     if (store != 0 && !IsInline(store)) mvos::Free(Heap(store));

@@ -3,7 +3,9 @@
 #include "frame.h"
 
 namespace {
-void*& Link(void* p) { return *static_cast<void**>(p); }
+void*& Link(void* p) {
+    return *static_cast<void**>(p);
+}
 }  // namespace
 
 // ---------------------------------------------------------------- TnEntryCache
@@ -30,7 +32,9 @@ TnEntryCache::TnEntryCache(const TnEntryCache& other) : TnEntryCache() {
     alignment = other.alignment;
 }
 
-TnEntryCache::~TnEntryCache() { Clear(); }
+TnEntryCache::~TnEntryCache() {
+    Clear();
+}
 
 void TnEntryCache::Init(uint32_t size, uint32_t perBlock, uint16_t align) {
     Clear();
@@ -144,9 +148,9 @@ void* TnEntryStack::GetPrevEntry() {
 
 void* TnEntryStack::SetCurrentEntryWithTest(void* entry) {
     unsigned char* e = static_cast<unsigned char*>(entry);
-    const bool inside = oldest <= newest ? (e >= oldest && e <= newest)
-                                         : ((e >= firstSlot && e <= newest) ||
-                                            (e >= oldest && e <= lastSlot));
+    const bool inside = oldest <= newest
+                            ? (e >= oldest && e <= newest)
+                            : ((e >= firstSlot && e <= newest) || (e >= oldest && e <= lastSlot));
     if (!inside) return nullptr;
     current = e;
     return e;
