@@ -521,4 +521,116 @@ class MVB_API TnRBTree2 : public TnRBTreeBase {
     int CheckSubtree(TnRBTreeNode* n, int& blackHeight, TnRBTreeNode*& min, TnRBTreeNode*& max);
 };
 
+// ---------------------------------------------------------------- red-black tree container
+
+class TnRBTreeIterator;
+
+class MVB_API TnRBTreeParameter : public TnVParameter {
+  public:
+    TnRBTreeParameter();
+    ~TnRBTreeParameter() override;
+    uint16_t GetType() override;
+};
+
+// The ordered container: a red-black tree of entries (TnRBTreeNode + element) whose
+// order, equality and element layout come from the function table.
+class MVB_API TnRBTree : public TnVContainer, public TnRBTreeBase {
+  public:
+    TnRBTree(uint32_t elementSize = 0, uint16_t flags = 0, uint32_t entriesPerBlock = 0);
+    // destroyFunc on every element, then the node memory is released.
+    ~TnRBTree() override;
+    uint16_t GetType() override;
+    int Clear(TnTransactionContext* context, uint32_t* countOut, TnVContainer* other) override;
+    int SearchElement(TnVIterator* source, TnVParameter* sourceParam, uint16_t mode,
+                      TnVParameter* param, TnVIterator* result) override;
+    int InsertElement(TnVIterator* source, TnVParameter* sourceParam, uint16_t mode,
+                      TnVParameter* param) override;
+    int DeleteElement(TnVIterator* source, TnVParameter* sourceParam, uint16_t mode,
+                      TnVParameter* param) override;
+    void* GetElementOfEntry(void* entry) override;
+    TnVIterator* CreateIterator(TnTransactionContext* context) override;
+
+    // A fresh red entry without children (element uninitialised), or null with -2030.
+    TnRBTreeNode* CreateEntry(int* result);
+    // Links an entry built by the caller; takes ownership in every case (a refused or
+    // failed entry is disposed of and returned to the cache).
+    int InsertEntry(TnRBTreeNode* entry, uint16_t mode, TnVParameter* param);
+    // Removes this very entry; -510 when it is not in the tree.
+    int DeleteEntry(TnRBTreeNode* entry, uint16_t mode, TnVParameter* param);
+    // 0 consistent; -1 red root, -2 red-red, -3 black heights, -4 order, -5 count;
+    // errors of the function table are returned.
+    int CheckTree(TnVParameter* param);
+    void OutTree(TnVParameter* param);
+
+    static TnRBTreeNode* EntryOfElement(void* element) {
+        return reinterpret_cast<TnRBTreeNode*>(static_cast<unsigned char*>(element) -
+                                               sizeof(TnRBTreeNode));
+    }
+
+    TnRBTreeNode* root;       // null when empty
+    TnRBTreeNode* lastEntry;  // the rightmost entry while the tree is not empty
+    TnEntryCache nodeCache;
+    uint16_t hasEqualKeys;  // 1 once an entry with a stored entry's key went in, until Clear
+    uint32_t changeCount;   // grows with every insertion, removal and Clear
+
+    TnRBTree(const TnRBTree&) = delete;
+    TnRBTree& operator=(const TnRBTree&) = delete;
+
+  private:
+    friend class TnRBTreeIterator;
+
+    int CompareWith(TnVIterator* probe, void* key, void* dat, TnRBTreeNode* node,
+                    TnVParameter* param, int* keyResult, int* orderResult) {
+        TnCompareArgs args = {this, keyResult, orderResult,     probe,
+                              key,  dat,       node->Element(), param};
+        return compareFunc(&args);
+    }
+    int KeyAndDat(TnRBTreeNode* node, TnVParameter* param, void** key, void** dat);
+    static int SourceParts(TnVIterator* source, TnVParameter* sourceParam, void** key, void** dat);
+    int ApplyDuplicateRule(int keyResult, int orderResult);
+    TnRBTreeNode* SearchEntry(TnVIterator* probe, void* key, void* dat, int* result, uint16_t mode,
+                              TnVParameter* param, TnRBTreeNodeStack* path,
+                              TnRBTreeNode*** foundSlot);
+    TnRBTreeNode* FindEntry(TnRBTreeNode* entry, int* result, uint16_t mode, TnVParameter* param,
+                            TnRBTreeNodeStack& path, TnRBTreeNode*** foundSlot);
+    void RemoveEntry(TnRBTreeNodeStack& path, TnRBTreeNode** foundSlot);
+    void Dispose(TnRBTreeNode* entry);
+    void DisposeAll(TnRBTreeNode* node);
+    int CheckSubtree(TnRBTreeNode* n, TnVParameter* param, int* blackHeight, uint32_t* nodes,
+                     TnRBTreeNode** min, TnRBTreeNode** max);
+};
+
+// The cursor of a TnRBTree: in-order steps on a private path stack, change detection
+// through the tree's change counter, and removal of the current entry.
+class MVB_API TnRBTreeIterator : public TnVIterator {
+  public:
+    TnRBTreeIterator(TnRBTree* tree, TnTransactionContext* context);
+    ~TnRBTreeIterator() override;
+    uint16_t GetType() override;
+    // Into target (whose container must be a TnRBTree), or a new copy when null.
+    TnVIterator* Clone(TnVIterator* target) override;
+    int First() override;
+    int Next() override;
+    int Prior() override;
+    int Last() override;
+    // Removes the current entry and stands on its neighbour (the previous one with
+    // TN_MODE_BACKWARDS); checks for changes and finds the neighbour again.
+    int DeleteElement(uint16_t mode, TnVParameter* param) override;
+    void* GetEntry(int* result, TnVParameter* param) override;
+    // The fast removal: no change check (the caller guarantees it) and no re-search.
+    int DeleteElement1(uint16_t mode, TnVParameter* param);
+
+    TnRBTreeNodeStack path;     // root path to the current entry
+    uint32_t savedChangeCount;  // the tree's changeCount when last positioned
+
+  protected:
+    TnRBTreeIterator(const TnRBTreeIterator& other);
+    TnRBTreeIterator& operator=(const TnRBTreeIterator& other);
+
+  private:
+    friend class TnRBTree;
+    TnRBTree* Tree() const { return static_cast<TnRBTree*>(container); }
+    bool Stale() const { return savedChangeCount != Tree()->changeCount; }
+};
+
 #endif
