@@ -183,15 +183,19 @@ __attribute__((target(MVCRC_AVX512))) inline __m512i Load512(const unsigned char
     return _mm512_loadu_si512(p);
 }
 
+__attribute__((target(MVCRC_AVX512))) inline __m512i Broadcast(uint64_t hi, uint64_t lo) {
+    return _mm512_set_epi64(int64_t(lo), int64_t(hi), int64_t(lo), int64_t(hi), int64_t(lo),
+                            int64_t(hi), int64_t(lo), int64_t(hi));
+}
+
 // Four lanes of 64 bytes, 256 bytes per step. Needs n >= 256.
 __attribute__((target(MVCRC_AVX512))) uint32_t UpdateFold512(uint32_t reg, const unsigned char* p,
                                                              size_t n) {
-    __m512i z0 = _mm512_xor_si512(Load512(p), _mm512_zextsi128_si512(_mm_cvtsi32_si128(int(reg))));
+    __m512i z0 = _mm512_xor_si512(Load512(p), _mm512_set_epi64(0, 0, 0, 0, 0, 0, 0, int64_t(reg)));
     __m512i z1 = Load512(p + 64), z2 = Load512(p + 128), z3 = Load512(p + 192);
     p += 256;
     n -= 256;
-    const __m512i k2048 =
-        _mm512_broadcast_i32x4(_mm_set_epi64x(int64_t(kFold2048Lo), int64_t(kFold2048Hi)));
+    const __m512i k2048 = Broadcast(kFold2048Hi, kFold2048Lo);
     while (n >= 256) {
         z0 = Fold(z0, k2048, Load512(p));
         z1 = Fold(z1, k2048, Load512(p + 64));
@@ -200,16 +204,16 @@ __attribute__((target(MVCRC_AVX512))) uint32_t UpdateFold512(uint32_t reg, const
         p += 256;
         n -= 256;
     }
-    const __m512i k512 =
-        _mm512_broadcast_i32x4(_mm_set_epi64x(int64_t(kFold512Lo), int64_t(kFold512Hi)));
+    const __m512i k512 = Broadcast(kFold512Hi, kFold512Lo);
     z1 = Fold(z0, k512, z1);
     z2 = Fold(z1, k512, z2);
     z3 = Fold(z2, k512, z3);
+    // The four 16-byte lanes of the last register, folded into one.
+    alignas(64) unsigned char lanes[64];
+    _mm512_store_si512(lanes, z3);
     const __m128i k128 = _mm_set_epi64x(int64_t(kFold128Lo), int64_t(kFold128Hi));
-    __m128i x = _mm512_extracti32x4_epi32(z3, 0);
-    x = Fold(x, k128, _mm512_extracti32x4_epi32(z3, 1));
-    x = Fold(x, k128, _mm512_extracti32x4_epi32(z3, 2));
-    x = Fold(x, k128, _mm512_extracti32x4_epi32(z3, 3));
+    __m128i x = Load(lanes);
+    for (int i = 1; i < 4; ++i) x = Fold(x, k128, Load(lanes + 16 * i));
     return FinishLanes(x, p, n);
 }
 
