@@ -72,7 +72,7 @@ class MVB_API MemQueue : public MemFile {
 
 // How a TnRawBuffer holds its bytes. Any other value behaves like
 // TnRawBufferReference.
-enum TnRawBufferBehavior {
+enum TnRawBufferBehavior : int32_t {
     TnRawBufferCopy = 0,       // a malloc copy of the caller's bytes, freed with the buffer
     TnRawBufferReference = 1,  // the caller's bytes in place, never freed
     TnRawBufferAdopt = 2,      // the caller's malloc block in place, freed with the buffer
