@@ -72,6 +72,33 @@ const SyscallTable& DefaultSyscalls();
 
 // ------------------------------------------------------------------ clocks and time zone
 // (platform services)
+// Every clock is read through one function pointer of the clock table, which tests may
+// replace (ScopedClock in os/clock_testing.h) to make time stand still, jump or wrap.
+// The table is constant-initialised, so it is usable during static initialisation.
+struct ClockTable {
+    // Milliseconds of a monotonic clock, truncated to 32 bits (it wraps after ~49.7 days).
+    uint32_t (*tickCount)();
+    // A monotonic high-resolution counter and its ticks per second (0: no counter).
+    uint64_t (*counter)();
+    uint64_t (*counterFrequency)();
+    // Current UTC time as a count of 100-nanosecond intervals since 1601-01-01 00:00 UTC.
+    uint64_t (*systemTime)();
+    // Offset of local time from UTC, in minutes east of Greenwich, in force at the given
+    // instant (same unit as systemTime), with daylight saving as the system applies it
+    // then. false when the system cannot say.
+    bool (*zoneOffset)(uint64_t instant, int32_t* minutesEast);
+};
+ClockTable& Clocks();
+const ClockTable& DefaultClocks();
+
+// Convenience readers, each through the clock table.
+inline uint32_t TickCount() { return Clocks().tickCount(); }
+inline uint64_t Counter() { return Clocks().counter(); }
+inline uint64_t CounterFrequency() { return Clocks().counterFrequency(); }
+inline uint64_t SystemTime() { return Clocks().systemTime(); }
+inline bool ZoneOffset(uint64_t instant, int32_t* minutesEast) {
+    return Clocks().zoneOffset(instant, minutesEast);
+}
 
 // ------------------------------------------------------------------ named shared memory and writer mutex
 // Names are the original platform's ("Global\\Merivane_Performance", "Merivane_mt");

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "clock_fixture.h"
+#include "frame/lifecycle.h"
+#include "mvbasics.h"
+#include "os/os_testing.h"
+#include "platform/clockstate.h"
+
+namespace {
+
+using mvos::ClockTable;
+using mvos::ScopedClock;
+
+TEST(TimerStartup, FrequencyWasReadAtLoad) {
+    EXPECT_EQ(mvos::DefaultClocks().counterFrequency(), mvb::platform::CounterFrequency());
+    std::unique_ptr<TnTimer> hires(TnTimer::MakeHiResTimer());
+    EXPECT_EQ(1000000000u, hires->TicksPerSecond());
+    std::unique_ptr<TnTimer> ms(TnTimer::MakeTimer());
+    EXPECT_EQ(1000u, ms->TicksPerSecond());
+}
+
+TEST(Timer, BaseDoesNothing) {
+    TnTimer base;
+    base.Start();
+    base.Stop();
+    base.Reset();
+    EXPECT_EQ(0u, base.TicksPerSecond());
+    EXPECT_EQ(0, base.IsTimeOver(0, 1));
+    EXPECT_EQ(0.0, base.Seconds());
+    EXPECT_EQ(0u, base.MilliSeconds());
+    EXPECT_EQ(0u, base.Ticks());
+    EXPECT_EQ(0u, base.ElapsedTime());
+    unsigned h = 9, m = 9, s = 9;
+    EXPECT_EQ(456u, base.HourMinSec(h, m, s, 3723456));
+    EXPECT_EQ(1u, h);
+    EXPECT_EQ(2u, m);
+    EXPECT_EQ(3u, s);
+    EXPECT_EQ(0u, base.HourMinSec(h, m, s, 0xFFFFFFFFu));  // elapsed time: 0 here
+    EXPECT_EQ(0u, h + m + s);
+}
+
+class TickTimer : public ::testing::Test {
+  protected:
+    void SetUp() override { fake::tick = 1000; }
+    ScopedClock<uint32_t (*)()> m_tick{&ClockTable::tickCount, fake::TickCount};
+    std::unique_ptr<TnTimer> m_timer{TnTimer::MakeTimer()};
+};
+
+TEST_F(TickTimer, ElapsedEstimateAndSplit) {
+    EXPECT_EQ(1000u, m_timer->ElapsedTime());  // measured from the clock's origin
+    m_timer->Start();
+    fake::tick += 2000;
+    EXPECT_EQ(2000u, m_timer->ElapsedTime());
+    EXPECT_EQ(4000u, m_timer->EstimatedTimeLeft(50));
+    EXPECT_EQ(200000u, m_timer->EstimatedTimeLeft(1));
+    EXPECT_EQ(2020u, m_timer->EstimatedTimeLeft(99));
+    EXPECT_EQ(0u, m_timer->EstimatedTimeLeft(0));
+    EXPECT_EQ(0u, m_timer->EstimatedTimeLeft(100));
+    EXPECT_EQ(0u, m_timer->EstimatedTimeLeft(250));
+    fake::tick += 3723456 - 2000;
+    unsigned h, m, s;
+    EXPECT_EQ(456u, m_timer->HourMinSec(h, m, s, 0xFFFFFFFFu));
+    EXPECT_EQ(1u, h);
+    EXPECT_EQ(2u, m);
+    EXPECT_EQ(3u, s);
+}
+
+TEST_F(TickTimer, IsTimeOverWithAndWithoutRestart) {
+    m_timer->Start();
+    fake::tick += 1999;
+    EXPECT_EQ(0, m_timer->IsTimeOver(2, 1));
+    fake::tick += 1;
+    EXPECT_EQ(1, m_timer->IsTimeOver(2, 0));  // exactly the limit counts as over
+    fake::tick += 500;
+    EXPECT_EQ(1, m_timer->IsTimeOver(2, 0));
+    EXPECT_EQ(1, m_timer->IsTimeOver(2, 0));  // no restart: still over
+    EXPECT_EQ(1, m_timer->IsTimeOver(2, 1));
+    EXPECT_EQ(0, m_timer->IsTimeOver(2, 1));  // the start mark moved to now
+    EXPECT_EQ(0u, m_timer->ElapsedTime());
+    EXPECT_EQ(1, m_timer->IsTimeOver(0, 0));
+}
+
+TEST_F(TickTimer, WrapOfTheTickCountIsHarmless) {
+    fake::tick = 0xFFFFFF00u;
+    m_timer->Start();
+    fake::tick = 0x100u;  // wrapped
+    EXPECT_EQ(0x200u, m_timer->ElapsedTime());
+    EXPECT_EQ(0, m_timer->IsTimeOver(1, 0));
+    m_timer->Stop();
+    EXPECT_EQ(0x200u, m_timer->MilliSeconds());
+    fake::tick = 0xFFFFFF00u + 5000u;
+    EXPECT_EQ(1, m_timer->IsTimeOver(5, 1));
+}
+
+TEST_F(TickTimer, StopAccumulatesFromTheKeptStartMark) {
+    m_timer->Start();
+    fake::tick += 1500;
+    m_timer->Stop();
+    m_timer->Stop();  // adds the whole interval again
+    EXPECT_EQ(3000u, m_timer->MilliSeconds());
+    EXPECT_EQ(3000u, m_timer->Ticks());
+    EXPECT_DOUBLE_EQ(3.0, m_timer->Seconds());
+    m_timer->Reset();
+    EXPECT_EQ(0u, m_timer->MilliSeconds());
+    EXPECT_EQ(fake::tick, m_timer->ElapsedTime());  // start mark 0 again
+}
+
+// The high-resolution timer at a chosen counter frequency, put back afterwards.
+class HiResTimer : public ::testing::Test {
+  protected:
+    void UseFrequency(uint64_t f) {
+        fake::frequency = f;
+        ScopedClock<uint64_t (*)()> freq(&ClockTable::counterFrequency, fake::Frequency);
+        mvb::lifecycle::InitTimerFrequency();
+    }
+    void SetUp() override {
+        fake::counter = 1u << 20;
+        UseFrequency(3000000);
+    }
+    void TearDown() override { mvb::lifecycle::InitTimerFrequency(); }
+    ScopedClock<uint64_t (*)()> m_counter{&ClockTable::counter, fake::Counter};
+    std::unique_ptr<TnTimer> m_timer{TnTimer::MakeHiResTimer()};
+};
+
+TEST_F(HiResTimer, IntervalsInCounterTicks) {
+    EXPECT_EQ(3000000u, m_timer->TicksPerSecond());
+    m_timer->Start();
+    fake::counter += 4500000;
+    EXPECT_EQ(1500u, m_timer->ElapsedTime());
+    EXPECT_EQ(0, m_timer->IsTimeOver(2, 1));
+    fake::counter += 1500000;  // exactly 2 s
+    EXPECT_EQ(1, m_timer->IsTimeOver(2, 0));
+    EXPECT_EQ(1, m_timer->IsTimeOver(2, 1));
+    EXPECT_EQ(0, m_timer->IsTimeOver(2, 1));
+    fake::counter += 2999;
+    m_timer->Stop();
+    m_timer->Stop();
+    EXPECT_EQ(5998u, m_timer->Ticks());
+    EXPECT_EQ(1u, m_timer->MilliSeconds());  // 5998 / 3000, integral
+    EXPECT_DOUBLE_EQ(5998.0 / 3000000.0, m_timer->Seconds());
+    m_timer->Reset();
+    EXPECT_EQ(0u, m_timer->Ticks());
+}
+
+TEST_F(HiResTimer, WideFrequencyTruncatesTicksPerSecond) {
+    UseFrequency(0x100000000ull + 5);
+    EXPECT_EQ(5u, m_timer->TicksPerSecond());
+    m_timer->Start();
+    fake::counter += 0x100000000ull + 5;
+    EXPECT_EQ(1000u, m_timer->ElapsedTime());
+    EXPECT_EQ(1, m_timer->IsTimeOver(1, 0));
+}
+
+TEST_F(HiResTimer, SlowOrMissingCounterDoesNoHarm) {
+    UseFrequency(500);  // the 1000-part divisor would be 0
+    m_timer->Start();
+    fake::counter += 250;
+    EXPECT_EQ(500u, m_timer->ElapsedTime());
+    EXPECT_EQ(0, m_timer->IsTimeOver(1, 0));
+    m_timer->Stop();
+    EXPECT_EQ(500u, m_timer->MilliSeconds());
+    EXPECT_DOUBLE_EQ(0.5, m_timer->Seconds());
+
+    UseFrequency(0);
+    EXPECT_EQ(0u, m_timer->TicksPerSecond());
+    EXPECT_EQ(0u, m_timer->ElapsedTime());
+    EXPECT_EQ(0u, m_timer->MilliSeconds());
+    EXPECT_EQ(0.0, m_timer->Seconds());
+    EXPECT_EQ(1, m_timer->IsTimeOver(10, 0));  // a wait on it ends rather than hangs
+    EXPECT_EQ(0u, m_timer->EstimatedTimeLeft(50));
+}
+
+TEST(TimerFactory, ExhaustedMemoryGivesNull) {
+    static uint32_t asked = 0;
+    TnMemoryHandler old = mmTnSetHandler([](uint32_t size) -> int32_t {
+        asked = size;
+        return 0;
+    });
+    {
+        mvos::ScopedSyscall<void* (*)(size_t)> fail(&mvos::SyscallTable::malloc,
+                                                    [](size_t) -> void* { return nullptr; });
+        EXPECT_EQ(nullptr, TnTimer::MakeTimer());
+        EXPECT_EQ(sizeof(WindowsTimer), asked);
+        EXPECT_EQ(nullptr, TnTimer::MakeHiResTimer());
+        EXPECT_EQ(sizeof(Win32HiResTimer), asked);
+    }
+    mmTnSetHandler(old);
+}
+
+}  // namespace
