@@ -110,6 +110,7 @@ class Loader : public ::testing::Test {
 TEST_F(Loader, SearchOrder) {
     fs::path onPath = Place("mvtplain", m_work / "path", "mvtorder");
     EXPECT_EQ(onPath.string(), LoadedFrom("mvtorder"));  // PATH only
+    EXPECT_EQ("", LoadedFrom("mvtorder.so"));  // callers pass base names
     fs::path inCwd = Place("mvtplain", m_work / "cwd", "mvtorder");
     fs::current_path(m_work / "cwd");
     EXPECT_EQ(inCwd.string(), LoadedFrom("mvtorder"));  // the current directory first
@@ -121,7 +122,6 @@ TEST_F(Loader, SearchOrder) {
     EXPECT_EQ(configured.string(), LoadedFrom("mvtorder"));  // the configured directory first
     m_config.directory = (m_work / "empty").string();        // configured but without the module
     EXPECT_EQ(beside.string(), LoadedFrom("mvtorder"));
-    EXPECT_EQ("", LoadedFrom("mvtorder.so"));  // callers pass base names
 }
 
 TEST_F(Loader, OverlongPathsFailCleanly) {

@@ -15,7 +15,9 @@ class Registry : public ::testing::Test {
   protected:
     void SetUp() override {
         const char* dir = std::getenv("MERIVANE_TEST_BINARY_DIR");
-        m_path = std::string(dir != nullptr ? dir : "/tmp") + "_registry_test.db";
+        // A file of its own per test: a process keeps its connection to a path open.
+        m_path = std::string(dir != nullptr ? dir : "/tmp") + "_registry_" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db";
         Remove();
         const char* old = std::getenv("MERIVANE_REGISTRY");
         if (old != nullptr) m_saved = old;

@@ -123,9 +123,11 @@ void ReportToConsole(const char* text) {
 void ReportFailure(const char* name, uint32_t lastError) {
     char text[kTextSize];
     const char* path = mvos::GetEnv("PATH");
-    std::snprintf(text, sizeof text,
-                  "Loading of module '%s' failed.\nError code : %lu\nPath : '%.1024s'\n", name,
-                  static_cast<unsigned long>(lastError), path != nullptr ? path : "");
+    // Cut at the buffer's end (the last byte forced to NUL) when PATH is long.
+    int n = std::snprintf(text, sizeof text,
+                          "Loading of module '%s' failed.\nError code : %lu\nPath : '%.1024s'\n",
+                          name, static_cast<unsigned long>(lastError), path != nullptr ? path : "");
+    if (n < 0) text[0] = '\0';
     text[sizeof text - 1] = '\0';
     TnMessage()->Show(nullptr, 0, "%s", text);
     ReportToConsole(text);
