@@ -10,7 +10,7 @@
 
 #include "mvbasics.h"
 #include "os/os.h"
-#include "os/os_testing.h"
+#include "platform/out_of_memory.h"
 
 namespace fs = std::filesystem;
 
@@ -110,7 +110,7 @@ class Loader : public ::testing::Test {
 TEST_F(Loader, SearchOrder) {
     fs::path onPath = Place("mvtplain", m_work / "path", "mvtorder");
     EXPECT_EQ(onPath.string(), LoadedFrom("mvtorder"));  // PATH only
-    EXPECT_EQ("", LoadedFrom("mvtorder.so"));  // callers pass base names
+    EXPECT_EQ("", LoadedFrom("mvtorder.so"));            // callers pass base names
     fs::path inCwd = Place("mvtplain", m_work / "cwd", "mvtorder");
     fs::current_path(m_work / "cwd");
     EXPECT_EQ(inCwd.string(), LoadedFrom("mvtorder"));  // the current directory first
@@ -188,20 +188,11 @@ TEST_F(Loader, LongPathValueIsCutInTheReport) {
 
 TEST_F(Loader, HandleAllocationFailure) {
     Place("mvtplain", m_work / "path", "mvtalloc");
-    static uint32_t asked = 0;
-    TnMemoryHandler old = mmTnSetHandler([](uint32_t size) -> int32_t {
-        asked = size;
-        return 0;
-    });
-    {
-        mvos::ScopedSyscall<void* (*)(size_t)> fail(&mvos::SyscallTable::malloc,
-                                                    [](size_t) -> void* { return nullptr; });
-        TnModuleHandle* handle = reinterpret_cast<TnModuleHandle*>(1);
-        EXPECT_EQ(-5002, TnDynamicLoader::LoadModule("mvtalloc", 0, handle));
-        EXPECT_EQ(nullptr, handle);
-    }
-    mmTnSetHandler(old);
-    EXPECT_EQ(sizeof(TnModuleHandle), asked);
+    OutOfMemory oom;
+    TnModuleHandle* handle = reinterpret_cast<TnModuleHandle*>(1);
+    EXPECT_EQ(-5002, TnDynamicLoader::LoadModule("mvtalloc", 0, handle));
+    EXPECT_EQ(nullptr, handle);
+    EXPECT_EQ(sizeof(TnModuleHandle), OutOfMemory::Asked());
 }
 
 TEST_F(Loader, DescriptionOfTestModules) {

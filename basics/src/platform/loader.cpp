@@ -7,6 +7,7 @@
 #include "frame.h"
 #include "loader.h"
 #include "os/os.h"
+#include "platform/heap.h"
 #include "syslog.h"
 
 namespace {
@@ -149,9 +150,7 @@ void CopyText(char* out, const char* text) {
 }  // namespace
 
 void* TnModuleHandle::operator new(size_t size) noexcept {
-    void* block = mvos::Malloc(size);
-    if (block == nullptr) TnCallMemoryHandler(static_cast<uint32_t>(size));
-    return block;
+    return mvb::platform::AllocateObject(size);
 }
 
 void TnModuleHandle::operator delete(void* block) noexcept {
