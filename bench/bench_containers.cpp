@@ -86,166 +86,117 @@ void PerKey(benchmark::State& state, size_t n) {
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+// Runs work on a fresh container per iteration; building it (prepare) and taking it
+// down are not timed.
+template <typename C, typename Prepare, typename Work>
+void OnFreshContainer(benchmark::State& state, size_t n, Prepare prepare, Work work) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto* c = new C;
+        prepare(*c);
+        state.ResumeTiming();
+        work(*c);
+        state.PauseTiming();
+        delete c;
+        state.ResumeTiming();
+    }
+    PerKey(state, n);
+}
+
+void FillTree(Tree& t) {
+    for (int64_t k : RandomKeys()) t.Insert(k);
+}
+template <typename C>
+void Nothing(C&) {}
+
 // ---------------------------------------------------------------- TnRBTree
 
 void BM_RBTree_InsertRandom(benchmark::State& state) {
-    const auto& keys = RandomKeys();
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto* t = new Tree;
-        state.ResumeTiming();
-        for (int64_t k : keys) t->Insert(k);
-        state.PauseTiming();
-        delete t;
-        state.ResumeTiming();
-    }
-    PerKey(state, keys.size());
+    OnFreshContainer<Tree>(state, RandomKeys().size(), Nothing<Tree>, FillTree);
 }
 
 void BM_RBTree_InsertElementRandom(benchmark::State& state) {
-    const auto& keys = RandomKeys();
     Probe probe;
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto* t = new Tree;
-        state.ResumeTiming();
-        for (int64_t k : keys) {
+    OnFreshContainer<Tree>(state, RandomKeys().size(), Nothing<Tree>, [&](Tree& t) {
+        for (int64_t k : RandomKeys()) {
             probe.element.data = k;
-            benchmark::DoNotOptimize(t->InsertElement(probe.Set(k), nullptr, 0, nullptr));
+            benchmark::DoNotOptimize(t.InsertElement(probe.Set(k), nullptr, 0, nullptr));
         }
-        state.PauseTiming();
-        delete t;
-        state.ResumeTiming();
-    }
-    PerKey(state, keys.size());
+    });
 }
 
 void BM_RBTree_LookupRandom(benchmark::State& state) {
-    const auto& keys = RandomKeys();
     Tree t;
-    for (int64_t k : keys) t.Insert(k);
+    FillTree(t);
     Probe probe;
     for (auto _ : state) {
-        for (int64_t k : keys) {
+        for (int64_t k : RandomKeys()) {
             benchmark::DoNotOptimize(t.SearchElement(probe.Set(k), nullptr, 0, nullptr, nullptr));
         }
     }
-    PerKey(state, keys.size());
+    PerKey(state, RandomKeys().size());
 }
 
 void BM_RBTree_DeleteRandom(benchmark::State& state) {
-    const auto& keys = RandomKeys();
     Probe probe;
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto* t = new Tree;
-        for (int64_t k : keys) t->Insert(k);
-        state.ResumeTiming();
-        for (int64_t k : keys) {
-            benchmark::DoNotOptimize(t->DeleteElement(probe.Set(k), nullptr, 0, nullptr));
+    OnFreshContainer<Tree>(state, RandomKeys().size(), FillTree, [&](Tree& t) {
+        for (int64_t k : RandomKeys()) {
+            benchmark::DoNotOptimize(t.DeleteElement(probe.Set(k), nullptr, 0, nullptr));
         }
-        state.PauseTiming();
-        delete t;
-        state.ResumeTiming();
-    }
-    PerKey(state, keys.size());
+    });
 }
 
 void BM_RBTree_InsertAscending(benchmark::State& state) {
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto* t = new Tree;
-        state.ResumeTiming();
-        for (int64_t k = 0; k < kKeys; ++k) t->Insert(k);
-        state.PauseTiming();
-        delete t;
-        state.ResumeTiming();
-    }
-    PerKey(state, size_t(kKeys));
+    OnFreshContainer<Tree>(state, size_t(kKeys), Nothing<Tree>, [](Tree& t) {
+        for (int64_t k = 0; k < kKeys; ++k) t.Insert(k);
+    });
 }
 
 void BM_RBTree_Clear(benchmark::State& state) {
-    const auto& keys = RandomKeys();
-    Tree t;
-    for (auto _ : state) {
-        state.PauseTiming();
-        for (int64_t k : keys) t.Insert(k);
-        state.ResumeTiming();
+    OnFreshContainer<Tree>(state, RandomKeys().size(), FillTree, [](Tree& t) {
         uint32_t n;
         benchmark::DoNotOptimize(t.Clear(nullptr, &n, nullptr));
-    }
-    PerKey(state, keys.size());
+    });
 }
 
 // ---------------------------------------------------------------- std::multimap
 
 using Map = std::multimap<int64_t, int64_t>;
 
+void FillMap(Map& m) {
+    for (int64_t k : RandomKeys()) m.insert({k, k});
+}
+
 void BM_Multimap_InsertRandom(benchmark::State& state) {
-    const auto& keys = RandomKeys();
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto* m = new Map;
-        state.ResumeTiming();
-        for (int64_t k : keys) m->insert({k, k});
-        state.PauseTiming();
-        delete m;
-        state.ResumeTiming();
-    }
-    PerKey(state, keys.size());
+    OnFreshContainer<Map>(state, RandomKeys().size(), Nothing<Map>, FillMap);
 }
 
 void BM_Multimap_LookupRandom(benchmark::State& state) {
-    const auto& keys = RandomKeys();
     Map m;
-    for (int64_t k : keys) m.insert({k, k});
+    FillMap(m);
     for (auto _ : state) {
-        for (int64_t k : keys) benchmark::DoNotOptimize(m.find(k));
+        for (int64_t k : RandomKeys()) benchmark::DoNotOptimize(m.find(k));
     }
-    PerKey(state, keys.size());
+    PerKey(state, RandomKeys().size());
 }
 
 void BM_Multimap_DeleteRandom(benchmark::State& state) {
-    const auto& keys = RandomKeys();
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto* m = new Map;
-        for (int64_t k : keys) m->insert({k, k});
-        state.ResumeTiming();
-        for (int64_t k : keys) {
-            auto it = m->find(k);
-            if (it != m->end()) m->erase(it);
+    OnFreshContainer<Map>(state, RandomKeys().size(), FillMap, [](Map& m) {
+        for (int64_t k : RandomKeys()) {
+            auto it = m.find(k);
+            if (it != m.end()) m.erase(it);
         }
-        state.PauseTiming();
-        delete m;
-        state.ResumeTiming();
-    }
-    PerKey(state, keys.size());
+    });
 }
 
 void BM_Multimap_InsertAscending(benchmark::State& state) {
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto* m = new Map;
-        state.ResumeTiming();
-        for (int64_t k = 0; k < kKeys; ++k) m->insert({k, k});
-        state.PauseTiming();
-        delete m;
-        state.ResumeTiming();
-    }
-    PerKey(state, size_t(kKeys));
+    OnFreshContainer<Map>(state, size_t(kKeys), Nothing<Map>, [](Map& m) {
+        for (int64_t k = 0; k < kKeys; ++k) m.insert({k, k});
+    });
 }
 
 void BM_Multimap_Clear(benchmark::State& state) {
-    const auto& keys = RandomKeys();
-    Map m;
-    for (auto _ : state) {
-        state.PauseTiming();
-        for (int64_t k : keys) m.insert({k, k});
-        state.ResumeTiming();
-        m.clear();
-    }
-    PerKey(state, keys.size());
+    OnFreshContainer<Map>(state, RandomKeys().size(), FillMap, [](Map& m) { m.clear(); });
 }
 
 #define PHASE(f) BENCHMARK(f)->Unit(benchmark::kMillisecond)->Iterations(3)
