@@ -61,6 +61,7 @@ class Loader : public ::testing::Test {
         fs::remove_all(m_work);
         for (const char* d : {"path", "config", "cwd"}) fs::create_directories(m_work / d);
         m_own = fs::canonical("/proc/self/exe").parent_path();
+        fs::remove(m_own / "mvtorder.so");  // left behind by an interrupted run
         m_savedPath = std::getenv("PATH");
         m_savedCwd = fs::current_path();
         setenv("PATH", (m_work / "path").c_str(), 1);
