@@ -3,6 +3,7 @@
 #ifndef MV_DATABLOCKS_H
 #define MV_DATABLOCKS_H
 
+#include "memfile.h"
 #include "mvexport.h"
 
 // ---------------------------------------------------------------- checksum
@@ -37,5 +38,68 @@ MVB_API int32_t DSdecomp(const unsigned char* input, int32_t length, unsigned ch
 // The expanded length of a compressed block (0 for a length of 0 or less); a token cut
 // off by the end of the input is not counted.
 MVB_API int32_t DSlen(const unsigned char* input, int32_t length);
+
+// ---------------------------------------------------------------- record queue
+
+// A first-in, first-out byte queue on a memory file: Put appends at the end, Get takes
+// a block of a length the caller names from the front. The queue keeps no record
+// boundaries. With the compacting flag set, the unread bytes move to the front of the
+// file after each read (the read offset stays 0); without it the read offset advances
+// and Delete discards what has been read.
+class MVB_API MemQueue : public MemFile {
+  public:
+    explicit MemQueue(uint16_t compacting = 0);
+    MemQueue(const MemQueue& other);
+    MemQueue& operator=(const MemQueue& other);
+
+    // 0; -12002 when the file cannot grow; -12005 when the bytes were not all written.
+    TnResult Put(const void* bytes, uint32_t length);
+    // 0; -12001 when the queue is empty; -12003 when fewer than length unread bytes
+    // remain (nothing is consumed); -12004 when a read or a move came up short; -12006
+    // when the file could not be shrunk after a compacting read.
+    TnResult Get(void* output, uint32_t length);
+    // Removes the bytes between offset n and the read offset and makes n the read
+    // offset (n must not exceed the read offset). Returns 0.
+    TnResult Delete(uint32_t n);
+
+    uint32_t ReadOffset() const { return m_readOffset; }
+
+    uint32_t m_readOffset;
+    uint16_t m_compacting;
+};
+
+// ---------------------------------------------------------------- raw buffer
+
+// How a TnRawBuffer holds its bytes. Any other value behaves like
+// TnRawBufferReference.
+enum TnRawBufferBehavior : int32_t {
+    TnRawBufferCopy = 0,       // a malloc copy of the caller's bytes, freed with the buffer
+    TnRawBufferReference = 1,  // the caller's bytes in place, never freed
+    TnRawBufferAdopt = 2,      // the caller's malloc block in place, freed with the buffer
+};
+
+// A byte block with a length and an ownership behaviour chosen at construction.
+class MVB_API TnRawBuffer {
+  public:
+    // A null bytes pointer gives length 0; a length of 0 gives a null buffer. When a
+    // copy cannot be obtained the memory handler is called and the buffer stays null.
+    TnRawBuffer(void* bytes, uint32_t length, TnRawBufferBehavior behavior);
+    // An owned buffer (Copy or Adopt) gets its own copy, keeping the behaviour.
+    TnRawBuffer(const TnRawBuffer& other);
+    TnRawBuffer& operator=(const TnRawBuffer&) = delete;
+    ~TnRawBuffer();
+
+    // Ensures room for n bytes: a shorter buffer is replaced by a fresh owned block of
+    // n bytes (the old contents are not kept) and becomes TnRawBufferCopy. 0, or -2030
+    // when the block could not be obtained (the buffer is then null, the length n).
+    TnResult EnsureCapacity(uint32_t n);
+    void* GetBuf() const { return m_buffer; }
+    uint32_t GetBufLen() const { return m_length; }
+    TnRawBufferBehavior GetBehavior() const { return m_behavior; }
+
+    void* m_buffer;
+    uint32_t m_length;
+    TnRawBufferBehavior m_behavior;
+};
 
 #endif

@@ -279,6 +279,7 @@ int32_t RegEnumKey(RegKey key, uint32_t index, char* name, uint32_t* size);
 int32_t RegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* size);
 // The database file the calls would use now.
 const char* RegistryPath();
+
 // ------------------------------------------------------------------ clocks and time zone
 // (platform services)
 // Every clock is read through one function pointer of the clock table, which tests may
@@ -317,8 +318,49 @@ inline bool ZoneOffset(uint64_t instant, int32_t* minutesEast) {
     return Clocks().zoneOffset(instant, minutesEast);
 }
 
+// ------------------------------------------------------------------ file search along PATH
+// (platform services)
+// Looks for an existing file named `file` in the current directory and then in each
+// directory of the environment variable PATH, in order (the C runtime's search of an
+// environment path). On success the full path is stored in out (NUL-terminated) and
+// true is returned; false when no such file exists or a found path does not fit in
+// size bytes (out is then the empty text when size > 0).
+bool SearchPathForFile(const char* file, char* out, size_t size);
+
 // ------------------------------------------------------------------ named shared memory and writer
 // mutex (performance data)
+// Names are the original platform's ("Global\\Merivane_Performance", "Merivane_mt");
+// every name is a distinct object. The environment variable MERIVANE_IPC_NAMESPACE,
+// when set, is put in front of every name, so that independent installations (or test
+// runs) on one machine do not see each other's blocks and mutexes.
+struct SharedMemory;
+struct WriterMutex;
+
+// Opens an existing named block. 0 and *out on success; kFileNotFound when no block
+// has the name; kAccessDenied when the caller may not open it that way.
+int32_t OpenSharedMemory(const char* name, bool writable, SharedMemory** out);
+// Creates the named block of `size` bytes, readable by everyone and writable by its
+// owner only, zero-filled; or opens the existing one for writing (*existed set). An
+// existing block of another size is resized to `size` (then its contents are stale).
+int32_t CreateSharedMemory(const char* name, uint32_t size, SharedMemory** out, bool* existed);
+// Maps the first `size` bytes of the block; null when the block is smaller or the
+// mapping fails. A writable view needs a block opened writable.
+void* MapSharedMemory(SharedMemory* shm, uint32_t size, bool writable);
+void UnmapSharedMemory(void* view, uint32_t size);
+// Closes the handle; the block itself lives on (views stay valid).
+void CloseSharedMemory(SharedMemory* shm);
+// Removes the name of a block (existing views stay valid). 0, or kFileNotFound.
+int32_t RemoveSharedMemory(const char* name);
+
+// The writer mutex: created and owned by one process at a time. 0 with *existed
+// false: this caller now owns it, until CloseWriterMutex or the end of the process
+// (the system releases it when the owner dies). 0 with *existed true and *out null:
+// another owner holds it (a second creation in the owning process sees its own).
+// Another status when the mutex cannot be created at all.
+int32_t CreateWriterMutex(const char* name, WriterMutex** out, bool* existed);
+void CloseWriterMutex(WriterMutex* mutex);
+// Removes what a mutex leaves behind on the system once nobody owns it.
+int32_t RemoveWriterMutex(const char* name);
 
 }  // namespace mvos
 
