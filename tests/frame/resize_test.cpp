@@ -96,6 +96,9 @@ TEST_F(Resize, HandlerIsSwappedAndCalledThroughTheBridge) {
     EXPECT_EQ(5, TnNewHandlerBridge(10));
     EXPECT_EQ((std::vector<uint32_t>{9, 10}), g_handled);
     EXPECT_EQ(&CountingHandler, mmTnSetHandler(CountingHandler));
+    // Null is never installed: it puts the default handler back.
+    EXPECT_EQ(&CountingHandler, mmTnSetHandler(nullptr));
+    EXPECT_EQ(&TnDefaultMemoryHandler, mmTnSetHandler(CountingHandler));
 }
 
 TEST_F(Resize, RuntimeNewHandlerReachesTheMemoryHandler) {

@@ -48,8 +48,10 @@ int mmFarResize(void** block, uint32_t size) {
 }
 
 TnMemoryHandler mmTnSetHandler(TnMemoryHandler handler) {
+    // The handler is never null: null puts the default back. There is no "new mode" to
+    // set on this platform (malloc never calls the runtime's new-handler).
     TnMemoryHandler previous = g_memoryHandler;
-    g_memoryHandler = handler;
+    g_memoryHandler = handler != nullptr ? handler : TnDefaultMemoryHandler;
     return previous;
 }
 
