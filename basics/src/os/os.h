@@ -279,6 +279,7 @@ int32_t RegEnumKey(RegKey key, uint32_t index, char* name, uint32_t* size);
 int32_t RegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* size);
 // The database file the calls would use now.
 const char* RegistryPath();
+
 // ------------------------------------------------------------------ clocks and time zone
 // (platform services)
 // Every clock is read through one function pointer of the clock table, which tests may
@@ -308,6 +309,15 @@ inline uint64_t SystemTime() { return Clocks().systemTime(); }
 inline bool ZoneOffset(uint64_t instant, int32_t* minutesEast) {
     return Clocks().zoneOffset(instant, minutesEast);
 }
+
+// ------------------------------------------------------------------ file search along PATH
+// (platform services)
+// Looks for an existing file named `file` in the current directory and then in each
+// directory of the environment variable PATH, in order (the C runtime's search of an
+// environment path). On success the full path is stored in out (NUL-terminated) and
+// true is returned; false when no such file exists or a found path does not fit in
+// size bytes (out is then the empty text when size > 0).
+bool SearchPathForFile(const char* file, char* out, size_t size);
 
 // ------------------------------------------------------------------ named shared memory and writer
 // mutex (performance data)
