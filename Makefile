@@ -49,7 +49,7 @@ bench: maybe-deps
 fuzz: maybe-deps
 	CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DMVB_BUILD_FUZZ=ON -DMVB_BUILD_TESTS=OFF
-	cmake --build build/fuzz -j $(JOBS)
+	cmake --build build/fuzz -j $(JOBS) --target fuzz_targets
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i

@@ -3,6 +3,8 @@
 #ifndef MV_FRAME_H
 #define MV_FRAME_H
 
+#include <exception>
+
 #include "mvexport.h"
 
 // ---------------------------------------------------------------- allocation
@@ -29,7 +31,7 @@ MVB_API int32_t TnDefaultMemoryHandler(uint32_t size);
 // The host's configuration reader. The first slot is not used by the library;
 // each lookup answers 0 when the value was found and stored.
 class MVB_API TnConfig {
-public:
+  public:
     virtual ~TnConfig();
     // sections: null-terminated array of section names, the path from the top.
     virtual int LookupInteger(const char* key, int32_t* value, const char* const* sections) = 0;
@@ -40,7 +42,7 @@ public:
 
 // The host's console stream; the library only writes to it.
 class MVB_API smp_io {
-public:
+  public:
     virtual ~smp_io();
     virtual int write(const char* text, size_t length) = 0;
 };
@@ -58,7 +60,7 @@ MVB_API smp_io* Console(smp_io* console);
 
 // Room for one module error-text callback covering an open code range.
 class MVB_API TnModuleErrorCallbackList {
-public:
+  public:
     struct Entry {
         TnModuleErrorCallback callback;
         int32_t upper;
@@ -70,6 +72,35 @@ public:
 
     Entry m_entries[1];
 };
+
+// ---------------------------------------------------------------- assertion exception
+
+// The code of the exception TARN_assert raises.
+#define TN_ASSERTION_EXCEPTION 0xE0000001u
+// Answers of a host exception handler.
+#define TN_EXCEPTION_CONTINUE_EXECUTION (-1)
+#define TN_EXCEPTION_CONTINUE_SEARCH 0
+
+// What a raised exception becomes when no host handler continues execution: the
+// host's try/catch receives it; uncaught, it ends the process through std::terminate.
+class MVB_API TnException : public std::exception {
+  public:
+    explicit TnException(uint32_t code) noexcept : m_code(code) {}
+    ~TnException() override;
+    uint32_t Code() const noexcept { return m_code; }
+    const char* what() const noexcept override;
+
+  private:
+    uint32_t m_code;
+};
+
+// A host exception handler: sees every raised exception first (most recently added
+// first) and answers TN_EXCEPTION_CONTINUE_EXECUTION or TN_EXCEPTION_CONTINUE_SEARCH.
+typedef int (*TnExceptionHandler)(uint32_t code, void* context);
+// Adds a handler; returns a cookie for removal, or null when the chain is full.
+MVB_API void* TnAddExceptionHandler(TnExceptionHandler handler, void* context);
+// Removes a handler by its cookie: 0, or -1 for an unknown cookie.
+MVB_API int TnRemoveExceptionHandler(void* cookie);
 
 // Fails an assertion: fatal callback, system log (kind 4), standard error, then the
 // assertion exception 0xE0000001. Returns 1 only if a host handler continues.

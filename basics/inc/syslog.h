@@ -11,7 +11,7 @@
 #endif
 
 class MVB_API TnSysLog {
-public:
+  public:
     virtual int InstallSource(const char* sourceName);
     virtual int Enable(int on);
     virtual void OpenSource(const char* sourceName);
@@ -21,13 +21,21 @@ public:
 };
 
 class MVB_API TnMsg {
-public:
+  public:
     virtual int Enable(int on);
     virtual unsigned Show(const char* title, unsigned style, const char* format, ...)
         MVB_PRINTF(4, 5);
     virtual ~TnMsg();
     virtual unsigned Display(const char* title, unsigned style, const char* text) = 0;
 };
+
+// Presents a message box for TnMsgWindows::Display: receives the title, the style and
+// the text and returns the button pressed (1 OK, 2 Cancel, 3 Abort, 4 Retry, 5 Ignore,
+// 6 Yes, 7 No; 0 when no box could be shown).
+typedef int (*TnMessageBoxPresenter)(const char* title, unsigned style, const char* text);
+// Installs a presenter (null puts the library's own back: the box is written to standard
+// error and answered OK). Returns the previous one, null for the library's own.
+MVB_API TnMessageBoxPresenter TnSetMessageBoxPresenter(TnMessageBoxPresenter presenter);
 
 // The process-wide objects; never null, owned by the library.
 MVB_API TnSysLog* TnSystemLog();

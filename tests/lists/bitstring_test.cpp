@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "mvbasics.h"
-#include "os/os_testing.h"
+#include "platform/out_of_memory.h"
 
 namespace {
 
@@ -98,23 +98,14 @@ TEST(BitString, FindReportsAbsoluteIndexOrLength) {
 }
 
 TEST(BitString, FailedAllocationGivesEmptyString) {
-    static uint32_t asked = 0;
-    TnMemoryHandler old = mmTnSetHandler([](uint32_t size) -> int32_t {
-        asked = size;
-        return 0;
-    });
-    {
-        mvos::ScopedSyscall<void* (*)(size_t)> fail(&mvos::SyscallTable::malloc,
-                                                    [](size_t) -> void* { return nullptr; });
-        _TnBitString s(100);
-        EXPECT_EQ(13u, asked);
-        EXPECT_EQ(0u, s.Length());
-        unsigned p;
-        EXPECT_EQ(-2005, s.Set(0));
-        EXPECT_EQ(0, s.SetAll());
-        EXPECT_EQ(-2005, s.Find(0, 1, p));
-    }
-    mmTnSetHandler(old);
+    OutOfMemory oom;
+    _TnBitString s(100);
+    EXPECT_EQ(13u, OutOfMemory::Asked());
+    EXPECT_EQ(0u, s.Length());
+    unsigned p;
+    EXPECT_EQ(-2005, s.Set(0));
+    EXPECT_EQ(0, s.SetAll());
+    EXPECT_EQ(-2005, s.Find(0, 1, p));
 }
 
 // Random operations against std::vector<bool> as the reference.

@@ -5,7 +5,7 @@
 #include "clock_fixture.h"
 #include "frame/lifecycle.h"
 #include "mvbasics.h"
-#include "os/os_testing.h"
+#include "out_of_memory.h"
 #include "platform/clockstate.h"
 
 namespace {
@@ -173,20 +173,11 @@ TEST_F(HiResTimer, SlowOrMissingCounterDoesNoHarm) {
 }
 
 TEST(TimerFactory, ExhaustedMemoryGivesNull) {
-    static uint32_t asked = 0;
-    TnMemoryHandler old = mmTnSetHandler([](uint32_t size) -> int32_t {
-        asked = size;
-        return 0;
-    });
-    {
-        mvos::ScopedSyscall<void* (*)(size_t)> fail(&mvos::SyscallTable::malloc,
-                                                    [](size_t) -> void* { return nullptr; });
-        EXPECT_EQ(nullptr, TnTimer::MakeTimer());
-        EXPECT_EQ(sizeof(WindowsTimer), asked);
-        EXPECT_EQ(nullptr, TnTimer::MakeHiResTimer());
-        EXPECT_EQ(sizeof(Win32HiResTimer), asked);
-    }
-    mmTnSetHandler(old);
+    OutOfMemory oom;
+    EXPECT_EQ(nullptr, TnTimer::MakeTimer());
+    EXPECT_EQ(sizeof(WindowsTimer), OutOfMemory::Asked());
+    EXPECT_EQ(nullptr, TnTimer::MakeHiResTimer());
+    EXPECT_EQ(sizeof(Win32HiResTimer), OutOfMemory::Asked());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "frame/lifecycle.h"
+#include "os/os.h"
 #include "syslog.h"
 
 namespace {
@@ -10,16 +11,18 @@ int g_logSwitch = 1;
 int g_msgSwitch = 0;
 
 class SysLogStub : public TnSysLog {
-public:
+  public:
     void Write(int, unsigned, const char*) override {}
 };
 class MsgStub : public TnMsg {
-public:
+  public:
     unsigned Display(const char*, unsigned, const char*) override { return 0x1000000; }
 };
 }  // namespace
 
-int TnSysLog::InstallSource(const char*) { return 0; }
+int TnSysLog::InstallSource(const char*) {
+    return 0;
+}
 int TnSysLog::Enable(int on) {
     int previous = g_logSwitch;
     g_logSwitch = on;
@@ -53,6 +56,10 @@ unsigned TnMsg::Show(const char* title, unsigned style, const char* format, ...)
     return Display(title, style, text);
 }
 TnMsg::~TnMsg() = default;
+
+TnMessageBoxPresenter TnSetMessageBoxPresenter(TnMessageBoxPresenter presenter) {
+    return mvos::SetBoxPresenter(presenter);
+}
 
 TnSysLog* TnSystemLog() {
     static SysLogStub log;

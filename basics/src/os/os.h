@@ -15,6 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 
+struct sqlite3_stmt;
+
 namespace mvos {
 
 // Win32-style status numbers that callers test for.
@@ -26,9 +28,17 @@ enum Status : int32_t {
     kNotEnoughMemory = 8,
     kInvalidData = 13,
     kInvalidParameter = 87,
+    kInsufficientBuffer = 122,
+    kModNotFound = 126,
+    kProcNotFound = 127,
+    kBadExeFormat = 193,
     kMoreData = 234,
     kNoMoreItems = 259,
+    kRegistryCorrupt = 1015,
+    kKeyDeleted = 1018,
     kIoError = 1117,
+    kBusy = 170,
+    kDiskFull = 112,
 };
 
 // ------------------------------------------------------------------ memory
@@ -44,31 +54,231 @@ struct SyscallTable {
     void* (*malloc)(size_t);
     void* (*realloc)(void*, size_t);
     void (*free)(void*);
+    // Module loading: the platform's loader call (path, flags) -> handle or null.
+    void* (*dlopen)(const char*, int);
+    // Registry: every statement of the registry database is stepped through here;
+    // answering an SQLite error code makes that registry operation fail.
+    int (*db_step)(sqlite3_stmt*);
+    // Event log: the system log call (priority, ident, rendered message).
+    void (*syslog)(int, const char*, const char*);
 };
 SyscallTable& Syscalls();
 // The backend's own entries, for putting the table back.
 const SyscallTable& DefaultSyscalls();
 
 // ------------------------------------------------------------------ process and module
-// (foundation)
+
+// Opaque handle of a loaded module (a shared object here, a DLL on Windows).
+struct Module;
+using ModuleHandle = Module*;
+
+// The calling thread's last error number (a Status value or another Win32-style
+// number), set by the services below that say so; like the original platform's.
+uint32_t LastError();
+void SetLastError(uint32_t code);
+// The text of an error number, at most size - 1 characters plus a NUL, into buffer;
+// returns the length written. When code is the thread's last error and the loader set
+// it, the loader's own message is given.
+size_t ErrorText(uint32_t code, char* buffer, size_t size);
+
+// The current process id.
+uint32_t ProcessId();
+// Full path of the process's executable. Like the original's module-file-name call:
+// returns the characters copied without the NUL; when the buffer is too small the name
+// is cut to size - 1 characters, NUL-terminated, size is returned and the last error
+// is kInsufficientBuffer; 0 on failure (last error set).
+size_t ExecutablePath(char* buffer, size_t size);
+// This library's own module: the handle recorded at load (never null once the library
+// runs) and its full file name, with the same result rules as ExecutablePath.
+ModuleHandle OwnModule();
+size_t OwnModuleFileName(char* buffer, size_t size);
+// The computer name. On entry *size is the buffer's size; on success the name and a
+// NUL are stored, *size receives the name's length and true is returned. When the
+// buffer is too small *size receives the size needed (NUL included), nothing is
+// written and false is returned.
+bool ComputerName(char* buffer, uint32_t* size);
+// True on the platforms where the system log records events (the original's NT family).
+bool IsNtFamily();
+// The value of an environment variable, or null.
+const char* GetEnv(const char* name);
+// True when path names an existing regular file.
+bool IsFile(const char* path);
 
 // ------------------------------------------------------------------ module loading
-// (foundation)
+
+// The file-name suffix of modules (".so"; ".dll" on Windows) and the path separator.
+const char* ModuleSuffix();
+char PathSeparator();
+// Loads a module by path (a name without separator leaves the search to the system's
+// rules). Returns the handle, or null with the last error set (kModNotFound when no
+// file was found, kBadExeFormat when it could not be loaded; ErrorText then gives the
+// loader's message). Each successful load needs one UnloadModule.
+ModuleHandle LoadModule(const char* path);
+// Address of an exported symbol, or null (last error kProcNotFound).
+void* ModuleSymbol(ModuleHandle module, const char* name);
+// Releases one load of the module. True on success.
+bool UnloadModule(ModuleHandle module);
+// Full file name of a loaded module, result rules as ExecutablePath.
+size_t ModuleFileName(ModuleHandle module, char* buffer, size_t size);
 
 // ------------------------------------------------------------------ debugger
-// (foundation)
+
+// The debugger output of the original platform. Dropped unless MERIVANE_DEBUG_OUTPUT
+// is set: "stderr" writes each text with the prefix "[debug] " to standard error,
+// anything else names a file the text is appended to.
+void DebugOutput(const char* text);
+// True when a debugger traces the process.
+bool DebuggerAttached();
+// Breaks into the debugger when one is attached, or when a fault guard is active on
+// this thread (the guard then reports kBreakpoint); otherwise does nothing.
+void DebugBreak();
 
 // ------------------------------------------------------------------ exceptions and fault guard
-// (foundation)
+
+// Exception codes of the original platform that the library raises or reports.
+constexpr uint32_t kAssertionException = 0xE0000001u;
+constexpr uint32_t kAccessViolation = 0xC0000005u;
+constexpr uint32_t kInPageError = 0xC0000006u;
+constexpr uint32_t kBreakpoint = 0x80000003u;
+
+// Raises a software exception with the given code. The handlers a host installed
+// (TnAddExceptionHandler, frame.h) are asked in turn, the most recently added first;
+// the first that answers "continue execution" makes RaiseException return. When none
+// does, the public exception type TnException (frame.h) carrying the code is thrown.
+void RaiseException(uint32_t code);
+// The host's handler chain: a handler answers -1 to continue execution, 0 to let the
+// search go on. Add returns a cookie for Remove (null when no room is left).
+using ExceptionHandler = int (*)(uint32_t code, void* context);
+void* AddExceptionHandler(ExceptionHandler handler, void* context);
+bool RemoveExceptionHandler(void* cookie);
+
+// Runs fn(arg) under a fault guard: an exception raised through RaiseException (or
+// any TnException) and a synchronous SIGSEGV, SIGBUS or SIGTRAP inside it end the
+// call early. Returns 0 when fn returned normally, else the exception code
+// (kAccessViolation for SIGSEGV, kInPageError for SIGBUS, kBreakpoint for SIGTRAP).
+// The previous signal handlers are back in place when it returns. Objects with
+// destructors on the stack between the guard and a signal are not destroyed.
+uint32_t RunGuarded(void (*fn)(void*), void* arg);
+
+template <typename F>
+uint32_t Guarded(F&& f) {
+    return RunGuarded([](void* p) { (*static_cast<F*>(p))(); }, &f);
+}
 
 // ------------------------------------------------------------------ event log
-// (foundation)
+
+// Event types, with the original platform's values.
+enum class EventType : uint16_t {
+    kSuccess = 0,
+    kError = 1,
+    kWarning = 2,
+    kInformation = 4,
+};
+struct EventSource;
+using EventSourceHandle = EventSource*;
+
+// Registers an event source under the given name on the local machine. Null on failure.
+EventSourceHandle RegisterEventSource(const char* sourceName);
+// Closes a source; null is ignored.
+void DeregisterEventSource(EventSourceHandle source);
+// Reports one event. messageTemplate is the text the library's message table holds for
+// eventId ("%1".."%9" insertion strings, "%n" a line break, a CR LF after it dropped),
+// or null for none (the insertion strings are then joined by blanks). The Linux
+// backend renders it and sends it to syslog(3) with the source as ident; when
+// MERIVANE_EVENT_LOG names a file it also appends one JSON object per line. True when
+// the event was accepted.
+bool ReportEvent(EventSourceHandle source, EventType type, uint16_t category, uint32_t eventId,
+                 const char* const* strings, int count, const char* messageTemplate);
+// Renders a message template with insertion strings, as ReportEvent does. The result
+// is at most size - 1 characters; returns the length written.
+size_t RenderEventMessage(const char* messageTemplate, const char* const* strings, int count,
+                          char* buffer, size_t size);
 
 // ------------------------------------------------------------------ message boxes
-// (foundation)
+
+// Answers of a message box, with the original platform's values.
+enum BoxAnswer : int {
+    kIdOk = 1,
+    kIdCancel = 2,
+    kIdAbort = 3,
+    kIdRetry = 4,
+    kIdIgnore = 5,
+    kIdYes = 6,
+    kIdNo = 7,
+};
+// Presents a message box: title, style (the platform's style flags), text -> the answer
+// (0 when no box could be shown).
+using BoxPresenter = int (*)(const char* title, uint32_t style, const char* text);
+// Shows a box through the installed presenter. Without one, the Linux backend writes
+// the title and text to standard error as one framed block and answers kIdOk.
+int MessageBox(const char* text, const char* title, uint32_t style);
+// Installs a presenter (null puts the default back); returns the previous one (null for
+// the default).
+BoxPresenter SetBoxPresenter(BoxPresenter presenter);
 
 // ------------------------------------------------------------------ registry
-// (foundation)
+//
+// HKEY_LOCAL_MACHINE of the original platform, kept in one SQLite database: the path
+// comes from MERIVANE_REGISTRY, else /var/lib/merivane/registry.db for root and
+// $XDG_STATE_HOME/merivane/registry.db (~/.local/state/...) for others; it is read
+// again on every call, so a test may point it elsewhere. Keys are paths of names
+// separated by backslashes; names compare without regard to ASCII case and keep the
+// case they were created with. An empty path element is refused (kInvalidParameter).
+// Every call is one transaction; several processes may share the file.
+// Every call returns kOk or a Status (kFileNotFound for a missing key or value).
+
+struct RegKeyObject;
+using RegKey = RegKeyObject*;
+// The root key; never closed.
+extern RegKey const kLocalMachine;
+
+// Access rights of an opened key, the original's values.
+enum RegAccess : uint32_t {
+    kKeyQueryValue = 0x0001,
+    kKeySetValue = 0x0002,
+    kKeyCreateSubKey = 0x0004,
+    kKeyEnumerateSubKeys = 0x0008,
+    kKeyRead = 0x20019,
+    kKeyWrite = 0x20006,
+    kKeyAllAccess = 0xF003F,
+};
+// Value types, the original's values.
+enum RegType : uint32_t {
+    kRegNone = 0,
+    kRegSz = 1,
+    kRegExpandSz = 2,
+    kRegBinary = 3,
+    kRegDword = 4,
+    kRegMultiSz = 7,
+};
+
+// Opens an existing key below parent (subKey null or "" opens parent itself again).
+// *result receives a handle the caller closes with RegCloseKey; null on failure.
+int32_t RegOpenKey(RegKey parent, const char* subKey, uint32_t access, RegKey* result);
+// Creates the key and every missing key on its path, or opens it. *created (may be
+// null) tells whether the key itself was new.
+int32_t RegCreateKey(RegKey parent, const char* subKey, uint32_t access, RegKey* result,
+                     bool* created);
+int32_t RegCloseKey(RegKey key);
+// Reads a value (name null or "" is the key's default value). type and size may be
+// null. With data null, *size receives the stored byte count. With data, *size is the
+// buffer's capacity on entry: when the value fits it is copied and *size receives the
+// stored byte count; otherwise nothing is copied, *size receives the size needed and
+// kMoreData is returned. Needs kKeyQueryValue.
+int32_t RegQueryValue(RegKey key, const char* name, uint32_t* type, void* data, uint32_t* size);
+// Stores a value of the given type and size (replacing any value of that name, whose
+// name case is then kept). Needs kKeySetValue.
+int32_t RegSetValue(RegKey key, const char* name, uint32_t type, const void* data, uint32_t size);
+int32_t RegDeleteValue(RegKey key, const char* name);
+// Deletes the subkey with its values and every key below it.
+int32_t RegDeleteKey(RegKey parent, const char* subKey);
+// The index-th subkey or value name in ascending case-insensitive order; kNoMoreItems
+// past the end, kMoreData (and *size = the length needed, NUL included) when name
+// does not fit. On success *size receives the name's length.
+int32_t RegEnumKey(RegKey key, uint32_t index, char* name, uint32_t* size);
+int32_t RegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* size);
+// The database file the calls would use now.
+const char* RegistryPath();
 
 // ------------------------------------------------------------------ clocks and time zone
 // (platform services)
@@ -100,8 +310,49 @@ inline bool ZoneOffset(uint64_t instant, int32_t* minutesEast) {
     return Clocks().zoneOffset(instant, minutesEast);
 }
 
-// ------------------------------------------------------------------ named shared memory and writer mutex
-// (performance data)
+// ------------------------------------------------------------------ file search along PATH
+// (platform services)
+// Looks for an existing file named `file` in the current directory and then in each
+// directory of the environment variable PATH, in order (the C runtime's search of an
+// environment path). On success the full path is stored in out (NUL-terminated) and
+// true is returned; false when no such file exists or a found path does not fit in
+// size bytes (out is then the empty text when size > 0).
+bool SearchPathForFile(const char* file, char* out, size_t size);
+
+// ------------------------------------------------------------------ named shared memory and writer
+// mutex (performance data)
+// Names are the original platform's ("Global\\Merivane_Performance", "Merivane_mt");
+// every name is a distinct object. The environment variable MERIVANE_IPC_NAMESPACE,
+// when set, is put in front of every name, so that independent installations (or test
+// runs) on one machine do not see each other's blocks and mutexes.
+struct SharedMemory;
+struct WriterMutex;
+
+// Opens an existing named block. 0 and *out on success; kFileNotFound when no block
+// has the name; kAccessDenied when the caller may not open it that way.
+int32_t OpenSharedMemory(const char* name, bool writable, SharedMemory** out);
+// Creates the named block of `size` bytes, readable by everyone and writable by its
+// owner only, zero-filled; or opens the existing one for writing (*existed set). An
+// existing block of another size is resized to `size` (then its contents are stale).
+int32_t CreateSharedMemory(const char* name, uint32_t size, SharedMemory** out, bool* existed);
+// Maps the first `size` bytes of the block; null when the block is smaller or the
+// mapping fails. A writable view needs a block opened writable.
+void* MapSharedMemory(SharedMemory* shm, uint32_t size, bool writable);
+void UnmapSharedMemory(void* view, uint32_t size);
+// Closes the handle; the block itself lives on (views stay valid).
+void CloseSharedMemory(SharedMemory* shm);
+// Removes the name of a block (existing views stay valid). 0, or kFileNotFound.
+int32_t RemoveSharedMemory(const char* name);
+
+// The writer mutex: created and owned by one process at a time. 0 with *existed
+// false: this caller now owns it, until CloseWriterMutex or the end of the process
+// (the system releases it when the owner dies). 0 with *existed true and *out null:
+// another owner holds it (a second creation in the owning process sees its own).
+// Another status when the mutex cannot be created at all.
+int32_t CreateWriterMutex(const char* name, WriterMutex** out, bool* existed);
+void CloseWriterMutex(WriterMutex* mutex);
+// Removes what a mutex leaves behind on the system once nobody owns it.
+int32_t RemoveWriterMutex(const char* name);
 
 }  // namespace mvos
 

@@ -1,6 +1,7 @@
 // Timers: the millisecond tick-count timer and the high-resolution counter timer.
 #include "frame.h"
 #include "os/os.h"
+#include "platform/heap.h"
 #include "platform/clockstate.h"
 #include "timeutil.h"
 
@@ -53,9 +54,7 @@ TnTimer* TnTimer::MakeHiResTimer() {
 }
 
 void* TnTimer::operator new(size_t size) noexcept {
-    void* block = mvos::Malloc(size);
-    if (block == nullptr) TnCallMemoryHandler(static_cast<uint32_t>(size));
-    return block;
+    return mvb::platform::AllocateObject(size);
 }
 
 void TnTimer::operator delete(void* block) noexcept {

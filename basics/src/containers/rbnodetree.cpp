@@ -1,0 +1,406 @@
+// Red-black node trees: rebalancing along explicit path stacks, the cache-backed
+// threaded tree and the tree over caller-made nodes.
+#include "containers.h"
+#include "containers/rbtree_internal.h"
+
+namespace mvrb {
+
+void ReplaceChild(TnRBTreeNode*& root, TnRBTreeNode* parent, TnRBTreeNode* old, TnRBTreeNode* n) {
+    if (parent == nullptr) {
+        root = n;
+    } else if (parent->Left() == old) {
+        parent->SetLeft(n);
+    } else {
+        parent->right = n;
+    }
+}
+
+Unlinked UnlinkTop(TnRBTreeNode*& root, TnRBTreeNodeStack& stack, TnRBTreeNode** zSlot) {
+    Unlinked u;
+    TnRBTreeNode* z = *zSlot;
+    u.y = stack.Pop();
+    u.yp = stack.Current();
+    u.x = u.y->Left() != nullptr ? u.y->Left() : u.y->right;
+    u.yBlack = !u.y->IsRed();
+    u.side = 0;
+    if (u.yp == nullptr) {
+        root = u.x;
+    } else if (u.yp->Left() == u.y) {
+        u.yp->SetLeft(u.x);
+        u.side = 1;
+    } else {
+        u.yp->right = u.x;
+        u.side = -1;
+    }
+    if (u.y != z) {
+        // y takes z's place: its slot, colour and both links, under z's parent.
+        u.y->left = z->left;
+        u.y->right = z->right;
+        *zSlot = u.y;
+        ReplaceChild(root, zSlot[-1], z, u.y);
+    }
+    return u;
+}
+
+}  // namespace mvrb
+
+using mvrb::IsRed;
+using mvrb::ReplaceChild;
+
+// ---------------------------------------------------------------- TnRBTreeBase
+
+void TnRBTreeBase::RebalanceAfterAdd(TnRBTreeNode*& root, TnRBTreeNodeStack& stack,
+                                     TnRBTreeNode* x) {
+    TnRBTreeNode* p = stack.Pop();
+    for (;;) {
+        if (p == nullptr || !p->IsRed()) break;
+        TnRBTreeNode* g = stack.Pop();  // exists: a red node is never the root here
+        const bool parentIsLeft = g->Left() == p;
+        TnRBTreeNode* uncle = parentIsLeft ? g->right : g->Left();
+        if (IsRed(uncle)) {
+            p->SetBlack();
+            g->SetRed();
+            uncle->SetBlack();
+            x = g;
+            p = stack.Pop();
+            continue;
+        }
+        TnRBTreeNode* gg = stack.Pop();
+        if (parentIsLeft) {
+            if (p->right == x) {
+                p->right = x->Left();
+                x->SetLeft(p);
+                p = x;
+            }
+            g->SetLeft(p->right);
+            p->right = g;
+        } else {
+            if (p->Left() == x) {
+                p->SetLeft(x->right);
+                x->right = p;
+                p = x;
+            }
+            g->right = p->Left();
+            p->SetLeft(g);
+        }
+        p->SetBlack();
+        g->SetRed();
+        ReplaceChild(root, gg, g, p);
+        break;
+    }
+    root->SetBlack();
+}
+
+void TnRBTreeBase::RebalanceAfterRemove(TnRBTreeNode*& root, TnRBTreeNodeStack& stack,
+                                        TnRBTreeNode* x, int side, TnRBTreeNode*& r1,
+                                        TnRBTreeNode*& r2) {
+    r1 = nullptr;
+    r2 = nullptr;
+    if (x == root) {
+        if (x != nullptr) x->SetBlack();
+        return;
+    }
+    TnRBTreeNode* p = stack.Pop();
+    while (x != root && !IsRed(x)) {
+        if (x != nullptr) side = p->Left() == x ? 1 : -1;
+        if (side > 0) {
+            TnRBTreeNode* s = p->right;
+            if (s->IsRed()) {
+                p->right = s->Left();
+                ReplaceChild(root, stack.Current(), p, s);
+                s->SetLeft(p);
+                s->SetBlack();
+                p->SetRed();
+                r1 = s;
+                s = p->right;
+            }
+            if (!IsRed(s->Left()) && !IsRed(s->right)) {
+                s->SetRed();
+                x = p;
+                if (r1 != nullptr) break;  // p is red: colouring it black ends the fix
+                p = stack.Pop();
+                continue;
+            }
+            if (!IsRed(s->right)) {
+                TnRBTreeNode* sl = s->Left();
+                s->SetLeft(sl->right);
+                sl->right = s;
+                sl->SetBlack();
+                s->SetRed();
+                p->right = sl;
+                s = sl;
+            }
+            p->right = s->Left();
+            ReplaceChild(root, r1 != nullptr ? r1 : stack.Current(), p, s);
+            s->SetLeft(p);
+            s->SetColourOf(p);
+            p->SetBlack();
+            s->right->SetBlack();
+            r2 = s;
+        } else {
+            TnRBTreeNode* s = p->Left();
+            if (s->IsRed()) {
+                p->SetLeft(s->right);
+                ReplaceChild(root, stack.Current(), p, s);
+                s->right = p;
+                s->SetBlack();
+                p->SetRed();
+                r1 = s;
+                s = p->Left();
+            }
+            if (!IsRed(s->Left()) && !IsRed(s->right)) {
+                s->SetRed();
+                x = p;
+                if (r1 != nullptr) break;
+                p = stack.Pop();
+                continue;
+            }
+            if (!IsRed(s->Left())) {
+                TnRBTreeNode* sr = s->right;
+                s->right = sr->Left();
+                sr->SetLeft(s);
+                sr->SetBlack();
+                s->SetRed();
+                p->SetLeft(sr);
+                s = sr;
+            }
+            p->SetLeft(s->right);
+            ReplaceChild(root, r1 != nullptr ? r1 : stack.Current(), p, s);
+            s->right = p;
+            s->SetColourOf(p);
+            p->SetBlack();
+            s->Left()->SetBlack();
+            r2 = s;
+        }
+        x = root;
+    }
+    if (x != nullptr) x->SetBlack();
+}
+
+void TnRBTreeBase::RemoveNode(TnRBTreeNode*& root, TnRBTreeNodeStack& stack,
+                              TnRBTreeNode*& removed) {
+    TnRBTreeNode* z = stack.Current();
+    removed = z;
+    TnRBTreeNode** zSlot = stack.top;
+    // With a left child, z's in-order predecessor is the node actually unlinked.
+    if (z->Left() != nullptr) stack.PushRightSpine(z->Left());
+    const mvrb::Unlinked u = mvrb::UnlinkTop(root, stack, zSlot);
+    if (u.yp == nullptr) {
+        stack.GoToFirstEntry(root);
+        if (root != nullptr) root->SetBlack();
+        return;
+    }
+    // The slot of z's successor once the tree is consistent again.
+    TnRBTreeNode** resume;
+    if (u.y != z) {
+        resume = zSlot;
+    } else {
+        TnRBTreeNode** ypSlot = stack.top;
+        if (u.x != nullptr) {
+            stack.PushLeftSpine(u.x);
+        } else if (u.side < 0) {
+            stack.GoToNextEntry();
+        }
+        resume = stack.top;
+        stack.top = ypSlot;
+    }
+    if (u.yBlack) {
+        TnRBTreeNode *r1, *r2;
+        RebalanceAfterRemove(root, stack, u.x, u.side, r1, r2);
+        const int moved = (r1 != nullptr) + (r2 != nullptr);
+        if (moved != 0 && stack.top < resume) {
+            // Rotations lifted r1/r2 onto the saved path just above the top.
+            for (TnRBTreeNode** s = resume; s > stack.top; --s) s[moved] = *s;
+            TnRBTreeNode** at = stack.top + 1;
+            if (r1 != nullptr) *at++ = r1;
+            if (r2 != nullptr) *at = r2;
+            resume += moved;
+        }
+    }
+    stack.top = resume;
+    if (u.y != z) stack.GoToNextEntry();
+}
+
+// ---------------------------------------------------------------- TnRBTree1
+
+TnRBTree1::TnRBTree1(uint32_t elementSize_, uint32_t entriesPerBlock)
+    : count(0),
+      elementSize(elementSize_),
+      root(nullptr),
+      first(nullptr),
+      last(nullptr),
+      nodeCache(elementSize_ + uint32_t(sizeof(TnRBTree1Node)), entriesPerBlock,
+                alignof(TnRBTree1Node)) {}
+
+TnRBTree1::~TnRBTree1() {}
+
+void TnRBTree1::Clear() {
+    count = 0;
+    root = first = last = nullptr;
+    nodeCache.UngetAllEntries();
+}
+
+TnRBTree1Node* TnRBTree1::SearchNode(const void* key, TnRBTreeNodeStack& stack, int& cmp) {
+    stack.Reset();
+    cmp = 1;
+    // Keys arriving in ascending order cost one comparison each.
+    if (last != nullptr && Compare(key, last->Element()) > 0) {
+        stack.PushRightSpine(root);
+        return nullptr;
+    }
+    for (TnRBTreeNode* n = root; n != nullptr;) {
+        stack.Push(n);
+        cmp = Compare(key, static_cast<TnRBTree1Node*>(n)->Element());
+        if (cmp == 0) return static_cast<TnRBTree1Node*>(n);
+        n = cmp < 0 ? n->Left() : n->right;
+    }
+    return nullptr;
+}
+
+TnRBTree1Node* TnRBTree1::AddNode(const void* key, TnRBTreeNodeStack& stack, int cmp) {
+    TnRBTree1Node* node = static_cast<TnRBTree1Node*>(nodeCache.GetEntry());
+    if (node == nullptr) return nullptr;
+    node->MakeNew();
+    node->prev = nullptr;
+    node->next = nullptr;
+    CopyKey(key, node->Element());
+    if (stack.Empty()) {
+        root = first = last = node;
+        node->SetBlack();
+        ++count;
+        return node;
+    }
+    TnRBTree1Node* parent = static_cast<TnRBTree1Node*>(stack.Current());
+    if (cmp > 0) {
+        parent->right = node;
+        node->next = parent->next;
+        node->prev = parent;
+        if (parent->next != nullptr) {
+            parent->next->prev = node;
+        } else {
+            last = node;
+        }
+        parent->next = node;
+    } else {
+        parent->SetLeft(node);
+        node->prev = parent->prev;
+        node->next = parent;
+        if (parent->prev != nullptr) {
+            parent->prev->next = node;
+        } else {
+            first = node;
+        }
+        parent->prev = node;
+    }
+    TnRBTreeNode* r = root;
+    RebalanceAfterAdd(r, stack, node);
+    root = static_cast<TnRBTree1Node*>(r);
+    ++count;
+    return node;
+}
+
+// ---------------------------------------------------------------- TnRBTree2
+
+TnRBTree2::TnRBTree2() {}
+TnRBTree2::~TnRBTree2() {}
+
+TnRBTreeNode* TnRBTree2::SearchNode(TnRBTreeNode* root, const void* key, TnRBTreeNodeStack& stack,
+                                    int& cmp, uint32_t extra) {
+    const bool stopAtEqual = cmp == 0;
+    stack.Reset();
+    if (root == nullptr) {
+        cmp = 2;
+        return nullptr;
+    }
+    bool allLeft = true, allRight = true;
+    TnRBTreeNode* equal = nullptr;
+    for (TnRBTreeNode* n = root; n != nullptr;) {
+        stack.Push(n);
+        const int c = Compare(key, n, extra);
+        if (c == 0 && stopAtEqual) {
+            cmp = 0;
+            return n;
+        }
+        if (c >= 0) {
+            if (c == 0) equal = n;
+            allLeft = false;
+            cmp = 1;
+            n = n->right;
+        } else {
+            allRight = false;
+            cmp = c;
+            n = n->Left();
+        }
+    }
+    if (cmp < 0) {
+        cmp = allLeft ? -2 : -1;
+    } else {
+        cmp = allRight ? 2 : 1;
+    }
+    return equal;
+}
+
+TnRBTreeNode* TnRBTree2::AddNode(TnRBTreeNode*& root, const void* key, TnRBTreeNodeStack& stack,
+                                 int cmp) {
+    TnRBTreeNode* node = CreateNode(key);
+    if (node == nullptr) return nullptr;
+    if (stack.Empty()) {
+        root = node;
+        node->SetBlack();
+        return node;
+    }
+    TnRBTreeNode* parent = stack.Current();
+    if (cmp > 0) {
+        parent->right = node;
+    } else {
+        parent->SetLeft(node);
+    }
+    RebalanceAfterAdd(root, stack, node);
+    return node;
+}
+
+void TnRBTree2::DelNode(TnRBTreeNode*& root, TnRBTreeNodeStack& stack) {
+    TnRBTreeNode* removed;
+    RemoveNode(root, stack, removed);
+    DestroyNode(removed);
+}
+
+void TnRBTree2::DestructAllElements(TnRBTreeNode* node) {
+    // Post-order; the recursion is as deep as the tree is high.
+    if (node == nullptr) return;
+    DestructAllElements(node->Left());
+    DestructAllElements(node->right);
+    DestroyNode(node);
+}
+
+int TnRBTree2::CheckTree(TnRBTreeNode* root) {
+    if (root == nullptr) return 0;
+    if (root->IsRed()) return -1;
+    int blackHeight;
+    TnRBTreeNode *min, *max;
+    return CheckSubtree(root, blackHeight, min, max);
+}
+
+int TnRBTree2::CheckSubtree(TnRBTreeNode* n, int& blackHeight, TnRBTreeNode*& min,
+                            TnRBTreeNode*& max) {
+    int leftHeight = 0, rightHeight = 0;
+    TnRBTreeNode *leftMin = n, *leftMax = n, *rightMin = n, *rightMax = n;
+    TnRBTreeNode* left = n->Left();
+    TnRBTreeNode* right = n->right;
+    if (left != nullptr) {
+        const int rc = CheckSubtree(left, leftHeight, leftMin, leftMax);
+        if (rc != 0) return rc;
+    }
+    if (right != nullptr) {
+        const int rc = CheckSubtree(right, rightHeight, rightMin, rightMax);
+        if (rc != 0) return rc;
+    }
+    if (n->IsRed() && (IsRed(left) || IsRed(right))) return -2;
+    if (leftHeight != rightHeight) return -3;
+    if (left != nullptr && Compare(leftMax, n, 0) > 0) return -4;
+    if (right != nullptr && Compare(rightMin, n, 0) < 0) return -4;
+    blackHeight = leftHeight + (n->IsRed() ? 0 : 1);
+    min = leftMin;
+    max = rightMax;
+    return 0;
+}

@@ -1,0 +1,31 @@
+// Helpers shared by the red-black trees and the tree container.
+#ifndef MV_CONTAINERS_RBTREE_INTERNAL_H
+#define MV_CONTAINERS_RBTREE_INTERNAL_H
+
+#include "containers.h"
+
+namespace mvrb {
+
+inline bool IsRed(const TnRBTreeNode* n) {
+    return n != nullptr && n->IsRed();
+}
+
+// Hangs n where old hung under parent (null parent: n becomes the root).
+void ReplaceChild(TnRBTreeNode*& root, TnRBTreeNode* parent, TnRBTreeNode* old, TnRBTreeNode* n);
+
+struct Unlinked {
+    TnRBTreeNode* y;   // the node actually unlinked
+    TnRBTreeNode* yp;  // its parent (null when it was the root)
+    TnRBTreeNode* x;   // the child that took y's place, may be null
+    int side;          // +1 when y was a left child, -1 right, 0 root
+    bool yBlack;
+};
+
+// Unlinks the stack's top node y, which is the node z in zSlot or z's in-order
+// neighbour with at most one child; in the latter case y takes z's place (slot,
+// colour, links). Afterwards the stack's top is y's former parent.
+Unlinked UnlinkTop(TnRBTreeNode*& root, TnRBTreeNodeStack& stack, TnRBTreeNode** zSlot);
+
+}  // namespace mvrb
+
+#endif

@@ -1,0 +1,307 @@
+// CRC-32 block checksum: a constant table, slicing-by-8, and carry-less multiply
+// folding where the CPU has it, all giving the same register bit for bit.
+#include <cstring>
+
+#include "datablocks.h"
+#include "datablocks/crc32.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define MVCRC_X86 1
+#else
+#define MVCRC_X86 0
+#endif
+
+namespace mvcrc {
+
+const uint32_t kTable[256] = {
+    0x00000000, 0x77073096, 0xEE0E612C, 0x990951BA, 0x076DC419, 0x706AF48F, 0xE963A535, 0x9E6495A3,
+    0x0EDB8832, 0x79DCB8A4, 0xE0D5E91E, 0x97D2D988, 0x09B64C2B, 0x7EB17CBD, 0xE7B82D07, 0x90BF1D91,
+    0x1DB71064, 0x6AB020F2, 0xF3B97148, 0x84BE41DE, 0x1ADAD47D, 0x6DDDE4EB, 0xF4D4B551, 0x83D385C7,
+    0x136C9856, 0x646BA8C0, 0xFD62F97A, 0x8A65C9EC, 0x14015C4F, 0x63066CD9, 0xFA0F3D63, 0x8D080DF5,
+    0x3B6E20C8, 0x4C69105E, 0xD56041E4, 0xA2677172, 0x3C03E4D1, 0x4B04D447, 0xD20D85FD, 0xA50AB56B,
+    0x35B5A8FA, 0x42B2986C, 0xDBBBC9D6, 0xACBCF940, 0x32D86CE3, 0x45DF5C75, 0xDCD60DCF, 0xABD13D59,
+    0x26D930AC, 0x51DE003A, 0xC8D75180, 0xBFD06116, 0x21B4F4B5, 0x56B3C423, 0xCFBA9599, 0xB8BDA50F,
+    0x2802B89E, 0x5F058808, 0xC60CD9B2, 0xB10BE924, 0x2F6F7C87, 0x58684C11, 0xC1611DAB, 0xB6662D3D,
+    0x76DC4190, 0x01DB7106, 0x98D220BC, 0xEFD5102A, 0x71B18589, 0x06B6B51F, 0x9FBFE4A5, 0xE8B8D433,
+    0x7807C9A2, 0x0F00F934, 0x9609A88E, 0xE10E9818, 0x7F6A0DBB, 0x086D3D2D, 0x91646C97, 0xE6635C01,
+    0x6B6B51F4, 0x1C6C6162, 0x856530D8, 0xF262004E, 0x6C0695ED, 0x1B01A57B, 0x8208F4C1, 0xF50FC457,
+    0x65B0D9C6, 0x12B7E950, 0x8BBEB8EA, 0xFCB9887C, 0x62DD1DDF, 0x15DA2D49, 0x8CD37CF3, 0xFBD44C65,
+    0x4DB26158, 0x3AB551CE, 0xA3BC0074, 0xD4BB30E2, 0x4ADFA541, 0x3DD895D7, 0xA4D1C46D, 0xD3D6F4FB,
+    0x4369E96A, 0x346ED9FC, 0xAD678846, 0xDA60B8D0, 0x44042D73, 0x33031DE5, 0xAA0A4C5F, 0xDD0D7CC9,
+    0x5005713C, 0x270241AA, 0xBE0B1010, 0xC90C2086, 0x5768B525, 0x206F85B3, 0xB966D409, 0xCE61E49F,
+    0x5EDEF90E, 0x29D9C998, 0xB0D09822, 0xC7D7A8B4, 0x59B33D17, 0x2EB40D81, 0xB7BD5C3B, 0xC0BA6CAD,
+    0xEDB88320, 0x9ABFB3B6, 0x03B6E20C, 0x74B1D29A, 0xEAD54739, 0x9DD277AF, 0x04DB2615, 0x73DC1683,
+    0xE3630B12, 0x94643B84, 0x0D6D6A3E, 0x7A6A5AA8, 0xE40ECF0B, 0x9309FF9D, 0x0A00AE27, 0x7D079EB1,
+    0xF00F9344, 0x8708A3D2, 0x1E01F268, 0x6906C2FE, 0xF762575D, 0x806567CB, 0x196C3671, 0x6E6B06E7,
+    0xFED41B76, 0x89D32BE0, 0x10DA7A5A, 0x67DD4ACC, 0xF9B9DF6F, 0x8EBEEFF9, 0x17B7BE43, 0x60B08ED5,
+    0xD6D6A3E8, 0xA1D1937E, 0x38D8C2C4, 0x4FDFF252, 0xD1BB67F1, 0xA6BC5767, 0x3FB506DD, 0x48B2364B,
+    0xD80D2BDA, 0xAF0A1B4C, 0x36034AF6, 0x41047A60, 0xDF60EFC3, 0xA867DF55, 0x316E8EEF, 0x4669BE79,
+    0xCB61B38C, 0xBC66831A, 0x256FD2A0, 0x5268E236, 0xCC0C7795, 0xBB0B4703, 0x220216B9, 0x5505262F,
+    0xC5BA3BBE, 0xB2BD0B28, 0x2BB45A92, 0x5CB36A04, 0xC2D7FFA7, 0xB5D0CF31, 0x2CD99E8B, 0x5BDEAE1D,
+    0x9B64C2B0, 0xEC63F226, 0x756AA39C, 0x026D930A, 0x9C0906A9, 0xEB0E363F, 0x72076785, 0x05005713,
+    0x95BF4A82, 0xE2B87A14, 0x7BB12BAE, 0x0CB61B38, 0x92D28E9B, 0xE5D5BE0D, 0x7CDCEFB7, 0x0BDBDF21,
+    0x86D3D2D4, 0xF1D4E242, 0x68DDB3F8, 0x1FDA836E, 0x81BE16CD, 0xF6B9265B, 0x6FB077E1, 0x18B74777,
+    0x88085AE6, 0xFF0F6A70, 0x66063BCA, 0x11010B5C, 0x8F659EFF, 0xF862AE69, 0x616BFFD3, 0x166CCF45,
+    0xA00AE278, 0xD70DD2EE, 0x4E048354, 0x3903B3C2, 0xA7672661, 0xD06016F7, 0x4969474D, 0x3E6E77DB,
+    0xAED16A4A, 0xD9D65ADC, 0x40DF0B66, 0x37D83BF0, 0xA9BCAE53, 0xDEBB9EC5, 0x47B2CF7F, 0x30B5FFE9,
+    0xBDBDF21C, 0xCABAC28A, 0x53B39330, 0x24B4A3A6, 0xBAD03605, 0xCDD70693, 0x54DE5729, 0x23D967BF,
+    0xB3667A2E, 0xC4614AB8, 0x5D681B02, 0x2A6F2B94, 0xB40BBE37, 0xC30C8EA1, 0x5A05DF1B, 0x2D02EF8D,
+};
+
+namespace {
+
+// Tables for eight bytes per step: kSlice[k][i] is the remainder of byte value i
+// followed by k zero bytes. Built by the compiler from kTable.
+struct SliceTables {
+    uint32_t t[8][256];
+};
+
+constexpr uint32_t kPoly = 0xEDB88320u;
+
+constexpr uint32_t ByteRemainder(uint32_t c) {
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ kPoly : c >> 1;
+    return c;
+}
+
+constexpr SliceTables MakeSliceTables() {
+    SliceTables s{};
+    for (uint32_t i = 0; i < 256; ++i) s.t[0][i] = ByteRemainder(i);
+    for (int k = 1; k < 8; ++k)
+        for (uint32_t i = 0; i < 256; ++i)
+            s.t[k][i] = (s.t[k - 1][i] >> 8) ^ s.t[0][s.t[k - 1][i] & 0xFF];
+    return s;
+}
+
+constexpr SliceTables kSlice = MakeSliceTables();
+
+uint32_t UpdateTable(uint32_t reg, const unsigned char* p, size_t n) {
+    while (n >= 16) {
+        for (int i = 0; i < 16; ++i) reg = (reg >> 8) ^ kTable[(reg ^ p[i]) & 0xFF];
+        p += 16;
+        n -= 16;
+    }
+    while (n-- > 0) reg = (reg >> 8) ^ kTable[(reg ^ *p++) & 0xFF];
+    return reg;
+}
+
+inline uint32_t Le32(const unsigned char* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+uint32_t UpdateSlice8(uint32_t reg, const unsigned char* p, size_t n) {
+    const auto& t = kSlice.t;
+    while (n >= 8) {
+        uint32_t a = reg ^ Le32(p);
+        uint32_t b = Le32(p + 4);
+        reg = t[7][a & 0xFF] ^ t[6][(a >> 8) & 0xFF] ^ t[5][(a >> 16) & 0xFF] ^ t[4][a >> 24] ^
+              t[3][b & 0xFF] ^ t[2][(b >> 8) & 0xFF] ^ t[1][(b >> 16) & 0xFF] ^ t[0][b >> 24];
+        p += 8;
+        n -= 8;
+    }
+    while (n-- > 0) reg = (reg >> 8) ^ kTable[(reg ^ *p++) & 0xFF];
+    return reg;
+}
+
+#if MVCRC_X86
+
+// Folding treats the data as one polynomial, first bit highest. A 128-bit lane X that
+// stands T bits ahead of a later lane is split into its high-degree half H (the low
+// 64 bits in memory order) and low-degree half L and moved onto that lane as
+// H * (x^(T+64) mod P) + L * (x^T mod P), which keeps the whole polynomial's remainder.
+// In the reflected bit order the carry-less product comes out multiplied by x, so the
+// constants are taken one power lower. The last lane is reduced by running its 16
+// bytes through the table from a zero register.
+
+// x^e mod P in the reflected order, as the high half of a 64-bit lane operand.
+constexpr uint64_t FoldConstant(unsigned e) {
+    uint32_t r = 0x80000000u;  // x^0 in reflected order
+    for (unsigned i = 0; i < e; ++i) r = (r & 1) ? (r >> 1) ^ kPoly : r >> 1;
+    return uint64_t(r) << 32;
+}
+
+constexpr uint64_t kFold128Hi = FoldConstant(128 + 64 - 1), kFold128Lo = FoldConstant(128 - 1);
+constexpr uint64_t kFold512Hi = FoldConstant(512 + 64 - 1), kFold512Lo = FoldConstant(512 - 1);
+constexpr uint64_t kFold2048Hi = FoldConstant(2048 + 64 - 1), kFold2048Lo = FoldConstant(2048 - 1);
+
+__attribute__((target("pclmul,sse2"))) inline __m128i Fold(__m128i x, __m128i k, __m128i next) {
+    __m128i hi = _mm_clmulepi64_si128(x, k, 0x00);
+    __m128i lo = _mm_clmulepi64_si128(x, k, 0x11);
+    return _mm_xor_si128(_mm_xor_si128(hi, lo), next);
+}
+
+__attribute__((target("pclmul,sse2"))) inline __m128i Load(const unsigned char* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// Folds the 16-byte lanes that remain after x (which ends at p) and reduces the rest.
+__attribute__((target("pclmul,sse2"))) uint32_t FinishLanes(__m128i x, const unsigned char* p,
+                                                            size_t n) {
+    const __m128i k128 = _mm_set_epi64x(int64_t(kFold128Lo), int64_t(kFold128Hi));
+    while (n >= 16) {
+        x = Fold(x, k128, Load(p));
+        p += 16;
+        n -= 16;
+    }
+    alignas(16) unsigned char last[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(last), x);
+    return UpdateSlice8(UpdateSlice8(0, last, 16), p, n);
+}
+
+// Four lanes of 16 bytes, 64 bytes per step. Needs n >= 64.
+__attribute__((target("pclmul,sse2"))) uint32_t UpdateFold128(uint32_t reg, const unsigned char* p,
+                                                              size_t n) {
+    __m128i x0 = _mm_xor_si128(Load(p), _mm_cvtsi32_si128(int(reg)));
+    __m128i x1 = Load(p + 16), x2 = Load(p + 32), x3 = Load(p + 48);
+    p += 64;
+    n -= 64;
+    const __m128i k512 = _mm_set_epi64x(int64_t(kFold512Lo), int64_t(kFold512Hi));
+    while (n >= 64) {
+        x0 = Fold(x0, k512, Load(p));
+        x1 = Fold(x1, k512, Load(p + 16));
+        x2 = Fold(x2, k512, Load(p + 32));
+        x3 = Fold(x3, k512, Load(p + 48));
+        p += 64;
+        n -= 64;
+    }
+    const __m128i k128 = _mm_set_epi64x(int64_t(kFold128Lo), int64_t(kFold128Hi));
+    x1 = Fold(x0, k128, x1);
+    x2 = Fold(x1, k128, x2);
+    x3 = Fold(x2, k128, x3);
+    return FinishLanes(x3, p, n);
+}
+
+#define MVCRC_AVX512 "pclmul,sse2,avx512f,vpclmulqdq"
+
+__attribute__((target(MVCRC_AVX512))) inline __m512i Fold(__m512i x, __m512i k, __m512i next) {
+    __m512i hi = _mm512_clmulepi64_epi128(x, k, 0x00);
+    __m512i lo = _mm512_clmulepi64_epi128(x, k, 0x11);
+    return _mm512_ternarylogic_epi64(hi, lo, next, 0x96);  // three-way XOR
+}
+
+__attribute__((target(MVCRC_AVX512))) inline __m512i Load512(const unsigned char* p) {
+    return _mm512_loadu_si512(p);
+}
+
+__attribute__((target(MVCRC_AVX512))) inline __m512i Broadcast(uint64_t hi, uint64_t lo) {
+    return _mm512_set_epi64(int64_t(lo), int64_t(hi), int64_t(lo), int64_t(hi), int64_t(lo),
+                            int64_t(hi), int64_t(lo), int64_t(hi));
+}
+
+// Four lanes of 64 bytes, 256 bytes per step. Needs n >= 256.
+__attribute__((target(MVCRC_AVX512))) uint32_t UpdateFold512(uint32_t reg, const unsigned char* p,
+                                                             size_t n) {
+    __m512i z0 = _mm512_xor_si512(Load512(p), _mm512_set_epi64(0, 0, 0, 0, 0, 0, 0, int64_t(reg)));
+    __m512i z1 = Load512(p + 64), z2 = Load512(p + 128), z3 = Load512(p + 192);
+    p += 256;
+    n -= 256;
+    const __m512i k2048 = Broadcast(kFold2048Hi, kFold2048Lo);
+    while (n >= 256) {
+        z0 = Fold(z0, k2048, Load512(p));
+        z1 = Fold(z1, k2048, Load512(p + 64));
+        z2 = Fold(z2, k2048, Load512(p + 128));
+        z3 = Fold(z3, k2048, Load512(p + 192));
+        p += 256;
+        n -= 256;
+    }
+    const __m512i k512 = Broadcast(kFold512Hi, kFold512Lo);
+    z1 = Fold(z0, k512, z1);
+    z2 = Fold(z1, k512, z2);
+    z3 = Fold(z2, k512, z3);
+    // The four 16-byte lanes of the last register, folded into one.
+    alignas(64) unsigned char lanes[64];
+    _mm512_store_si512(lanes, z3);
+    const __m128i k128 = _mm_set_epi64x(int64_t(kFold128Lo), int64_t(kFold128Hi));
+    __m128i x = Load(lanes);
+    for (int i = 1; i < 4; ++i) x = Fold(x, k128, Load(lanes + 16 * i));
+    return FinishLanes(x, p, n);
+}
+
+bool CpuHasFold128() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse2");
+    }();
+    return has;
+}
+
+bool CpuHasFold512() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return CpuHasFold128() && __builtin_cpu_supports("avx512f") &&
+               __builtin_cpu_supports("vpclmulqdq");
+    }();
+    return has;
+}
+
+#else
+
+bool CpuHasFold128() {
+    return false;
+}
+bool CpuHasFold512() {
+    return false;
+}
+uint32_t UpdateFold128(uint32_t reg, const unsigned char* p, size_t n) {
+    return UpdateSlice8(reg, p, n);
+}
+uint32_t UpdateFold512(uint32_t reg, const unsigned char* p, size_t n) {
+    return UpdateSlice8(reg, p, n);
+}
+
+#endif
+
+Path BestPath() {
+    static const Path best = CpuHasFold512()   ? Path::Fold512
+                             : CpuHasFold128() ? Path::Fold128
+                                               : Path::Slice8;
+    return best;
+}
+
+Path g_forced = Path::Best;
+
+}  // namespace
+
+bool Supported(Path path) {
+    switch (path) {
+        case Path::Fold128:
+            return CpuHasFold128();
+        case Path::Fold512:
+            return CpuHasFold512();
+        default:
+            return true;
+    }
+}
+
+Path Current() {
+    return g_forced == Path::Best ? BestPath() : g_forced;
+}
+
+void Force(Path path) {
+    g_forced = path;
+}
+
+uint32_t Update(Path path, uint32_t reg, const unsigned char* p, size_t n) {
+    if (path == Path::Best) path = BestPath();
+    if (!Supported(path)) path = Path::Slice8;
+    switch (path) {
+        case Path::Table:
+            return UpdateTable(reg, p, n);
+        case Path::Fold512:
+            if (n >= 256) return UpdateFold512(reg, p, n);
+            [[fallthrough]];
+        case Path::Fold128:
+            if (n >= 64) return UpdateFold128(reg, p, n);
+            [[fallthrough]];
+        default:
+            return UpdateSlice8(reg, p, n);
+    }
+}
+
+}  // namespace mvcrc
+
+uint32_t CalcCheckSum(const void* bytes, uint32_t length, const uint32_t* previous) {
+    uint32_t reg = previous != nullptr ? ~*previous : 0xFFFFFFFFu;
+    if (bytes == nullptr || length == 0) return ~reg;
+    return ~mvcrc::Update(mvcrc::Current(), reg, static_cast<const unsigned char*>(bytes), length);
+}

@@ -1,0 +1,156 @@
+// Byte-run compression: runs of three or more equal bytes become (count, value)
+// tokens, everything else travels in literal tokens (0, L, L bytes).
+#include <climits>
+#include <cstring>
+
+#include "datablocks.h"
+
+namespace {
+
+// Writes tokens into the caller's output, checking room before each one.
+class TokenWriter {
+  public:
+    TokenWriter(unsigned char* out, int32_t capacity) : out_(out), capacity_(capacity) {}
+
+    bool Full() const { return written_ >= capacity_; }
+    int32_t Written() const { return written_; }
+
+    bool Run(int32_t count, unsigned char value, int32_t room) {
+        if (capacity_ - written_ < room) return false;
+        out_[written_] = static_cast<unsigned char>(count);
+        out_[written_ + 1] = value;
+        written_ += 2;
+        return true;
+    }
+
+    bool Literal(const unsigned char* bytes, int32_t length, int32_t room) {
+        if (capacity_ - written_ < room) return false;
+        out_[written_] = 0;
+        out_[written_ + 1] = static_cast<unsigned char>(length);
+        std::memcpy(out_ + written_ + 2, bytes, static_cast<size_t>(length));
+        written_ += length + 2;
+        return true;
+    }
+
+  private:
+    unsigned char* out_;
+    int32_t capacity_;
+    int32_t written_ = 0;
+};
+
+// The room a full-size token needs, both for a 255-byte literal and for the run token
+// written when a run reaches 256 bytes.
+constexpr int32_t kFullTokenRoom = 257;
+
+// One token of a compressed block. Returns false at the end of the input or when the
+// token at pos is cut off by it; otherwise fills the token and advances pos past it.
+struct Token {
+    int32_t count;                 // bytes the token expands to
+    const unsigned char* literal;  // the literal bytes, or null for a run
+    unsigned char value;           // the run's byte value
+};
+
+bool NextToken(const unsigned char* in, int32_t length, int32_t& pos, Token& token) {
+    if (length - pos < 2) return false;
+    const unsigned char head = in[pos];
+    const unsigned char second = in[pos + 1];
+    if (head != 0) {
+        token = {head, nullptr, second};
+        pos += 2;
+        return true;
+    }
+    if (length - pos - 2 < second) return false;
+    token = {second, in + pos + 2, 0};
+    pos += 2 + second;
+    return true;
+}
+
+}  // namespace
+
+int32_t DScomp(const unsigned char* input, int32_t length, unsigned char* output,
+               int32_t* outLength) {
+    if (outLength == nullptr || length < 0) return -1;
+    if (length == 0) {
+        *outLength = 0;
+        return 0;
+    }
+    if (input == nullptr || output == nullptr) return -1;
+    TokenWriter out(output, *outLength);
+
+    // The pending group: input[start, start + n), ending in a run of r bytes of value v.
+    int32_t start = 0, n = 1, r = 1;
+    unsigned char v = input[0];
+    for (int32_t i = 1; i < length; ++i) {
+        if (out.Full()) return -1;
+        const unsigned char b = input[i];
+        if (b == v) {
+            ++r;
+            ++n;
+            if (n > r) {
+                // Other bytes wait before the run: a run of three, or a full group,
+                // sends them out as a literal.
+                if (r == 3 || n == 256) {
+                    if (!out.Literal(input + start, n - r, n - r + 2)) return -1;
+                    start += n - r;
+                    n = r;
+                }
+            } else if (r == 256) {
+                if (!out.Run(255, v, kFullTokenRoom)) return -1;
+                start += 255;
+                n = r = 1;
+            }
+        } else if (r >= 3) {
+            if (!out.Run(r, v, 2)) return -1;
+            start = i;
+            n = r = 1;
+            v = b;
+        } else {
+            ++n;
+            r = 1;
+            v = b;
+            if (n == 256) {
+                if (!out.Literal(input + start, 255, kFullTokenRoom)) return -1;
+                start += 255;
+                n = 1;
+            }
+        }
+    }
+    // The last token must leave the total strictly below the capacity.
+    const bool ok = n > r ? out.Literal(input + start, n, n + 3) : out.Run(n, v, 3);
+    if (!ok) return -1;
+    *outLength = out.Written();
+    return 0;
+}
+
+int32_t DSdecomp(const unsigned char* input, int32_t length, unsigned char* output,
+                 int32_t* outLength) {
+    if (outLength == nullptr) return 2;
+    const int32_t capacity = *outLength > 0 && output != nullptr ? *outLength : 0;
+    int32_t produced = 0;
+    if (length > 0 && input != nullptr) {
+        int32_t pos = 0;
+        Token token;
+        while (produced < capacity && NextToken(input, length, pos, token)) {
+            if (token.count > capacity - produced) {
+                *outLength = produced;
+                return 2;
+            }
+            if (token.literal != nullptr)
+                std::memcpy(output + produced, token.literal, static_cast<size_t>(token.count));
+            else
+                std::memset(output + produced, token.value, static_cast<size_t>(token.count));
+            produced += token.count;
+        }
+    }
+    *outLength = produced;
+    return produced > 0 || length <= 0 ? 0 : 2;
+}
+
+int32_t DSlen(const unsigned char* input, int32_t length) {
+    if (input == nullptr || length <= 0) return 0;
+    int64_t total = 0;
+    int32_t pos = 0;
+    Token token;
+    while (NextToken(input, length, pos, token)) total += token.count;
+    return total > INT32_MAX ? INT32_MAX : static_cast<int32_t>(total);
+}

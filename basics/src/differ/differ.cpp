@@ -1,0 +1,188 @@
+// The container differ: walks two collections side by side, consumes equal entries
+// pairwise, and sends the rest through the caller's diff list, which pairs entries of
+// the two sides up by signed multiplicities.
+#include <cmath>
+
+#include "differ.h"
+
+TnDiffListIteratorInterface::TnDiffListIteratorInterface(TnVContainer* c)
+    : TnVIterator(nullptr, c) {}
+
+TnDiffListIteratorInterface::~TnDiffListIteratorInterface() = default;
+
+TnVContainerDiffer::TnVContainerDiffer() : diffList(nullptr) {}
+
+namespace {
+
+enum class Side { None, First, Second };
+
+// How many disagreeing head-to-head comparisons the differ tries.
+struct Budget {
+    bool unlimited;
+    uint64_t limit;
+    bool Allows(uint64_t mismatches) const { return unlimited || mismatches < limit; }
+};
+
+Budget ComparisonBudget(const TnVIterator* first, const TnVIterator* second, double ratio) {
+    auto countOf = [](const TnVIterator* it) {
+        return it->container != nullptr ? it->container->count : 0u;
+    };
+    const double n = std::max(countOf(first), countOf(second));
+    const double product = n * ratio;
+    if (!(product > 0)) return {false, 0};  // ratio 0, negative or not a number
+    if (product >= 4294967295.0) return {true, 0};
+    const auto truncated = static_cast<uint64_t>(product);
+    return {false, truncated == 0 ? 10u : truncated};
+}
+
+// A Next that runs off the end is not an error.
+int Advance(TnVIterator* it) {
+    const int rc = it->Next();
+    return rc == TN_STATE_AFTER_LAST ? 0 : rc;
+}
+
+void SetSide(TnVParameter& p, Side side) {
+    p.paramFlags = (p.paramFlags & ~1u) | (side == Side::Second ? 1u : 0u);
+}
+
+// One step of the walk through the diff list.
+class DiffRun {
+  public:
+    DiffRun(TnDiffListIteratorInterface* list, TnVIterator* first, TnVIterator* second,
+            TnVContainer* outFirst, TnVContainer* outSecond)
+        : list_(list), it_{first, second}, out_{outFirst, outSecond} {}
+
+    bool wrote = false;
+    int64_t pending[2] = {0, 0};  // diff-list entries waiting from the first / second walk
+
+    // Writes the current entry of one side straight into that side's output.
+    int Output(Side side) {
+        const int s = Index(side);
+        SetSide(param_, side);
+        const int rc = out_[s]->InsertElement(it_[s], nullptr, 0, &param_);
+        if (rc < 0) return rc;
+        wrote = true;
+        return Advance(it_[s]);
+    }
+
+    // Matches the current entry of one side against the diff list; turn receives the
+    // side whose entry is to be handled next.
+    int ThroughDiffList(Side side, Side& turn) {
+        const int s = Index(side), other = 1 - s;
+        const int found = list_->SearchElement(it_[s], nullptr, 0, nullptr);
+        if (found >= 0) {
+            int32_t* multiplicity = list_->GetDiffCount();
+            if (multiplicity == nullptr) return TN_E_NOT_IMPLEMENTED;
+            *multiplicity += side == Side::First ? -1 : 1;
+            if (*multiplicity == 0) {
+                const int rc = list_->DeleteElement(0, nullptr);
+                if (rc < 0) return rc;
+                --pending[other];
+            }
+        } else if (found == TN_E_NOT_FOUND || found == -511) {
+            SetSide(param_, side);
+            int rc;
+            if (it_[other]->state == 0) {
+                rc = list_->InsertElement(it_[s], nullptr, 0, &param_);
+                ++pending[s];
+                turn = side == Side::First ? Side::Second : Side::First;
+            } else {
+                rc = out_[s]->InsertElement(it_[s], nullptr, 0, &param_);
+                wrote = true;
+            }
+            if (rc < 0) return rc;
+        } else {
+            return found;
+        }
+        return Advance(it_[s]);
+    }
+
+    // The entries left in the diff list go out as often as their multiplicity says.
+    int Drain() {
+        int rc = list_->First();
+        while (rc >= 0) {
+            const int32_t* multiplicity = list_->GetDiffCount();
+            if (multiplicity == nullptr) return TN_E_NOT_IMPLEMENTED;
+            for (int32_t c = *multiplicity; c != 0; c += c < 0 ? 1 : -1) {
+                const Side side = c < 0 ? Side::First : Side::Second;
+                SetSide(param_, side);
+                const int ins = out_[Index(side)]->InsertElement(list_, nullptr, 0, &param_);
+                if (ins < 0) return ins;
+                wrote = true;
+            }
+            rc = list_->Next();
+        }
+        return rc == TN_STATE_BEFORE_FIRST || rc == TN_STATE_AFTER_LAST ? 0 : rc;
+    }
+
+  private:
+    static int Index(Side side) { return side == Side::Second ? 1 : 0; }
+
+    TnDiffListIteratorInterface* list_;
+    TnVIterator* it_[2];
+    TnVContainer* out_[2];
+    TnVParameter param_;
+};
+
+// First on a walk; an empty collection is not an error.
+int Start(TnVIterator* it) {
+    const int rc = it->First();
+    return rc == TN_STATE_BEFORE_FIRST || rc == TN_STATE_AFTER_LAST ? 0 : rc;
+}
+
+}  // namespace
+
+int TnVContainerDiffer::Diff(TnVIterator* first, TnVIterator* second, TnVContainer* outFirst,
+                             TnVContainer* outSecond, double ratio) {
+    if (first == nullptr || second == nullptr || outFirst == nullptr || outSecond == nullptr ||
+        diffList == nullptr) {
+        return TN_E_NOT_IMPLEMENTED;
+    }
+    const Budget budget = ComparisonBudget(first, second, ratio);
+    DiffRun run(diffList, first, second, outFirst, outSecond);
+    uint64_t mismatches = 0;
+    Side turn = Side::First;
+
+    int rc = Start(first);
+    if (rc < 0) return rc;
+    rc = Start(second);
+    if (rc < 0) return rc;
+
+    for (;;) {
+        const bool onFirst = first->state == 0, onSecond = second->state == 0;
+        if (!onFirst && !onSecond) break;
+        if (!onFirst || !onSecond) {
+            // One walk has ended: the other's entries go straight out unless entries of
+            // the ended walk still wait in the diff list for a partner.
+            const Side live = onFirst ? Side::First : Side::Second;
+            const int64_t waiting = run.pending[onFirst ? 1 : 0];
+            if (waiting > 0) {
+                turn = live;
+            } else {
+                rc = run.Output(live);
+                if (rc < 0) return rc;
+                turn = Side::None;
+                continue;
+            }
+        } else if (budget.Allows(mismatches)) {
+            int keyResult = 0, orderResult = 0;
+            rc = first->CompareElement(second, nullptr, &keyResult, &orderResult, nullptr);
+            if (rc < 0) return rc;
+            if (keyResult == 0 && orderResult == 0) {
+                if ((rc = Advance(first)) < 0 || (rc = Advance(second)) < 0) return rc;
+                turn = Side::None;
+                continue;
+            }
+            ++mismatches;
+            if (turn == Side::None) turn = Side::First;
+        } else if (turn == Side::None) {
+            turn = Side::First;
+        }
+        if (turn == Side::First && (rc = run.ThroughDiffList(Side::First, turn)) < 0) return rc;
+        if (turn == Side::Second && (rc = run.ThroughDiffList(Side::Second, turn)) < 0) return rc;
+    }
+
+    rc = run.Drain();
+    if (rc < 0) return rc;
+    return run.wrote ? 1 : 0;
+}

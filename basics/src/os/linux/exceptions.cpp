@@ -1,0 +1,155 @@
+// Linux backend: raised exceptions, the host's handler chain and the fault guard.
+#include <setjmp.h>
+#include <signal.h>
+
+#include <mutex>
+
+#include "frame.h"
+#include "os/linux/internal.h"
+#include "os/os.h"
+
+namespace mvos {
+
+namespace {
+
+// ------------------------------------------------------------------ handler chain
+
+constexpr int kMaxHandlers = 32;
+struct HandlerSlot {
+    ExceptionHandler handler;
+    void* context;
+};
+std::mutex g_chainLock;
+HandlerSlot g_chain[kMaxHandlers];  // in order of addition; null handler = free
+int g_chainCount = 0;
+
+// ------------------------------------------------------------------ fault guard
+
+const int kGuardedSignals[] = {SIGSEGV, SIGBUS, SIGTRAP};
+constexpr int kSignalCount = sizeof kGuardedSignals / sizeof kGuardedSignals[0];
+
+struct GuardFrame {
+    sigjmp_buf jump;
+    GuardFrame* outer;
+};
+thread_local GuardFrame* t_guard = nullptr;
+
+std::mutex g_signalLock;
+int g_activeGuards = 0;  // guards running in all threads
+struct sigaction g_saved[kSignalCount];
+
+uint32_t CodeOfSignal(int sig) {
+    switch (sig) {
+        case SIGSEGV:
+            return kAccessViolation;
+        case SIGBUS:
+            return kInPageError;
+        default:
+            return kBreakpoint;
+    }
+}
+
+void OnFault(int sig, siginfo_t*, void*) {
+    if (GuardFrame* frame = t_guard) {
+        t_guard = frame->outer;
+        siglongjmp(frame->jump, static_cast<int>(CodeOfSignal(sig) & 0x7FFFFFFFu));
+    }
+    // A fault outside any guard (another thread's): the previous disposition decides.
+    for (int i = 0; i < kSignalCount; ++i) {
+        if (kGuardedSignals[i] == sig) sigaction(sig, &g_saved[i], nullptr);
+    }
+    raise(sig);
+}
+
+void InstallSignals() {
+    std::lock_guard<std::mutex> lock(g_signalLock);
+    if (g_activeGuards++ > 0) return;
+    struct sigaction action {};
+    action.sa_sigaction = OnFault;
+    action.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sigemptyset(&action.sa_mask);
+    for (int i = 0; i < kSignalCount; ++i) sigaction(kGuardedSignals[i], &action, &g_saved[i]);
+}
+
+void RestoreSignals() {
+    std::lock_guard<std::mutex> lock(g_signalLock);
+    if (--g_activeGuards > 0) return;
+    for (int i = 0; i < kSignalCount; ++i) sigaction(kGuardedSignals[i], &g_saved[i], nullptr);
+}
+
+}  // namespace
+
+bool FaultGuardActive() {
+    return t_guard != nullptr;
+}
+
+void* AddExceptionHandler(ExceptionHandler handler, void* context) {
+    if (handler == nullptr) return nullptr;
+    std::lock_guard<std::mutex> lock(g_chainLock);
+    for (int i = 0; i < kMaxHandlers; ++i) {
+        if (g_chain[i].handler == nullptr) {
+            g_chain[i] = HandlerSlot{handler, context};
+            if (i >= g_chainCount) g_chainCount = i + 1;
+            return &g_chain[i];
+        }
+    }
+    return nullptr;
+}
+
+bool RemoveExceptionHandler(void* cookie) {
+    std::lock_guard<std::mutex> lock(g_chainLock);
+    for (int i = 0; i < g_chainCount; ++i) {
+        if (&g_chain[i] == cookie && g_chain[i].handler != nullptr) {
+            g_chain[i] = HandlerSlot{nullptr, nullptr};
+            while (g_chainCount > 0 && g_chain[g_chainCount - 1].handler == nullptr) --g_chainCount;
+            return true;
+        }
+    }
+    return false;
+}
+
+void RaiseException(uint32_t code) {
+    // The chain is copied so a handler may add or remove handlers.
+    HandlerSlot chain[kMaxHandlers];
+    int count;
+    {
+        std::lock_guard<std::mutex> lock(g_chainLock);
+        count = g_chainCount;
+        for (int i = 0; i < count; ++i) chain[i] = g_chain[i];
+    }
+    for (int i = count - 1; i >= 0; --i) {
+        if (chain[i].handler != nullptr &&
+            chain[i].handler(code, chain[i].context) == TN_EXCEPTION_CONTINUE_EXECUTION) {
+            return;
+        }
+    }
+    throw TnException(code);
+}
+
+uint32_t RunGuarded(void (*fn)(void*), void* arg) {
+    GuardFrame frame;
+    frame.outer = t_guard;
+    InstallSignals();
+    uint32_t code = 0;
+    int jumped = sigsetjmp(frame.jump, 1);
+    if (jumped == 0) {
+        t_guard = &frame;
+        try {
+            fn(arg);
+        } catch (const TnException& e) {
+            code = e.Code();
+        } catch (...) {
+            t_guard = frame.outer;
+            RestoreSignals();
+            throw;
+        }
+        t_guard = frame.outer;
+    } else {
+        // Every code the guard reports has its top bit set; the jump carries the rest.
+        code = static_cast<uint32_t>(jumped) | 0x80000000u;
+    }
+    RestoreSignals();
+    return code;
+}
+
+}  // namespace mvos

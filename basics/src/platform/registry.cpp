@@ -1,0 +1,98 @@
+// Settings under the product's registry root key, and the priority-boost setting.
+#include <cstring>
+
+#include "frame.h"
+#include "os/os.h"
+#include "registry.h"
+
+namespace {
+
+constexpr int kInvalidParameter = -2530;
+constexpr int kRegistryFailure = -1;
+constexpr char kRoot[] = "SOFTWARE\\Ardwyn\\Merivane";
+constexpr size_t kKeyNameSize = 260;
+
+// A key path split into the full key name and the value name.
+struct KeyName {
+    char full[kKeyNameSize];
+    const char* value;
+};
+
+// The root, then a backslash and each subkey. false for a path without names or a key
+// name that does not fit (the callers are bound to stay below 260 characters).
+bool Assemble(const char** keyPath, KeyName* name) {
+    if (keyPath[0] == nullptr) return false;
+    size_t used = sizeof kRoot - 1;
+    std::memcpy(name->full, kRoot, sizeof kRoot);
+    size_t i = 0;
+    for (; keyPath[i + 1] != nullptr; ++i) {
+        size_t length = std::strlen(keyPath[i]);
+        if (used + 1 + length >= kKeyNameSize) return false;
+        name->full[used] = '\\';
+        std::memcpy(name->full + used + 1, keyPath[i], length + 1);
+        used += 1 + length;
+    }
+    name->value = keyPath[i];
+    return true;
+}
+
+}  // namespace
+
+int TnGetRegistryEntry(const char** keyPath, char* buffer, int& length) {
+    if (keyPath == nullptr || buffer == nullptr || length <= 0) return kInvalidParameter;
+    KeyName name;
+    if (!Assemble(keyPath, &name)) return kInvalidParameter;
+    mvos::RegKey key = nullptr;
+    if (mvos::RegOpenKey(mvos::kLocalMachine, name.full, mvos::kKeyQueryValue, &key) != mvos::kOk)
+        return kRegistryFailure;
+    // One byte stays free for the caller's terminator.
+    uint32_t size = static_cast<uint32_t>(length - 1);
+    int32_t status = mvos::RegQueryValue(key, name.value, nullptr, buffer, &size);
+    length = static_cast<int>(size);
+    mvos::RegCloseKey(key);
+    return status == mvos::kOk ? 0 : kRegistryFailure;
+}
+
+int TnSetRegistryEntry(const char** keyPath, char* value, int& length) {
+    if (keyPath == nullptr || value == nullptr || length == 0) return kInvalidParameter;
+    KeyName name;
+    if (!Assemble(keyPath, &name)) return kInvalidParameter;
+    TnDeleteRegistryEntry(keyPath);  // a missing value or key is no error here
+    mvos::RegKey key = nullptr;
+    if (mvos::RegCreateKey(mvos::kLocalMachine, name.full, mvos::kKeyRead | mvos::kKeyWrite, &key,
+                           nullptr) != mvos::kOk)
+        return kRegistryFailure;
+    int32_t status = mvos::RegSetValue(key, name.value, mvos::kRegSz, value,
+                                       static_cast<uint32_t>(std::strlen(value)));
+    mvos::RegCloseKey(key);
+    return status == mvos::kOk ? 0 : kRegistryFailure;
+}
+
+int TnDeleteRegistryEntry(const char** keyPath) {
+    if (keyPath == nullptr) return kInvalidParameter;
+    KeyName name;
+    if (!Assemble(keyPath, &name)) return kInvalidParameter;
+    mvos::RegKey key = nullptr;
+    if (mvos::RegOpenKey(mvos::kLocalMachine, name.full, mvos::kKeyAllAccess, &key) != mvos::kOk)
+        return kRegistryFailure;
+    int32_t status = mvos::RegDeleteValue(key, name.value);
+    mvos::RegCloseKey(key);
+    return status == mvos::kOk ? 0 : kRegistryFailure;
+}
+
+namespace {
+constexpr uint32_t kNotRead = 0xFFFFFFFFu;
+uint32_t g_priorityBoost = kNotRead;
+}  // namespace
+
+// Read once: a configuration installed later is not consulted again.
+unsigned short GetDisableWin32PriorityBoost() {
+    if (g_priorityBoost != kNotRead) return g_priorityBoost != 0 ? 1 : 0;
+    int16_t flag = 0;
+    if (TnConfig* config = DefaultConfig(TN_DEFAULT_CONFIG_QUERY)) {
+        static const char* const kSections[] = {"servers", "tnserver", nullptr};
+        config->LookupFlag("disableWin32PriorityBoost", &flag, kSections);
+    }
+    g_priorityBoost = flag != 0 ? 1 : 0;
+    return static_cast<unsigned short>(g_priorityBoost);
+}

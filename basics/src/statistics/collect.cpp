@@ -1,0 +1,218 @@
+// The collector entry points: a performance-data collector loads this library, opens
+// the shared block for reading and copies the requested objects out of it.
+#include <cstdio>
+#include <cstring>
+
+#include "os/os.h"
+#include "prfdata.h"
+#include "statistics.h"
+#include "statistics/prfinternal.h"
+
+namespace {
+
+bool IsGlobalRequest(const char16_t* name) {
+    static const char kGlobal[] = "global";
+    size_t i = 0;
+    for (; kGlobal[i] != 0; ++i) {
+        char16_t c = name[i];
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+        if (c != static_cast<char16_t>(kGlobal[i])) return false;
+    }
+    return name[i] == 0;
+}
+
+// One collection. Any condition that the original met with a fault (no block, an
+// object id that is not in the table) makes it return false.
+class Collection {
+  public:
+    Collection(PrfData& prf, uint8_t* out) : m_prf(prf), m_out(out) {}
+    ~Collection() { mvos::Free(m_request); }
+
+    bool Run(const char16_t* valueName, void** data, uint32_t* bytes, uint32_t* objectTypes,
+             uint32_t* result) {
+        if (!m_prf.m_pPrfData || !valueName) return false;
+        if (!IsGlobalRequest(valueName) && !PrepareRequest(valueName)) return false;
+
+        *objectTypes = 0;
+        for (uint32_t i = 0; i < m_prf.m_NumItems; ++i) m_prf.m_pPrfItms[i].fCollectThisObj = 0;
+        for (OBJORD ord = 0; ord < m_prf.m_NumObjects; ++ord) {
+            if (IsWanted(ord) && !Mark(ord)) return false;
+        }
+
+        uint32_t needed = 0;
+        for (OBJORD ord = 0; ord < m_prf.m_NumObjects; ++ord) {
+            if (m_prf.CvtObjOrdToPrfItm(ord)->fCollectThisObj) needed += m_prf.ObjBytesNeeded(ord);
+        }
+        if (*bytes < needed) {
+            *bytes = 0;
+            *result = mvos::kMoreData;
+            return true;
+        }
+
+        *bytes = 0;
+        for (OBJORD ord = 0; ord < m_prf.m_NumObjects; ++ord) {
+            if (!m_prf.CvtObjOrdToPrfItm(ord)->fCollectThisObj) continue;
+            const uint32_t size = m_prf.ObjBytesNeeded(ord);
+            if (!CopyObject(ord, size)) return false;
+            m_out += size;
+            *data = m_out;
+            *bytes += size;
+            ++*objectTypes;
+        }
+        *result = mvos::kOk;
+        return true;
+    }
+
+  private:
+    // A list of title indexes: " <list> " in narrow characters, searched for " %d ".
+    bool PrepareRequest(const char16_t* valueName) {
+        size_t length = 0;
+        while (valueName[length] != 0) ++length;
+        m_request = static_cast<char*>(mvos::Malloc(length + 3));
+        if (!m_request) return false;
+        m_request[0] = ' ';
+        mvb::prf::ToNarrow(valueName, m_request + 1, length + 1);
+        m_request[length + 1] = ' ';
+        m_request[length + 2] = 0;
+        return true;
+    }
+
+    bool IsWanted(OBJORD ord) const {
+        if (!m_request) return true;
+        char word[16];
+        const PrfItm* obj = m_prf.CvtObjOrdToPrfItm(ord);
+        std::snprintf(word, sizeof word, " %d ",
+                      static_cast<int>(
+                          m_prf.NameTitleIndex(static_cast<PRFITMINDEX>(obj - m_prf.m_pPrfItms))));
+        return std::strstr(m_request, word) != nullptr;
+    }
+
+    // Marks an object and, through its instances, the objects of their parents.
+    bool Mark(OBJORD ord) {
+        PrfItm* obj = m_prf.CvtObjOrdToPrfItm(ord);
+        obj->fCollectThisObj = 1;
+        if (obj->MaxInstances == static_cast<INSTID>(PERF_NO_INSTANCES)) return true;
+        for (INSTID slot = 0; slot < obj->MaxInstances; ++slot) {
+            ObjLayout layout;
+            m_prf.GetMetrics(ord, slot, &layout);
+            if (layout.pPIN[0] == 0 || layout.pPID->ParentObjectTitleIndex == 0) continue;
+            const OBJORD parent = m_prf.CvtObjIdToObjOrd(layout.pPID->ParentObjectTitleIndex);
+            if (!m_prf.IsValidObjOrd(parent)) return false;
+            if (!m_prf.CvtObjOrdToPrfItm(parent)->fCollectThisObj && !Mark(parent)) return false;
+        }
+        return true;
+    }
+
+    void Put(const void* from, size_t size) {
+        std::memcpy(m_cursor, from, size);
+        m_cursor += size;
+    }
+
+    bool CopyObject(OBJORD ord, uint32_t size) {
+        std::memset(m_out, 0, size);
+        m_cursor = m_out;
+        ObjLayout layout;
+        PrfItm* obj = nullptr;
+        m_prf.GetMetrics(ord, 0, &layout, &obj);
+        PERF_OBJECT_TYPE pot;
+        std::memcpy(&pot, layout.pPOT, sizeof pot);
+        pot.TotalByteLength = size;
+        pot.NumInstances = layout.fSupportsInstances
+                               ? static_cast<int32_t>(m_prf.GetNumInstances(ord))
+                               : PERF_NO_INSTANCES;
+        Put(&pot, sizeof pot);
+        Put(layout.pPCD, layout.cbPCD);
+        if (!layout.fSupportsInstances) {
+            Put(layout.pPCB, layout.cbPCB);
+            return true;
+        }
+        for (INSTID slot = 0; slot < obj->MaxInstances; ++slot) {
+            ObjLayout inst;
+            m_prf.GetMetrics(ord, slot, &inst);
+            if (inst.pPIN[0] == 0) continue;
+            if (!CopyInstance(obj, inst)) return false;
+        }
+        return true;
+    }
+
+    bool CopyInstance(const PrfItm* obj, const ObjLayout& inst) {
+        PERF_INSTANCE_DEFINITION pid;
+        std::memcpy(&pid, inst.pPID, sizeof pid);
+        pid.ByteLength = sizeof pid;
+        if (pid.ParentObjectTitleIndex != 0) {
+            const OBJORD parentOrd = m_prf.CvtObjIdToObjOrd(pid.ParentObjectTitleIndex);
+            if (!m_prf.IsValidObjOrd(parentOrd)) return false;
+            const PrfItm* parent = m_prf.CvtObjOrdToPrfItm(parentOrd);
+            pid.ParentObjectTitleIndex =
+                m_prf.NameTitleIndex(static_cast<PRFITMINDEX>(parent - m_prf.m_pPrfItms));
+            pid.ParentObjectInstance = ParentPosition(parentOrd, parent, pid.ParentObjectInstance);
+        }
+        const char16_t* name = inst.pPIN;
+        uint32_t chars = 0;
+        if (pid.UniqueID == PERF_NO_UNIQUE_ID) {
+            chars = mvb::prf::InstanceNameChars(name, obj->cchMaxInstName);
+            pid.NameOffset = sizeof pid;
+            pid.NameLength = 2 * (chars + 1);
+            pid.ByteLength += mvb::prf::InstanceNameBytes(chars);
+        }
+        Put(&pid, sizeof pid);
+        if (pid.UniqueID == PERF_NO_UNIQUE_ID) {
+            Put(name, 2 * chars);  // the terminator and padding are the zeroed bytes after it
+            m_cursor += mvb::prf::InstanceNameBytes(chars) - 2 * chars;
+        }
+        Put(inst.pPCB, inst.cbPCB);
+        return true;
+    }
+
+    // The parent instance's position among the parent object's instances in a
+    // collection: the number of slots in use before the stored slot.
+    uint32_t ParentPosition(OBJORD parentOrd, const PrfItm* parent, uint32_t storedSlot) const {
+        if (parent->MaxInstances == static_cast<INSTID>(PERF_NO_INSTANCES)) return 0;
+        uint32_t position = 0;
+        for (INSTID slot = 0; slot < storedSlot && slot < parent->MaxInstances; ++slot) {
+            ObjLayout layout;
+            m_prf.GetMetrics(parentOrd, slot, &layout);
+            if (layout.pPIN[0] != 0) ++position;
+        }
+        return position;
+    }
+
+    PrfData& m_prf;
+    uint8_t* m_out;
+    uint8_t* m_cursor = nullptr;
+    char* m_request = nullptr;
+};
+
+}  // namespace
+
+uint32_t PrfData_Open(char16_t*) {
+    PrfData* prf = PrfData::sm_pPrfData;
+    // The collector may open more than once; the view is mapped once per process.
+    if (prf && !prf->m_pPrfData) prf->Activate(false);
+    return mvos::kOk;
+}
+
+uint32_t PrfData_Collect(char16_t* valueName, void** data, uint32_t* bytes, uint32_t* objectTypes) {
+    void* const entry = *data;
+    uint32_t result = mvos::kOk;
+    bool done = false;
+    try {
+        if (PrfData* prf = PrfData::sm_pPrfData) {
+            Collection collection(*prf, static_cast<uint8_t*>(entry));
+            done = collection.Run(valueName, data, bytes, objectTypes, &result);
+        }
+    } catch (...) {
+        done = false;
+    }
+    if (!done) {
+        *data = entry;
+        *bytes = 0;
+        *objectTypes = 0;
+        return mvos::kOk;
+    }
+    return result;
+}
+
+uint32_t PrfData_Close() {
+    return mvos::kOk;
+}

@@ -1,0 +1,462 @@
+// The performance data block: table check, lookups, layout, activation, value slots.
+#include <cstdio>
+#include <cstring>
+
+#include "frame.h"
+#include "os/os.h"
+#include "prfdata.h"
+#include "statistics/prfinternal.h"
+#include "syslog.h"
+
+namespace {
+
+const char kSource[] = "basics\\src\\prfdata";
+const char kHeaderSource[] = "basics\\inc\\prfdata";
+
+void Check(bool ok, const char* text, int line) {
+    if (!ok) TARN_assert(text, kSource, line);
+}
+
+bool IsDetailLevel(uint32_t level) {
+    return level == PERF_DETAIL_NOVICE || level == PERF_DETAIL_ADVANCED ||
+           level == PERF_DETAIL_EXPERT || level == PERF_DETAIL_WIZARD;
+}
+
+uint32_t CounterBlockBytes(const PrfItm& obj) {
+    return 8 + 8 * obj.NumCounters;
+}
+bool HasInstances(const PrfItm& obj) {
+    return obj.MaxInstances != static_cast<INSTID>(PERF_NO_INSTANCES);
+}
+
+}  // namespace
+
+PrfData* PrfData::sm_pPrfData = nullptr;
+
+PrfData::PrfData(const char16_t* appName, PrfItm* items)
+    : m_pszAppName(appName),
+      m_dwFirstCounter(0),
+      m_dwFirstHelp(1),
+      m_dwLastCounter(0),
+      m_dwLastHelp(1),
+      m_pPrfItms(items),
+      m_NumItems(0),
+      m_NumObjects(0),
+      m_hFileMapping(nullptr),
+      m_pPrfData(nullptr),
+      m_cbPrfData(0),
+      m_fWritable(false),
+      m_hWriterMutex(nullptr) {
+    Check(sm_pPrfData == nullptr, "sm_pPrfData == NULL", __LINE__);
+    CheckTable();
+    sm_pPrfData = this;
+}
+
+PrfData::~PrfData() {
+    mvos::UnmapSharedMemory(m_pPrfData, m_cbPrfData);
+    m_pPrfData = nullptr;
+    mvos::CloseSharedMemory(static_cast<mvos::SharedMemory*>(m_hFileMapping));
+    m_hFileMapping = nullptr;
+    mvos::CloseWriterMutex(static_cast<mvos::WriterMutex*>(m_hWriterMutex));
+    m_hWriterMutex = nullptr;
+    if (sm_pPrfData == this) sm_pPrfData = nullptr;
+}
+
+void PrfData::CheckTable() {
+    PRFITMINDEX crntObj = -1;
+    PRFITMINDEX pii = 0;
+    for (; m_pPrfItms[pii].PrfItmType != PrfItmEnd; ++pii) {
+        PrfItm& item = m_pPrfItms[pii];
+        Check(item.dwId != 0, "m_pPrfItms[pii].dwId != 0", __LINE__);
+        if (item.PrfItmType == PrfItmObject) {
+            Check(CvtObjIdToPrfItmIndex(item.dwId) == pii,
+                  "CvtObjIdToPrfItmIndex((OBJID)(TnPtrWord) m_pPrfItms[pii].dwId) == pii",
+                  __LINE__);
+            Check(item.DefCounter == static_cast<CTRID>(-1) ||
+                      CvtCtrIdToPrfItmIndex(item.DefCounter) != -1,
+                  "(m_pPrfItms[pii].DefCounter == (CTRID) -1) || "
+                  "(CvtCtrIdToPrfItmIndex(m_pPrfItms[pii].DefCounter) != -1)",
+                  __LINE__);
+            Check(item.MaxInstances == static_cast<INSTID>(PERF_NO_INSTANCES) ||
+                      item.MaxInstances > 0,
+                  "(m_pPrfItms[pii].MaxInstances == (INSTID) PERF_NO_INSTANCES) || "
+                  "(m_pPrfItms[pii].MaxInstances > 0)",
+                  __LINE__);
+            Check(IsDetailLevel(item.dwDetailLevel),
+                  "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_NOVICE) || "
+                  "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_ADVANCED) || "
+                  "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_EXPERT) || "
+                  "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_WIZARD)",
+                  __LINE__);
+            if (crntObj != -1) {
+                Check(m_pPrfItms[crntObj].NumCounters > 0, "m_pPrfItms[piiCrntObj].NumCounters > 0",
+                      __LINE__);
+                m_pPrfItms[crntObj].NextObjIndex = pii;
+            }
+            crntObj = pii;
+            item.NumCounters = 0;
+            item.NextObjIndex = -1;
+            ++m_NumObjects;
+        } else {
+            Check(pii != 0, "pii != 0", __LINE__);
+            Check(CvtCtrIdToPrfItmIndex(item.dwId) == pii,
+                  "CvtCtrIdToPrfItmIndex( (CTRID)(TnPtrWord) m_pPrfItms[pii].dwId) == pii",
+                  __LINE__);
+            Check(IsDetailLevel(item.dwDetailLevel),
+                  "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_NOVICE) || "
+                  "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_ADVANCED) || "
+                  "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_EXPERT) || "
+                  "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_WIZARD)",
+                  __LINE__);
+            if (crntObj != -1) ++m_pPrfItms[crntObj].NumCounters;
+        }
+    }
+    m_NumItems = static_cast<uint32_t>(pii);
+}
+
+// ---------------------------------------------------------------- lookups
+
+PRFITMINDEX PrfData::CvtObjIdToPrfItmIndex(OBJID objId) const {
+    for (PRFITMINDEX i = 0; m_pPrfItms[i].PrfItmType != PrfItmEnd; ++i) {
+        if (m_pPrfItms[i].PrfItmType == PrfItmObject && m_pPrfItms[i].dwId == objId) return i;
+    }
+    return -1;
+}
+
+PRFITMINDEX PrfData::CvtCtrIdToPrfItmIndex(CTRID ctrId, CTRORD* ctrOrd) const {
+    for (PRFITMINDEX i = 0; m_pPrfItms[i].PrfItmType != PrfItmEnd; ++i) {
+        if (m_pPrfItms[i].PrfItmType != PrfItmCounter || m_pPrfItms[i].dwId != ctrId) continue;
+        if (ctrOrd) {
+            CTRORD ord = 0;
+            for (PRFITMINDEX j = i - 1; j >= 0 && m_pPrfItms[j].PrfItmType != PrfItmObject; --j)
+                ++ord;
+            *ctrOrd = ord;
+        }
+        return i;
+    }
+    return -1;
+}
+
+PrfItm* PrfData::CvtObjIdToPrfItm(OBJID objId) const {
+    return &m_pPrfItms[CvtObjIdToPrfItmIndex(objId)];
+}
+
+PrfItm* PrfData::CvtCtrIdToPrfItm(CTRID ctrId) const {
+    return &m_pPrfItms[CvtCtrIdToPrfItmIndex(ctrId)];
+}
+
+PrfItm* PrfData::CvtObjOrdToPrfItm(OBJORD objOrd) const {
+    if (!IsValidObjOrd(objOrd)) {
+        TARN_assert("IsValidObjOrd(ObjOrd)", kSource, __LINE__);
+        return nullptr;  // reached only when a host handler continues the assertion
+    }
+    PRFITMINDEX index = 0;
+    for (OBJORD n = 0; n < objOrd; ++n) index = m_pPrfItms[index].NextObjIndex;
+    return &m_pPrfItms[index];
+}
+
+OBJORD PrfData::CvtObjIdToObjOrd(OBJID objId) const {
+    OBJORD ord = 0;
+    for (PRFITMINDEX i = 0; m_pPrfItms[i].PrfItmType != PrfItmEnd; ++i) {
+        if (m_pPrfItms[i].PrfItmType != PrfItmObject) continue;
+        if (m_pPrfItms[i].dwId == objId) return ord;
+        ++ord;
+    }
+    char text[1024];
+    std::snprintf(text, sizeof text, "File %s, line %d : %s", kSource, 816,
+                  "Object ID Not in list");
+    TnMessage()->Display("Assertion Failed", 0x10 /* stop icon */, text);
+    return static_cast<OBJORD>(-1);
+}
+
+OBJORD PrfData::CvtCtrIdToObjOrd(CTRID ctrId) const {
+    PRFITMINDEX index = CvtCtrIdToPrfItmIndex(ctrId);
+    OBJORD objects = 0;
+    for (PRFITMINDEX i = 0; i < index; ++i) {
+        if (m_pPrfItms[i].PrfItmType == PrfItmObject) ++objects;
+    }
+    return objects - 1;
+}
+
+bool PrfData::IsValidInstId(OBJORD objOrd, INSTID instId) const {
+    if (!IsValidObjOrd(objOrd)) return false;
+    const PrfItm* obj = CvtObjOrdToPrfItm(objOrd);
+    if (!HasInstances(*obj)) return instId == 0;
+    return instId <= obj->MaxInstances - 1;
+}
+
+// ---------------------------------------------------------------- layout
+
+void PrfData::GetMetrics(OBJORD objOrd, INSTID instId, ObjLayout* layout, PrfItm** objItem) const {
+    std::memset(layout, 0, sizeof *layout);
+    if (!IsValidInstId(objOrd, instId)) {
+        TARN_assert("IsValidInstId(ObjOrd, InstId)", kSource, __LINE__);
+        return;
+    }
+    // Offsets are summed as integers so that a block not yet mapped yields plain
+    // numbers, never arithmetic on a null pointer.
+    uintptr_t start = reinterpret_cast<uintptr_t>(m_pPrfData);
+    PRFITMINDEX index = 0;
+    for (OBJORD n = 0; n < objOrd; ++n) {
+        start += m_pPrfItms[index].cbObject;
+        index = m_pPrfItms[index].NextObjIndex;
+    }
+    PrfItm& obj = m_pPrfItms[index];
+    if (objItem) *objItem = &obj;
+
+    layout->fSupportsInstances = HasInstances(obj) ? 1 : 0;
+    layout->MaxInstances = obj.MaxInstances;
+    layout->pPOT = reinterpret_cast<PERF_OBJECT_TYPE*>(start);
+    layout->cbPOT = sizeof(PERF_OBJECT_TYPE);
+    layout->pPCD = reinterpret_cast<PERF_COUNTER_DEFINITION*>(start + sizeof(PERF_OBJECT_TYPE));
+    layout->cbPCD = sizeof(PERF_COUNTER_DEFINITION) * obj.NumCounters;
+    layout->cbPCB = CounterBlockBytes(obj);
+    const uintptr_t defsEnd = start + layout->cbPOT + layout->cbPCD;
+    if (!layout->fSupportsInstances) {
+        layout->pPCB = reinterpret_cast<PERF_COUNTER_BLOCK*>(defsEnd);
+        return;
+    }
+    const uint32_t max = obj.MaxInstances;
+    layout->pPID = reinterpret_cast<PERF_INSTANCE_DEFINITION*>(
+        defsEnd + sizeof(PERF_INSTANCE_DEFINITION) * instId);
+    layout->cbPID = sizeof(PERF_INSTANCE_DEFINITION);
+    layout->pPCB = reinterpret_cast<PERF_COUNTER_BLOCK*>(
+        defsEnd + sizeof(PERF_INSTANCE_DEFINITION) * max + uintptr_t{layout->cbPCB} * instId);
+    layout->pPIN = reinterpret_cast<char16_t*>(
+        defsEnd + uintptr_t{max} * (sizeof(PERF_INSTANCE_DEFINITION) + layout->cbPCB) +
+        2 * uintptr_t{obj.cchMaxInstName} * instId);
+    layout->cbPIN = 2 * obj.cchMaxInstName;
+}
+
+uint32_t PrfData::ObjBytesNeeded(OBJORD objOrd) const {
+    const PrfItm* obj = CvtObjOrdToPrfItm(objOrd);
+    if (!obj) return 0;
+    uint32_t bytes = sizeof(PERF_OBJECT_TYPE) + sizeof(PERF_COUNTER_DEFINITION) * obj->NumCounters;
+    if (!HasInstances(*obj)) return bytes + CounterBlockBytes(*obj);
+    for (INSTID slot = 0; slot < obj->MaxInstances; ++slot) {
+        ObjLayout layout;
+        GetMetrics(objOrd, slot, &layout);
+        if (layout.pPIN[0] == 0) continue;
+        bytes += sizeof(PERF_INSTANCE_DEFINITION) + layout.cbPCB +
+                 mvb::prf::InstanceNameBytes(
+                     mvb::prf::InstanceNameChars(layout.pPIN, obj->cchMaxInstName));
+    }
+    return bytes;
+}
+
+uint32_t PrfData::GetNumInstances(OBJORD objOrd) const {
+    const PrfItm* obj = CvtObjOrdToPrfItm(objOrd);
+    if (!obj || !HasInstances(*obj)) return 0;
+    uint32_t used = 0;
+    for (INSTID slot = 0; slot < obj->MaxInstances; ++slot) {
+        ObjLayout layout;
+        GetMetrics(objOrd, slot, &layout);
+        if (layout.pPIN[0] != 0) ++used;
+    }
+    return used;
+}
+
+uint32_t PrfData::ComputeObjectSizes() {
+    uint32_t total = 0;
+    for (PRFITMINDEX i = 0; m_pPrfItms[i].PrfItmType != PrfItmEnd; ++i) {
+        PrfItm& obj = m_pPrfItms[i];
+        if (obj.PrfItmType != PrfItmObject) continue;
+        obj.cbObject = sizeof(PERF_OBJECT_TYPE) + sizeof(PERF_COUNTER_DEFINITION) * obj.NumCounters;
+        if (!HasInstances(obj)) {
+            obj.cbObject += CounterBlockBytes(obj);
+        } else {
+            obj.cbObject += obj.MaxInstances * (sizeof(PERF_INSTANCE_DEFINITION) +
+                                                CounterBlockBytes(obj) + 2 * obj.cchMaxInstName);
+        }
+        total += obj.cbObject;
+    }
+    return total;
+}
+
+void PrfData::WriteHeaders(uint8_t* block) const {
+    uint32_t n = m_dwFirstCounter;
+    uint32_t h = m_dwFirstHelp;
+    uint8_t* region = block;
+    for (PRFITMINDEX i = 0; m_pPrfItms[i].PrfItmType != PrfItmEnd;) {
+        const PrfItm& obj = m_pPrfItms[i];
+        PERF_OBJECT_TYPE pot = {};
+        pot.DefinitionLength =
+            sizeof(PERF_OBJECT_TYPE) + sizeof(PERF_COUNTER_DEFINITION) * obj.NumCounters;
+        pot.HeaderLength = sizeof(PERF_OBJECT_TYPE);
+        pot.ObjectNameTitleIndex = n;
+        pot.ObjectHelpTitleIndex = h;
+        pot.DetailLevel = obj.dwDetailLevel;
+        pot.NumCounters = obj.NumCounters;
+        CTRORD defOrd = 0;
+        pot.DefaultCounter = obj.DefCounter == static_cast<CTRID>(-1) ||
+                                     CvtCtrIdToPrfItmIndex(obj.DefCounter, &defOrd) == -1
+                                 ? -1
+                                 : static_cast<int32_t>(defOrd);
+        pot.NumInstances = static_cast<int32_t>(obj.MaxInstances);
+        std::memcpy(region, &pot, sizeof pot);
+        n += 2;
+        h += 2;
+        uint8_t* pcd = region + sizeof pot;
+        PRFITMINDEX c = i + 1;
+        for (CTRORD ord = 0; m_pPrfItms[c].PrfItmType == PrfItmCounter; ++c, ++ord) {
+            const PrfItm& ctr = m_pPrfItms[c];
+            PERF_COUNTER_DEFINITION def = {};
+            def.ByteLength = sizeof def;
+            def.CounterNameTitleIndex = n;
+            def.CounterHelpTitleIndex = h;
+            def.DefaultScale = ctr.DefaultScale;
+            def.DetailLevel = ctr.dwDetailLevel;
+            def.CounterType = ctr.dwCounterType;
+            def.CounterSize = 8;
+            def.CounterOffset = 8 + 8 * ord;
+            std::memcpy(pcd + sizeof def * ord, &def, sizeof def);
+            n += 2;
+            h += 2;
+        }
+        const uint32_t cbPCB = CounterBlockBytes(obj);
+        uint8_t* blocks = region + pot.DefinitionLength;
+        if (HasInstances(obj)) blocks += sizeof(PERF_INSTANCE_DEFINITION) * obj.MaxInstances;
+        const uint32_t count = HasInstances(obj) ? obj.MaxInstances : 1;
+        for (uint32_t k = 0; k < count; ++k) std::memcpy(blocks + cbPCB * k, &cbPCB, 4);
+        region += obj.cbObject;
+        i = c;
+    }
+}
+
+// A block left behind by an earlier writer is trusted only when every header and
+// counter-block length word is what this table writes.
+bool PrfData::HeadersMatch() const {
+    auto* expected = static_cast<uint8_t*>(mvos::Malloc(m_cbPrfData));
+    if (!expected) return false;
+    std::memset(expected, 0, m_cbPrfData);
+    WriteHeaders(expected);
+    bool same = true;
+    uint32_t offset = 0;
+    for (PRFITMINDEX i = 0; same && m_pPrfItms[i].PrfItmType != PrfItmEnd; ++i) {
+        const PrfItm& obj = m_pPrfItms[i];
+        if (obj.PrfItmType != PrfItmObject) continue;
+        const uint32_t defs =
+            sizeof(PERF_OBJECT_TYPE) + sizeof(PERF_COUNTER_DEFINITION) * obj.NumCounters;
+        same = std::memcmp(expected + offset, m_pPrfData + offset, defs) == 0;
+        const uint32_t cbPCB = CounterBlockBytes(obj);
+        uint32_t blocks = offset + defs;
+        if (HasInstances(obj)) blocks += sizeof(PERF_INSTANCE_DEFINITION) * obj.MaxInstances;
+        const uint32_t count = HasInstances(obj) ? obj.MaxInstances : 1;
+        for (uint32_t k = 0; same && k < count; ++k)
+            same =
+                std::memcmp(expected + blocks + cbPCB * k, m_pPrfData + blocks + cbPCB * k, 4) == 0;
+        offset += obj.cbObject;
+    }
+    mvos::Free(expected);
+    return same;
+}
+
+// ---------------------------------------------------------------- activation
+
+int PrfData::Activate(bool writer) {
+    char appName[64];
+    mvb::prf::ToNarrow(m_pszAppName, appName, sizeof appName);
+    mvb::prf::PerfKey* key = nullptr;
+    if (!mvb::prf::OpenPerformanceKey(appName, &key)) return PrfNotRegistered;
+
+    int result = PrfActivated;
+    uint32_t disabled = 0;
+    mvb::prf::ReadKeyDword(key, "Disable Performance Counters", &disabled);
+    if (disabled != 0) {
+        result = PrfDisabled;
+    } else if (writer) {
+        char name[96];
+        std::snprintf(name, sizeof name, "%s_mt", appName);
+        bool existed = false;
+        mvos::WriterMutex* mutex = nullptr;
+        if (mvos::CreateWriterMutex(name, &mutex, &existed) != mvos::kOk) {
+            result = PrfFailed;
+        } else if (existed) {
+            result = PrfOtherWriter;
+        } else {
+            m_hWriterMutex = mutex;  // kept until unload: marks this process as the writer
+        }
+    }
+    if (result == PrfActivated) {
+        mvb::prf::ReadKeyDword(key, "First Counter", &m_dwFirstCounter);
+        mvb::prf::ReadKeyDword(key, "First Help", &m_dwFirstHelp);
+        mvb::prf::ReadKeyDword(key, "Last Counter", &m_dwLastCounter);
+        mvb::prf::ReadKeyDword(key, "Last Help", &m_dwLastHelp);
+    }
+    mvb::prf::ClosePerformanceKey(key);
+    if (result != PrfActivated) return result;
+
+    if (m_NumItems != (m_dwLastCounter - m_dwFirstCounter) / 2 + 1 ||
+        m_NumItems != (m_dwLastHelp - m_dwFirstHelp) / 2 + 1) {
+        TnSystemLog()->Report(2, "%s",
+                              "Merivane performance counter are inconsistent, please deregister "
+                              "and register again");
+        return PrfFailed;
+    }
+    if (m_pPrfData != nullptr) TARN_assert("m_pPrfData == NULL", kSource, __LINE__);
+    return MapBlock(writer, appName);
+}
+
+int PrfData::MapBlock(bool writer, const char* appName) {
+    const uint32_t size = ComputeObjectSizes();
+    char globalName[96];
+    char localName[96];
+    std::snprintf(globalName, sizeof globalName, "Global\\%s_Performance", appName);
+    std::snprintf(localName, sizeof localName, "%s_Performance", appName);
+
+    mvos::SharedMemory* shm = nullptr;
+    if (!writer) {
+        if (mvos::OpenSharedMemory(globalName, false, &shm) != mvos::kOk &&
+            mvos::OpenSharedMemory(localName, false, &shm) != mvos::kOk)
+            return PrfFailed;
+        return AdoptView(shm, size, false) ? PrfActivated : PrfFailed;
+    }
+
+    mvos::SharedMemory* probe = nullptr;
+    const bool localExists = mvos::OpenSharedMemory(localName, false, &probe) == mvos::kOk;
+    mvos::CloseSharedMemory(probe);
+    bool existed = false;
+    if (localExists || mvos::CreateSharedMemory(globalName, size, &shm, &existed) != mvos::kOk) {
+        if (mvos::CreateSharedMemory(localName, size, &shm, &existed) != mvos::kOk)
+            return PrfFailed;
+    }
+    if (!AdoptView(shm, size, true)) return PrfFailed;
+    if (!existed || !HeadersMatch()) {
+        std::memset(m_pPrfData, 0, size);
+        WriteHeaders(m_pPrfData);
+    }
+    return PrfActivated;
+}
+
+bool PrfData::AdoptView(void* shm, uint32_t size, bool writable) {
+    auto* handle = static_cast<mvos::SharedMemory*>(shm);
+    void* view = mvos::MapSharedMemory(handle, size, writable);
+    if (!view) {
+        mvos::CloseSharedMemory(handle);
+        return false;
+    }
+    m_hFileMapping = handle;
+    m_pPrfData = static_cast<uint8_t*>(view);
+    m_cbPrfData = size;
+    m_fWritable = writable;
+    return true;
+}
+
+// ---------------------------------------------------------------- value slots
+
+void* PrfData::GetCtrSlot(CTRID ctrId, INSTID instId) const {
+    CTRORD ord = 0;
+    CvtCtrIdToPrfItmIndex(ctrId, &ord);
+    ObjLayout layout;
+    GetMetrics(CvtCtrIdToObjOrd(ctrId), instId, &layout);
+    return reinterpret_cast<uint8_t*>(layout.pPCB) + 8 + 8 * ord;
+}
+
+uint32_t* PrfData::GetCtr32Slot(CTRID ctrId, INSTID instId) const {
+    if ((CvtCtrIdToPrfItm(ctrId)->dwCounterType & PERF_MASK_SIZE_FLD) != PERF_SIZE_DWORD) {
+        TARN_assert(
+            "(CvtCtrIdToPrfItm(CtrId)->dwCounterType & PERF_MASK_SIZE_FLD) == PERF_SIZE_DWORD",
+            kHeaderSource, 297);
+    }
+    return static_cast<uint32_t*>(GetCtrSlot(ctrId, instId));
+}

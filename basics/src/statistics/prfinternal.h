@@ -1,0 +1,34 @@
+// Internal helpers of the performance-data code: the service's "Performance" key,
+// wide texts and instance names.
+#ifndef MV_STATISTICS_PRFINTERNAL_H
+#define MV_STATISTICS_PRFINTERNAL_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace mvb::prf {
+
+// "SYSTEM\CurrentControlSet\Services\<app>\Performance" into buf (false if it does not fit).
+bool PerformanceKeyPath(const char* appName, char* buf, size_t size);
+
+// Narrow copy of a wide text; characters outside ASCII become '?'. Always terminated.
+void ToNarrow(const char16_t* text, char* buf, size_t size);
+
+struct PerfKey;
+// Opens the key for reading; false when it does not exist (or cannot be read).
+bool OpenPerformanceKey(const char* appName, PerfKey** key);
+// Reads a 32-bit value; false (and *value untouched) when it is absent or not 32-bit.
+bool ReadKeyDword(PerfKey* key, const char* valueName, uint32_t* value);
+void ClosePerformanceKey(PerfKey* key);
+
+// Characters of an instance name before its terminator, at most capacity - 1 (the
+// copy for a collector always gets a terminator of its own).
+uint32_t InstanceNameChars(const char16_t* name, uint32_t capacity);
+// Bytes of that name in a collection: with terminator, rounded up to an even count.
+inline uint32_t InstanceNameBytes(uint32_t chars) {
+    return 2 * ((chars + 2) & ~1u);
+}
+
+}  // namespace mvb::prf
+
+#endif

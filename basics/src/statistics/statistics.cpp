@@ -1,0 +1,202 @@
+// The statistics counters and their publication into the performance data block.
+#include "prfdata.h"
+#include "statistics.h"
+#include "syslog.h"
+
+namespace {
+
+constexpr CTRID kFirstCounter = 101;
+constexpr CTRID kLastCounter = 122;
+
+// The counts, in the order of their counter ids.
+constexpr int32_t TnStatistics::*kCounts[] = {
+    &TnStatistics::m_Transactions,
+    &TnStatistics::m_Commits,
+    &TnStatistics::m_Aborts,
+    &TnStatistics::m_CSRequests,
+    &TnStatistics::m_FailedCSRequests,
+    &TnStatistics::m_ServerNotifications,
+    &TnStatistics::m_Queries,
+    &TnStatistics::m_Clients,
+    &TnStatistics::m_ObjDescs,
+    &TnStatistics::m_Extents,
+    &TnStatistics::m_Locks,
+    &TnStatistics::m_Watches,
+    &TnStatistics::m_RefreshedObjects,
+    &TnStatistics::m_DeliveredObjects,
+    &TnStatistics::m_InternalTransactions,
+    &TnStatistics::m_DeletedObjects,
+    &TnStatistics::m_UpdatedObjects,
+    &TnStatistics::m_InsertedObjects,
+    &TnStatistics::m_WaitingJobs,
+    &TnStatistics::m_ObjDescRetryLoops,
+    &TnStatistics::m_ObjDescCSUsedCount,
+    &TnStatistics::m_ObjDescWaitCSCount,
+};
+static_assert(sizeof kCounts / sizeof kCounts[0] == kLastCounter - kFirstCounter + 1,
+              "one count per counter id");
+
+// Counts wrap around like the 32-bit counters they feed instead of overflowing.
+int32_t Wrapped(int32_t value, int32_t amount) {
+    return static_cast<int32_t>(static_cast<uint32_t>(value) + static_cast<uint32_t>(amount));
+}
+
+uint32_t* Slot(CTRID ctrId) {
+    return PrfData::sm_pPrfData->GetCtr32Slot(ctrId, 0);
+}
+
+// Zero-filled at load: disabled, every count 0.
+TnStatistics g_statistics;
+
+}  // namespace
+
+TnStatistics* Statistics() {
+    return &g_statistics;
+}
+
+int32_t* TnStatistics::CountOf(uint32_t ctrId) {
+    if (ctrId < kFirstCounter || ctrId > kLastCounter) return nullptr;
+    return &(this->*kCounts[ctrId - kFirstCounter]);
+}
+
+void TnStatistics::Enable() {
+    if (m_enabled) return;
+    PrfData* prf = PrfData::sm_pPrfData;
+    switch (prf ? prf->Activate(true) : PrfFailed) {
+        case PrfActivated:
+            Clear();
+            m_enabled = 1;
+            break;
+        case PrfDisabled:
+            TnSystemLog()->Report(3, "%s", "Performance counters are disabled");
+            break;
+        case PrfOtherWriter:
+            TnSystemLog()->Report(3, "%s",
+                                  "The instance of Merivane performance counters already exist");
+            break;
+        case PrfNotRegistered:
+            break;
+        default:
+            TnSystemLog()->Report(4, "%s", "An error occurs during activate performance counters");
+            break;
+    }
+}
+
+void TnStatistics::Clear() {
+    for (auto count : kCounts) this->*count = 0;
+    // Only a process that maps the block as its writer can store into it.
+    PrfData* prf = PrfData::sm_pPrfData;
+    if (!prf || !prf->m_fWritable) return;
+    for (CTRID id = kFirstCounter; id <= kLastCounter; ++id) *Slot(id) = 0;
+}
+
+// Inc and Dec (and Add of exactly 1 or -1): the count changes and replaces the slot.
+void TnStatistics::Step(int32_t& count, uint32_t ctrId, int32_t step) {
+    count = Wrapped(count, step);
+    if (m_enabled) *Slot(ctrId) = static_cast<uint32_t>(count);
+}
+
+// Other amounts are added to the count and to what the slot holds.
+void TnStatistics::Add(int32_t& count, uint32_t ctrId, int amount) {
+    if (amount == 1 || amount == -1) return Step(count, ctrId, amount);
+    count = Wrapped(count, amount);
+    if (m_enabled) {
+        uint32_t* slot = Slot(ctrId);
+        *slot += static_cast<uint32_t>(amount);
+    }
+}
+
+void TnStatistics::IncTransactions() {
+    Step(m_Transactions, 101, 1);
+}
+void TnStatistics::DecTransactions() {
+    Step(m_Transactions, 101, -1);
+}
+void TnStatistics::IncCommits() {
+    Step(m_Commits, 102, 1);
+}
+void TnStatistics::IncAborts() {
+    Step(m_Aborts, 103, 1);
+}
+void TnStatistics::IncCSRequests() {
+    Step(m_CSRequests, 104, 1);
+}
+void TnStatistics::IncFailedCSRequests() {
+    Step(m_FailedCSRequests, 105, 1);
+}
+void TnStatistics::IncServerNotifications() {
+    Step(m_ServerNotifications, 106, 1);
+}
+void TnStatistics::IncQueries() {
+    Step(m_Queries, 107, 1);
+}
+void TnStatistics::IncClients() {
+    Step(m_Clients, 108, 1);
+}
+void TnStatistics::DecClients() {
+    Step(m_Clients, 108, -1);
+}
+void TnStatistics::IncObjDescs() {
+    Step(m_ObjDescs, 109, 1);
+}
+void TnStatistics::DecObjDescs() {
+    Step(m_ObjDescs, 109, -1);
+}
+void TnStatistics::IncExtents() {
+    Step(m_Extents, 110, 1);
+}
+void TnStatistics::DecExtents() {
+    Step(m_Extents, 110, -1);
+}
+void TnStatistics::IncLocks() {
+    Step(m_Locks, 111, 1);
+}
+void TnStatistics::DecLocks() {
+    Step(m_Locks, 111, -1);
+}
+void TnStatistics::AddLocks(int amount) {
+    Add(m_Locks, 111, amount);
+}
+void TnStatistics::IncWatches() {
+    Step(m_Watches, 112, 1);
+}
+void TnStatistics::DecWatches() {
+    Step(m_Watches, 112, -1);
+}
+void TnStatistics::AddWatches(int amount) {
+    Add(m_Watches, 112, amount);
+}
+void TnStatistics::AddRefreshedObjects(int amount) {
+    Add(m_RefreshedObjects, 113, amount);
+}
+void TnStatistics::AddDeliveredObjects(int amount) {
+    Add(m_DeliveredObjects, 114, amount);
+}
+void TnStatistics::IncInternalTransactions() {
+    Step(m_InternalTransactions, 115, 1);
+}
+void TnStatistics::AddDeletedObjects(int amount) {
+    Add(m_DeletedObjects, 116, amount);
+}
+void TnStatistics::AddUpdatedObjects(int amount) {
+    Add(m_UpdatedObjects, 117, amount);
+}
+void TnStatistics::AddInsertedObjects(int amount) {
+    Add(m_InsertedObjects, 118, amount);
+}
+void TnStatistics::IncWaitingJobs() {
+    Step(m_WaitingJobs, 119, 1);
+}
+void TnStatistics::DecWaitingJobs() {
+    if (m_WaitingJobs < 1) m_WaitingJobs = 1;
+    Step(m_WaitingJobs, 119, -1);
+}
+void TnStatistics::AddObjDescRetryLoops(int amount) {
+    Add(m_ObjDescRetryLoops, 120, amount);
+}
+void TnStatistics::AddObjDescCSUsedCount(int amount) {
+    Add(m_ObjDescCSUsedCount, 121, amount);
+}
+void TnStatistics::AddObjDescWaitCSCount(int amount) {
+    Add(m_ObjDescWaitCSCount, 122, amount);
+}

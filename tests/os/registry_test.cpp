@@ -1,0 +1,317 @@
+// The registry database: keys, typed values, sizes, deletion, sharing, failures.
+#include <sqlite3.h>
+#include <sys/wait.h>
+
+#include <cstring>
+#include <string>
+
+#include "os/os.h"
+#include "os/os_testing.h"
+#include "os/scratch_dir.h"
+
+namespace {
+
+using namespace mvos;
+
+class Registry : public mvtest::IsolatedTest {
+  protected:
+    RegKey Create(const char* path, uint32_t access = kKeyAllAccess) {
+        RegKey key = nullptr;
+        EXPECT_EQ(kOk, RegCreateKey(kLocalMachine, path, access, &key, nullptr)) << path;
+        return key;
+    }
+    static std::string Name(int32_t (*enumerate)(RegKey, uint32_t, char*, uint32_t*), RegKey key,
+                            uint32_t index) {
+        char name[64];
+        uint32_t size = sizeof name;
+        if (enumerate(key, index, name, &size) != kOk) return "<none>";
+        return std::string(name, size);
+    }
+};
+
+TEST_F(Registry, MissingDatabaseReadsAsEmptyAndIsCreatedOnFirstWrite) {
+    mvtest::ScopedEnv nested("MERIVANE_REGISTRY", m_dir.File("a/b/registry.db"));
+    RegKey key = nullptr;
+    EXPECT_EQ(kFileNotFound, RegOpenKey(kLocalMachine, "SOFTWARE", kKeyRead, &key));
+    EXPECT_EQ(nullptr, key);
+    EXPECT_EQ(kFileNotFound, RegQueryValue(kLocalMachine, "x", nullptr, nullptr, nullptr));
+    EXPECT_FALSE(IsFile(m_dir.File("a/b/registry.db").c_str()));
+    key = Create("SOFTWARE");
+    EXPECT_TRUE(IsFile(m_dir.File("a/b/registry.db").c_str()));
+    EXPECT_STREQ(m_dir.File("a/b/registry.db").c_str(), RegistryPath());
+    RegCloseKey(key);
+}
+
+TEST_F(Registry, NamesIgnoreCaseAndKeepTheirFirstSpelling) {
+    bool created = false;
+    RegKey a = nullptr;
+    ASSERT_EQ(kOk, RegCreateKey(kLocalMachine, "Software\\Ardwyn\\Merivane", kKeyAllAccess, &a,
+                                &created));
+    EXPECT_TRUE(created);
+    RegKey b = nullptr;
+    ASSERT_EQ(kOk, RegCreateKey(kLocalMachine, "SOFTWARE\\ARDWYN\\merivane", kKeyAllAccess, &b,
+                                &created));
+    EXPECT_FALSE(created);
+    const char abc[] = "abc";
+    ASSERT_EQ(kOk, RegSetValue(a, "Mixed Case", kRegSz, abc, 3));
+    ASSERT_EQ(kOk, RegSetValue(b, "MIXED CASE", kRegSz, "xyzw", 4));  // same value, replaced
+    char data[8] = {};
+    uint32_t size = sizeof data;
+    EXPECT_EQ(kOk, RegQueryValue(a, "mixed case", nullptr, data, &size));
+    EXPECT_EQ(4u, size);
+    EXPECT_EQ(0, std::memcmp(data, "xyzw", 4));
+    EXPECT_EQ("Mixed Case", Name(RegEnumValue, a, 0));
+    EXPECT_EQ("<none>", Name(RegEnumValue, a, 1));
+    RegKey sw = nullptr;
+    ASSERT_EQ(kOk, RegOpenKey(kLocalMachine, "software", kKeyRead, &sw));
+    EXPECT_EQ("Ardwyn", Name(RegEnumKey, sw, 0));
+    RegCloseKey(sw);
+    RegCloseKey(a);
+    RegCloseKey(b);
+}
+
+TEST_F(Registry, EmptyPathElementsAndOverlongNamesAreRefused) {
+    RegKey key = nullptr;
+    for (const char* bad : {"\\a", "a\\", "a\\\\b", "\\"}) {
+        EXPECT_EQ(kInvalidParameter, RegCreateKey(kLocalMachine, bad, kKeyAllAccess, &key, nullptr))
+            << bad;
+        EXPECT_EQ(kInvalidParameter, RegOpenKey(kLocalMachine, bad, kKeyRead, &key)) << bad;
+    }
+    std::string longName(256, 'k');
+    EXPECT_EQ(kInvalidParameter,
+              RegCreateKey(kLocalMachine, longName.c_str(), kKeyAllAccess, &key, nullptr));
+    longName.pop_back();
+    key = Create(longName.c_str());
+    RegCloseKey(key);
+    EXPECT_EQ(kInvalidHandle, RegOpenKey(nullptr, "a", kKeyRead, &key));
+}
+
+TEST_F(Registry, TypedValuesKeepTypeAndBytes) {
+    RegKey key = Create("Typed");
+    const uint32_t dword = 0xA1B2C3D4u;
+    const char multi[] = "one\0two\0";  // two strings and the final empty one
+    const unsigned char binary[] = {0, 1, 2, 0, 255};
+    const char path[] = "%SystemRoot%\\x.so";
+    ASSERT_EQ(kOk, RegSetValue(key, "dword", kRegDword, &dword, 4));
+    ASSERT_EQ(kOk, RegSetValue(key, "multi", kRegMultiSz, multi, sizeof multi));
+    ASSERT_EQ(kOk, RegSetValue(key, "binary", kRegBinary, binary, sizeof binary));
+    ASSERT_EQ(kOk, RegSetValue(key, "expand", kRegExpandSz, path, sizeof path));
+    ASSERT_EQ(kOk, RegSetValue(key, "empty", kRegSz, nullptr, 0));
+    ASSERT_EQ(kOk, RegSetValue(key, nullptr, kRegSz, "default", 7));
+
+    struct Expect {
+        const char* name;
+        uint32_t type;
+        const void* bytes;
+        uint32_t size;
+    } expects[] = {{"dword", kRegDword, &dword, 4},
+                   {"multi", kRegMultiSz, multi, sizeof multi},
+                   {"binary", kRegBinary, binary, sizeof binary},
+                   {"expand", kRegExpandSz, path, sizeof path},
+                   {"empty", kRegSz, "", 0},
+                   {"", kRegSz, "default", 7}};
+    for (const Expect& e : expects) {
+        unsigned char data[64];
+        std::memset(data, 0xEE, sizeof data);
+        uint32_t type = 99, size = sizeof data;
+        ASSERT_EQ(kOk, RegQueryValue(key, e.name, &type, data, &size)) << e.name;
+        EXPECT_EQ(e.type, type) << e.name;
+        ASSERT_EQ(e.size, size) << e.name;
+        EXPECT_EQ(0, std::memcmp(data, e.bytes, size)) << e.name;
+        EXPECT_EQ(0xEE, data[size]) << e.name << ": nothing written past the value";
+    }
+    EXPECT_EQ(kInvalidParameter, RegSetValue(key, "bad", kRegBinary, nullptr, 3));
+    EXPECT_EQ(kFileNotFound, RegQueryValue(key, "missing", nullptr, nullptr, nullptr));
+    RegCloseKey(key);
+}
+
+TEST_F(Registry, TooSmallBufferReportsTheSizeNeededAndCopiesNothing) {
+    RegKey key = Create("Sizes");
+    ASSERT_EQ(kOk, RegSetValue(key, "v", kRegSz, "abcd", 4));
+    char data[8] = "zzzzzzz";
+    uint32_t size = 3;
+    uint32_t type = 0;
+    EXPECT_EQ(kMoreData, RegQueryValue(key, "v", &type, data, &size));
+    EXPECT_EQ(4u, size);
+    EXPECT_EQ(kRegSz, type);
+    EXPECT_STREQ("zzzzzzz", data);
+    size = 4;
+    EXPECT_EQ(kOk, RegQueryValue(key, "v", nullptr, data, &size));
+    EXPECT_EQ(4u, size);
+    EXPECT_EQ(0, std::memcmp(data, "abcdzzz", 7));
+    size = 0;
+    EXPECT_EQ(kOk, RegQueryValue(key, "v", nullptr, nullptr, &size));  // size query
+    EXPECT_EQ(4u, size);
+    EXPECT_EQ(kInvalidParameter, RegQueryValue(key, "v", nullptr, data, nullptr));
+
+    ASSERT_EQ(kOk, RegSetValue(key, "longer", kRegSz, "", 0));
+    char name[4];
+    uint32_t nameSize = sizeof name;
+    EXPECT_EQ(kMoreData, RegEnumValue(key, 0, name, &nameSize));  // "longer" comes first
+    EXPECT_EQ(7u, nameSize);
+    nameSize = 2;
+    EXPECT_EQ(kOk, RegEnumValue(key, 1, name, &nameSize));  // "v" and its NUL just fit
+    EXPECT_EQ(1u, nameSize);
+    EXPECT_STREQ("v", name);
+    RegCloseKey(key);
+}
+
+TEST_F(Registry, AccessRightsOfTheHandleAreEnforced) {
+    RegKey writable = Create("Rights");
+    ASSERT_EQ(kOk, RegSetValue(writable, "v", kRegDword, "\1\0\0\0", 4));
+    RegKey readOnly = nullptr, queryOnly = nullptr;
+    ASSERT_EQ(kOk, RegOpenKey(kLocalMachine, "Rights", kKeyRead, &readOnly));
+    ASSERT_EQ(kOk, RegOpenKey(kLocalMachine, "Rights", kKeyQueryValue, &queryOnly));
+    EXPECT_EQ(kAccessDenied, RegSetValue(readOnly, "v", kRegDword, "\2\0\0\0", 4));
+    EXPECT_EQ(kAccessDenied, RegDeleteValue(readOnly, "v"));
+    RegKey sub = nullptr;
+    EXPECT_EQ(kAccessDenied, RegCreateKey(readOnly, "Sub", kKeyAllAccess, &sub, nullptr));
+    char name[16];
+    uint32_t size = sizeof name;
+    EXPECT_EQ(kAccessDenied, RegEnumKey(queryOnly, 0, name, &size));
+    uint32_t value = 0;
+    size = 4;
+    EXPECT_EQ(kOk, RegQueryValue(queryOnly, "v", nullptr, &value, &size));
+    EXPECT_EQ(1u, value);
+    RegCloseKey(readOnly);
+    RegCloseKey(queryOnly);
+    RegCloseKey(writable);
+}
+
+TEST_F(Registry, DeletingAKeyTakesItsValuesAndSubkeysAlong) {
+    RegKey deep = Create("Tree\\A\\B\\C");
+    ASSERT_EQ(kOk, RegSetValue(deep, "v", kRegSz, "x", 1));
+    RegKey sibling = Create("Tree\\Other");
+    ASSERT_EQ(kOk, RegSetValue(sibling, "keep", kRegSz, "y", 1));
+    ASSERT_EQ(kOk, RegDeleteKey(kLocalMachine, "tree\\a"));
+    RegKey probe = nullptr;
+    EXPECT_EQ(kFileNotFound, RegOpenKey(kLocalMachine, "Tree\\A\\B", kKeyRead, &probe));
+    EXPECT_EQ(kKeyDeleted, RegQueryValue(deep, "v", nullptr, nullptr, nullptr));
+    EXPECT_EQ(kKeyDeleted, RegSetValue(deep, "v", kRegSz, "x", 1));
+    // A key created again at the same path is a new key: the old handle stays dead.
+    RegKey again = Create("Tree\\A\\B\\C");
+    EXPECT_EQ(kKeyDeleted, RegQueryValue(deep, "v", nullptr, nullptr, nullptr));
+    EXPECT_EQ(kFileNotFound, RegQueryValue(again, "v", nullptr, nullptr, nullptr));
+    uint32_t size = 0;
+    EXPECT_EQ(kOk, RegQueryValue(sibling, "keep", nullptr, nullptr, &size));
+    EXPECT_EQ(1u, size);
+    EXPECT_EQ(kFileNotFound, RegDeleteKey(kLocalMachine, "Tree\\Missing"));
+    EXPECT_EQ(kInvalidParameter, RegDeleteKey(kLocalMachine, ""));
+    EXPECT_EQ(kOk, RegDeleteValue(sibling, "KEEP"));
+    EXPECT_EQ(kFileNotFound, RegDeleteValue(sibling, "keep"));
+    for (RegKey k : {deep, sibling, again}) RegCloseKey(k);
+}
+
+TEST_F(Registry, EnumerationIsSortedWithoutRegardToCase) {
+    RegKey root = Create("Enum");
+    for (const char* n : {"b", "C", "a"}) {
+        RegKey k = nullptr;
+        ASSERT_EQ(kOk, RegCreateKey(root, n, kKeyAllAccess, &k, nullptr));
+        RegCloseKey(k);
+        ASSERT_EQ(kOk, RegSetValue(root, n, kRegSz, n, 1));
+    }
+    EXPECT_EQ("a", Name(RegEnumKey, root, 0));
+    EXPECT_EQ("b", Name(RegEnumKey, root, 1));
+    EXPECT_EQ("C", Name(RegEnumKey, root, 2));
+    char name[8];
+    uint32_t size = sizeof name;
+    EXPECT_EQ(kNoMoreItems, RegEnumKey(root, 3, name, &size));
+    EXPECT_EQ("C", Name(RegEnumValue, root, 2));
+    RegCloseKey(root);
+}
+
+// Two processes write into the same database file at the same time; nothing is lost.
+TEST_F(Registry, TwoProcessesShareOneDatabase) {
+    RegKey key = Create("Shared");
+    RegCloseKey(key);
+    const int kValues = 60;
+    auto writeMany = [&](const char* prefix) {
+        RegKey k = nullptr;
+        if (RegOpenKey(kLocalMachine, "Shared", kKeyAllAccess, &k) != kOk) return false;
+        for (int i = 0; i < kValues; ++i) {
+            std::string name = prefix + std::to_string(i);
+            uint32_t v = static_cast<uint32_t>(i);
+            if (RegSetValue(k, name.c_str(), kRegDword, &v, 4) != kOk) return false;
+        }
+        RegCloseKey(k);
+        return true;
+    };
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(writeMany("child") ? 0 : 1);
+    EXPECT_TRUE(writeMany("parent"));
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status));
+    ASSERT_EQ(kOk, RegOpenKey(kLocalMachine, "Shared", kKeyRead, &key));
+    for (const char* prefix : {"child", "parent"}) {
+        for (int i = 0; i < kValues; ++i) {
+            uint32_t v = 0xFFFFFFFF, size = 4;
+            std::string name = prefix + std::to_string(i);
+            ASSERT_EQ(kOk, RegQueryValue(key, name.c_str(), nullptr, &v, &size)) << name;
+            EXPECT_EQ(static_cast<uint32_t>(i), v);
+        }
+    }
+    RegCloseKey(key);
+}
+
+// Failure injection: statements that start with a given text fail after some calls.
+const char* g_failPrefix = nullptr;
+int g_failAfter = 0;
+int g_failCode = SQLITE_IOERR;
+int FailingStep(sqlite3_stmt* stmt) {
+    const char* sql = sqlite3_sql(stmt);
+    if (g_failPrefix != nullptr &&
+        std::strncmp(sql, g_failPrefix, std::strlen(g_failPrefix)) == 0 && g_failAfter-- <= 0) {
+        return g_failCode;
+    }
+    return sqlite3_step(stmt);
+}
+
+TEST_F(Registry, FailedStatementsLeaveTheDatabaseAsItWas) {
+    RegKey key = Create("Faults");
+    ASSERT_EQ(kOk, RegSetValue(key, "v", kRegSz, "old", 3));
+    ScopedSyscall<int (*)(sqlite3_stmt*)> inject(&SyscallTable::db_step, FailingStep);
+
+    g_failPrefix = "INSERT INTO vals";
+    g_failAfter = 0;
+    g_failCode = SQLITE_IOERR;
+    EXPECT_EQ(kIoError, RegSetValue(key, "v", kRegSz, "new", 3));
+    g_failCode = SQLITE_FULL;
+    g_failAfter = 0;
+    EXPECT_EQ(kDiskFull, RegSetValue(key, "v", kRegSz, "new", 3));
+
+    // The second key of a path fails to be created: the first is rolled back too.
+    g_failPrefix = "INSERT INTO keys";
+    g_failAfter = 1;
+    g_failCode = SQLITE_IOERR;
+    RegKey made = nullptr;
+    EXPECT_EQ(kIoError, RegCreateKey(kLocalMachine, "Faults2\\Sub", kKeyAllAccess, &made, nullptr));
+    EXPECT_EQ(nullptr, made);
+
+    g_failPrefix = "COMMIT";
+    g_failAfter = 0;
+    g_failCode = SQLITE_BUSY;
+    EXPECT_EQ(kBusy, RegDeleteValue(key, "v"));
+
+    g_failPrefix = nullptr;
+    char data[8] = {};
+    uint32_t size = sizeof data;
+    EXPECT_EQ(kOk, RegQueryValue(key, "v", nullptr, data, &size));
+    EXPECT_EQ(std::string("old"), std::string(data, size));
+    EXPECT_EQ(kFileNotFound, RegOpenKey(kLocalMachine, "Faults2", kKeyRead, &made));
+    RegCloseKey(key);
+}
+
+TEST_F(Registry, UnusableDatabaseFileIsAnErrorNotACrash) {
+    {
+        std::ofstream junk(m_dir.File("registry.db"));
+        junk << std::string(4096, 'x');
+    }
+    RegKey key = nullptr;
+    EXPECT_EQ(kRegistryCorrupt, RegCreateKey(kLocalMachine, "X", kKeyAllAccess, &key, nullptr));
+    EXPECT_EQ(nullptr, key);
+}
+
+}  // namespace
