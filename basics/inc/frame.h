@@ -26,6 +26,111 @@ MVB_API int32_t TnCallMemoryHandler(uint32_t size);
 // The handler in place at load: reports, shows a box and fails an assertion.
 MVB_API int32_t TnDefaultMemoryHandler(uint32_t size);
 
+// Routes the C++ runtime's own allocation failures to the memory handler: installs
+// handler (a std::new_handler) or, when null, TnNewHandlerBridge's adapter as the
+// runtime's new-handler. Returns the new-handler installed before.
+MVB_API void* TnSetOurNewHandler(void* handler);
+// Calls the current memory handler with the size and returns its answer (nonzero: try
+// again). The runtime's new-handler does not learn the size; it passes 0.
+MVB_API int TnNewHandlerBridge(size_t size);
+
+// Loads the memory-checking function named in the configuration (once) and calls it with
+// the arguments as given; -1 when there is none.
+MVB_EXTERN_C int TarnCheckMemory(void* arg1, void* arg2, void* arg3, void* arg4);
+
+// Fault injection for testing callers: with "growErrorCounter" (section "test") set to
+// n, the first n growth requests (event 1) answer -313; everything else answers 0.
+MVB_API int32_t TestHandler(uint32_t event, void* unused1, void* unused2);
+// Forgets the counter; the next TestHandler call reads the configuration again.
+MVB_API int32_t TestHandlerReset();
+
+// A pool of nodes of one size, handed out from 4096-byte buffers and taken back onto a
+// last-in first-out free chain. Nodes stay the pool's memory until DeallocateBuffers.
+class MVB_API TnMemPool {
+  public:
+    explicit TnMemPool(uint32_t nodeSize);
+    ~TnMemPool();
+    TnMemPool(const TnMemPool&) = delete;
+    TnMemPool& operator=(const TnMemPool&) = delete;
+
+    void AddNewBuffer();
+    void DeallocateBuffers();
+    void* GetNode();
+    void PutNode(void* node);
+
+    // A link cell of the two chains: the next cell and a buffer or a node.
+    struct Link {
+        Link* next;
+        void* item;
+    };
+    Link* m_buffers;
+    Link* m_free;
+    unsigned char* m_current;
+    unsigned char* m_last;
+    uint32_t m_nodeSize;
+    uint32_t m_buffersObtained;
+    uint32_t m_buffersReleased;
+    uint32_t m_getCalls;
+    uint32_t m_putCalls;
+};
+
+// ---------------------------------------------------------------- module identity
+
+// Version check flags: 2 checks the release, 4 the build, 8 the patch; the high bits
+// waive the release, build and patch check even when requested. 0 is itself a failure.
+#define TN_VERSION_CHECK_BASE 0x1
+#define TN_VERSION_CHECK_RELEASE 0x2
+#define TN_VERSION_CHECK_BUILD 0x4
+#define TN_VERSION_CHECK_PATCH 0x8
+#define TN_VERSION_WAIVE_RELEASE 0x10000000
+#define TN_VERSION_WAIVE_BUILD 0x20000000
+#define TN_VERSION_WAIVE_PATCH 0x40000000
+
+// 0 when the version (major, minor, release, build, patch) is compatible with this
+// library's under the flags, else -5004.
+MVB_API int CheckTnVersionNumber(unsigned int major, unsigned int minor, unsigned int release,
+                                 unsigned int build, unsigned int patch, int flags);
+// Checks this library's own version with the flags plus 1 and 2.
+MVB_EXTERN_C int TnCheckDll(int flags);
+// The module description: version, module name, build date and time, fourth text,
+// compiler version number, compiler identification and extra text. Returns the
+// description "Merivane Basic Algorithms". Every pointer must be valid.
+MVB_EXTERN_C const char* TnDescribeDll(unsigned int* major, unsigned int* minor,
+                                       unsigned int* release, unsigned int* build,
+                                       unsigned int* patch, const char** moduleName,
+                                       const char** buildDateTime, const char** fourth,
+                                       int* compilerVersion, const char** compilerId,
+                                       const char** extra);
+// Compiler identification, compiler version number, description with version, build
+// date and module name; a null pointer is skipped.
+MVB_EXTERN_C void GETTNBASICSINFO(const char** compilerId, int* compilerVersion,
+                                  const char** descriptionWithVersion, const char** buildDate,
+                                  const char** moduleName);
+// Accepted and ignored.
+MVB_API void ___TnBasicsContext(int32_t context);
+// The computer name into buffer (size bytes); always 0.
+MVB_API int TnGetHostname(char* buffer, int32_t size);
+
+// Module file names of the runtime: "MV" "120" base [number] "100".
+class MVB_API DllNameClass {
+  public:
+    explicit DllNameClass(const char* baseName = nullptr, int32_t number = 0);
+    DllNameClass(const DllNameClass& other);
+    // Takes the other's generated name as a fixed name (base name null, number 0).
+    DllNameClass& operator=(const DllNameClass& other);
+
+    const char* GetDllName();
+    operator const char*() { return GetDllName(); }
+    // "MV", part, "100": out must hold the name and its NUL.
+    static char* GetGenericDllName(const char* part, char* out);
+
+    static const char* const second_char;
+
+    const char* m_baseName;
+    int32_t m_number;
+    char m_name[288];
+};
+
 // ---------------------------------------------------------------- host hooks
 
 // The host's configuration reader. The first slot is not used by the library;

@@ -20,6 +20,34 @@ class MVB_API TnSysLog {
     virtual void Write(int kind, unsigned length, const char* text) = 0;
 };
 
+// The system log of the platform: events go to the platform's event log under the
+// runtime's event source, with the version, the text, the process id and the
+// executable's path as insertion strings.
+class MVB_API TnSysLogWin32 : public TnSysLog {
+  public:
+    TnSysLogWin32();
+    int InstallSource(const char* sourceName) override;
+    void OpenSource(const char* sourceName) override;
+    ~TnSysLogWin32() override;
+    void Write(int kind, unsigned length, const char* text) override;
+
+    void* m_hEventSource;  // all bits set while no source is open; null if opening failed
+    int32_t m_isNT;        // nonzero where the platform logs events
+    char m_processId[20];  // the process id in decimal, set when the source is opened
+};
+
+// Message-box style bits of the library (the low 24 bits are the platform's flags).
+#define TN_MSG_BREAK_ON_RETRY 0x08000000u
+#define TN_MSG_BREAK_ON_CANCEL 0x10000000u
+#define TN_MSG_ALWAYS_SHOW 0x20000000u
+// Results of Show and Display.
+#define TN_MSG_OK 0x1000000u
+#define TN_MSG_CANCEL 0x2000000u
+#define TN_MSG_RETRY 0x3000000u
+#define TN_MSG_IGNORE 0x4000000u
+#define TN_MSG_NO 0x5000000u
+#define TN_MSG_NOT_SHOWN 0x40000000u
+
 class MVB_API TnMsg {
   public:
     virtual int Enable(int on);
@@ -27,6 +55,36 @@ class MVB_API TnMsg {
         MVB_PRINTF(4, 5);
     virtual ~TnMsg();
     virtual unsigned Display(const char* title, unsigned style, const char* text) = 0;
+};
+
+// Shows message boxes through the platform (or the host's presenter, see below).
+class MVB_API TnMsgWindows : public TnMsg {
+  public:
+    unsigned Display(const char* title, unsigned style, const char* text) override;
+};
+
+// The event-source names of the ten toolchain tags; only the running build's entry
+// ("100") is formed and selected.
+class MVB_API TnEventSourceNames {
+  public:
+    static const int kTagCount = 10;
+    static const char* const kTags[kTagCount];
+    static const uint16_t kNoneSelected = 65535;
+
+    TnEventSourceNames();
+    ~TnEventSourceNames();
+    TnEventSourceNames(const TnEventSourceNames&) = delete;
+    TnEventSourceNames& operator=(const TnEventSourceNames&) = delete;
+
+    // The selected entry's names; null when none is selected or the text is missing.
+    const char* SourceName() const;
+    const char* DebugSourceName() const;
+
+    uint16_t m_selected;
+    struct Entry {
+        char* name;
+        char* debugName;
+    } m_entries[kTagCount];
 };
 
 // Presents a message box for TnMsgWindows::Display: receives the title, the style and

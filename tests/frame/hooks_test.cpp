@@ -4,7 +4,9 @@
 
 namespace {
 
-const char* CallbackText(int32_t) { return "from callback"; }
+const char* CallbackText(int32_t) {
+    return "from callback";
+}
 
 TEST(ModuleErrorCallbackList, RangeIsOpenAndSingleEntry) {
     auto& list = TnModuleErrorCallbackList::GetInstance();

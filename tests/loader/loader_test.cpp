@@ -61,6 +61,7 @@ class Loader : public ::testing::Test {
         fs::remove_all(m_work);
         for (const char* d : {"path", "config", "cwd"}) fs::create_directories(m_work / d);
         m_own = fs::canonical("/proc/self/exe").parent_path();
+        fs::remove(m_own / "mvtorder.so");  // left behind by an interrupted run
         m_savedPath = std::getenv("PATH");
         m_savedCwd = fs::current_path();
         setenv("PATH", (m_work / "path").c_str(), 1);
@@ -125,11 +126,16 @@ TEST_F(Loader, SearchOrder) {
 }
 
 TEST_F(Loader, OverlongPathsFailCleanly) {
+    fs::path placed = Place("mvtplain", m_work / "path", "mvtlong");
     std::string longName(2000, 'n');
     EXPECT_EQ("", LoadedFrom(longName.c_str()));
-    Place("mvtplain", m_work / "path", "mvtlong");
-    m_config.directory = std::string(3000, 'd');  // skipped: the search goes on
-    EXPECT_EQ((m_work / "path" / "mvtlong.so").string(), LoadedFrom("mvtlong"));
+    EXPECT_EQ("", LoadedFrom(("dir/" + longName).c_str()));  // its file-name part is too long
+    m_config.directory = std::string(1020, 'd');  // directory + name beyond the path buffer
+    EXPECT_EQ("", LoadedFrom("mvtlong"));         // fails rather than overflows or searches on
+    m_config.directory = std::string(3000, 'd');
+    EXPECT_EQ("", LoadedFrom("mvtlong"));
+    m_config.directory.clear();
+    EXPECT_EQ(placed.string(), LoadedFrom("mvtlong"));
     EXPECT_EQ("", LoadedFrom(nullptr));
 }
 

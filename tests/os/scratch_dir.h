@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "os/os_testing.h"
+
 namespace mvtest {
 
 class ScratchDir {
@@ -60,12 +62,14 @@ class ScopedEnv {
     std::string m_old;
 };
 
-// A test fixture whose registry and event file live in a scratch folder.
+// A test fixture whose registry and event file live in a scratch folder; events are
+// kept out of the machine's system log.
 class IsolatedTest : public ::testing::Test {
   protected:
     IsolatedTest()
         : m_registry("MERIVANE_REGISTRY", m_dir.File("registry.db")),
-          m_events("MERIVANE_EVENT_LOG", m_dir.File("events.jsonl")) {}
+          m_events("MERIVANE_EVENT_LOG", m_dir.File("events.jsonl")),
+          m_syslog(&mvos::SyscallTable::syslog, [](int, const char*, const char*) {}) {}
 
     std::string EventFile() const { return m_dir.File("events.jsonl"); }
     std::vector<std::string> EventLines() const {
@@ -78,6 +82,7 @@ class IsolatedTest : public ::testing::Test {
     ScratchDir m_dir;
     ScopedEnv m_registry;
     ScopedEnv m_events;
+    mvos::ScopedSyscall<void (*)(int, const char*, const char*)> m_syslog;
 };
 
 inline std::string ReadFile(const std::string& path) {

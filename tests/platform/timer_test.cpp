@@ -21,24 +21,16 @@ TEST(TimerStartup, FrequencyWasReadAtLoad) {
     EXPECT_EQ(1000u, ms->TicksPerSecond());
 }
 
-TEST(Timer, BaseDoesNothing) {
+TEST(Timer, BaseSplitsMilliseconds) {
     TnTimer base;
-    base.Start();
-    base.Stop();
-    base.Reset();
-    EXPECT_EQ(0u, base.TicksPerSecond());
-    EXPECT_EQ(0, base.IsTimeOver(0, 1));
-    EXPECT_EQ(0.0, base.Seconds());
-    EXPECT_EQ(0u, base.MilliSeconds());
-    EXPECT_EQ(0u, base.Ticks());
-    EXPECT_EQ(0u, base.ElapsedTime());
     unsigned h = 9, m = 9, s = 9;
     EXPECT_EQ(456u, base.HourMinSec(h, m, s, 3723456));
     EXPECT_EQ(1u, h);
     EXPECT_EQ(2u, m);
     EXPECT_EQ(3u, s);
-    EXPECT_EQ(0u, base.HourMinSec(h, m, s, 0xFFFFFFFFu));  // elapsed time: 0 here
+    EXPECT_EQ(0u, base.HourMinSec(h, m, s, 0xFFFFFFFFu));  // the base's elapsed time is 0
     EXPECT_EQ(0u, h + m + s);
+    EXPECT_EQ(0u, base.EstimatedTimeLeft(50));
 }
 
 class TickTimer : public ::testing::Test {

@@ -75,8 +75,10 @@ class DiffRun {
             if (multiplicity == nullptr) return TN_E_NOT_IMPLEMENTED;
             *multiplicity += side == Side::First ? -1 : 1;
             if (*multiplicity == 0) {
+                // A list that stands on the removed entry's neighbour afterwards may
+                // report the end of its walk: the removal itself succeeded.
                 const int rc = list_->DeleteElement(0, nullptr);
-                if (rc < 0) return rc;
+                if (rc < 0 && rc != TN_STATE_BEFORE_FIRST && rc != TN_STATE_AFTER_LAST) return rc;
                 --pending[other];
             }
         } else if (found == TN_E_NOT_FOUND || found == -511) {

@@ -22,9 +22,13 @@ TnFatalErrorCallback SetFatalErrorCallback(TnFatalErrorCallback callback) {
     return previous;
 }
 
-TnFatalErrorCallback GetFatalErrorCallback() { return g_fatalCallback; }
+TnFatalErrorCallback GetFatalErrorCallback() {
+    return g_fatalCallback;
+}
 
-smp_io* GetConsole() { return g_console; }
+smp_io* GetConsole() {
+    return g_console;
+}
 
 smp_io* Console(smp_io* console) {
     smp_io* previous = g_console;
@@ -37,8 +41,8 @@ TnModuleErrorCallbackList& TnModuleErrorCallbackList::GetInstance() {
     return instance;
 }
 
-int TnModuleErrorCallbackList::SetModuleErrorCallback(TnModuleErrorCallback callback,
-                                                      int32_t upper, int32_t lower) {
+int TnModuleErrorCallbackList::SetModuleErrorCallback(TnModuleErrorCallback callback, int32_t upper,
+                                                      int32_t lower) {
     Entry& e = m_entries[0];
     if (upper < lower) return -2002;
     if (callback == nullptr) {

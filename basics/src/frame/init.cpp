@@ -6,6 +6,7 @@ namespace {
 struct Lifecycle {
     Lifecycle() {
         using namespace mvb::lifecycle;
+        RecordModuleHandle();
         InitEventSourceNames();
         InitSystemLog();
         InitMessage();

@@ -6,6 +6,9 @@
 
 namespace mvb::lifecycle {
 
+// 0. the module handle (the loader's step, before static initialisation proper).
+void RecordModuleHandle();
+
 // 1. event-source names, 2. the system log's NT flag, 3. the message object.
 void InitEventSourceNames();
 void InitSystemLog();

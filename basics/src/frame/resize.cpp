@@ -1,5 +1,7 @@
-// Allocation with the process-wide out-of-memory handler.
+// Allocation with the process-wide out-of-memory handler, and the bridge from the C++
+// runtime's new-handler to it.
 #include <cstdio>
+#include <new>
 
 #include "frame.h"
 #include "os/os.h"
@@ -41,15 +43,39 @@ int mmResize(unsigned char** block, uint32_t size) {
     return rc;
 }
 
-int mmFarResize(void** block, uint32_t size) { return ResizeBlock(block, size); }
+int mmFarResize(void** block, uint32_t size) {
+    return ResizeBlock(block, size);
+}
 
 TnMemoryHandler mmTnSetHandler(TnMemoryHandler handler) {
+    // The handler is never null: null puts the default back. There is no "new mode" to
+    // set on this platform (malloc never calls the runtime's new-handler).
     TnMemoryHandler previous = g_memoryHandler;
-    g_memoryHandler = handler;
+    g_memoryHandler = handler != nullptr ? handler : TnDefaultMemoryHandler;
     return previous;
 }
 
-int32_t TnCallMemoryHandler(uint32_t size) { return g_memoryHandler(size); }
+int32_t TnCallMemoryHandler(uint32_t size) {
+    return g_memoryHandler(size);
+}
+
+namespace {
+// The runtime's new-handler does not receive the size: the memory handler gets 0. A
+// zero answer lets the allocation fail, as the runtime's contract wants.
+void NewHandlerAdapter() {
+    if (TnNewHandlerBridge(0) == 0) throw std::bad_alloc();
+}
+}  // namespace
+
+int TnNewHandlerBridge(size_t size) {
+    return TnCallMemoryHandler(size > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(size));
+}
+
+void* TnSetOurNewHandler(void* handler) {
+    std::new_handler next =
+        handler != nullptr ? reinterpret_cast<std::new_handler>(handler) : NewHandlerAdapter;
+    return reinterpret_cast<void*>(std::set_new_handler(next));
+}
 
 int32_t TnDefaultMemoryHandler(uint32_t size) {
     static const char kFormat[] = "\n%s\n%s %lu %s\n";
@@ -58,8 +84,8 @@ int32_t TnDefaultMemoryHandler(uint32_t size) {
                  "bytes of memory.");
     TnSystemLog()->Report(10, kFormat, "Merivane runs out of memory.", "Tried to allocate", n,
                           "bytes of memory.");
-    TnMessage()->Show(nullptr, 0, kFormat, "Merivane runs out of memory.", "Tried to allocate",
-                      n, "bytes of memory.");
+    TnMessage()->Show(nullptr, 0, kFormat, "Merivane runs out of memory.", "Tried to allocate", n,
+                      "bytes of memory.");
     TARN_assert("Out of memory. Aborting!", "src\\resize", 172);
     return 0;
 }

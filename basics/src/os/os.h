@@ -302,10 +302,18 @@ ClockTable& Clocks();
 const ClockTable& DefaultClocks();
 
 // Convenience readers, each through the clock table.
-inline uint32_t TickCount() { return Clocks().tickCount(); }
-inline uint64_t Counter() { return Clocks().counter(); }
-inline uint64_t CounterFrequency() { return Clocks().counterFrequency(); }
-inline uint64_t SystemTime() { return Clocks().systemTime(); }
+inline uint32_t TickCount() {
+    return Clocks().tickCount();
+}
+inline uint64_t Counter() {
+    return Clocks().counter();
+}
+inline uint64_t CounterFrequency() {
+    return Clocks().counterFrequency();
+}
+inline uint64_t SystemTime() {
+    return Clocks().systemTime();
+}
 inline bool ZoneOffset(uint64_t instant, int32_t* minutesEast) {
     return Clocks().zoneOffset(instant, minutesEast);
 }

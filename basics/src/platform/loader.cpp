@@ -80,12 +80,13 @@ void FileNamePart(const char* name, char (&out)[kPathSize]) {
     const char* base = name + DirectoryLength(name);
     size_t length = std::strlen(base);
     if (const char* dot = std::strrchr(base, '.')) length = static_cast<size_t>(dot - base);
-    if (length >= kPathSize) length = 0;  // cannot name a loadable file anyway
+    if (length >= kPathSize) length = kPathSize - 1;  // the join then fails as overlong
     std::memcpy(out, base, length);
     out[length] = '\0';
 }
 
-// The search, steps 2 to 5; null when every step failed.
+// The search, steps 2 to 5; null when every step failed, or at once when a path does
+// not fit in the path buffer (an overlong directory or name fails the load).
 mvos::ModuleHandle Search(const char* name, const LoadSettings& settings, uint32_t* lastError) {
     const char* suffix = mvos::ModuleSuffix();
     const char separator[2] = {mvos::PathSeparator(), '\0'};
@@ -93,10 +94,10 @@ mvos::ModuleHandle Search(const char* name, const LoadSettings& settings, uint32
     mvos::ModuleHandle module = nullptr;
 
     // Configured directory.
-    if (settings.directory[0] != '\0' &&
-        JoinPath(path, {settings.directory, separator, name, suffix}) &&
-        (module = TryLoad(path, lastError)) != nullptr)
-        return module;
+    if (settings.directory[0] != '\0') {
+        if (!JoinPath(path, {settings.directory, separator, name, suffix})) return nullptr;
+        if ((module = TryLoad(path, lastError)) != nullptr) return module;
+    }
 
     // Beside this library: its directory and the requested name's file-name part.
     char own[kPathSize];
@@ -105,8 +106,8 @@ mvos::ModuleHandle Search(const char* name, const LoadSettings& settings, uint32
         own[DirectoryLength(own)] = '\0';
         char file[kPathSize];
         FileNamePart(name, file);
-        if (JoinPath(path, {own, file, suffix}) && (module = TryLoad(path, lastError)) != nullptr)
-            return module;
+        if (!JoinPath(path, {own, file, suffix})) return nullptr;
+        if ((module = TryLoad(path, lastError)) != nullptr) return module;
     }
 
     // The system's standard search, then the current directory and PATH.
