@@ -23,13 +23,18 @@ Rec R(uint64_t v) {
 
 // ------------------------------------------------------------------ test collections
 
+// Records compare bytewise over their kRec bytes (a diff-list element is longer).
+int CompareRecords(TnCompareArgs* a) {
+    const int c = std::memcmp(a->probeKey, a->element, kRec);
+    *a->keyResult = *a->orderResult = (c > 0) - (c < 0);
+    return 0;
+}
+
 int g_compares = 0;
 
 int CountingCompare(TnCompareArgs* a) {
     ++g_compares;
-    const int c = std::memcmp(a->probeKey, a->element, a->container->elementSize);
-    *a->keyResult = *a->orderResult = (c > 0) - (c < 0);
-    return 0;
+    return CompareRecords(a);
 }
 
 // A collection held in a vector, walked by VecIterator; compares through the
@@ -80,65 +85,60 @@ struct Collector : TnVContainer {
     int failAfter = -1;
 };
 
-// The diff list: pending records kept sorted in a vector, each with its multiplicity.
-struct PendingList : TnVContainer {
-    PendingList() : TnVContainer(kRec, 0) {}
-    std::vector<std::pair<Rec, int32_t>> items;
-    int searches = 0, inserts = 0, deletes = 0, walks = 0;
-};
+// Builds a pending element of the diff list: the source's record, then -1 or +1 by the
+// side bit.
+int BuildPending(TnVContainer*, void* destination, TnVIterator*, void* key, void*,
+                 TnVParameter* param) {
+    std::memcpy(destination, key, kRec);
+    const int32_t m = (param->paramFlags & 1) ? 1 : -1;
+    std::memcpy(static_cast<unsigned char*>(destination) + kRec, &m, sizeof m);
+    return 0;
+}
 
-struct DiffList : TnDiffListIteratorInterface {
-    explicit DiffList(PendingList* c) : TnDiffListIteratorInterface(c) {}
-    PendingList* L() { return static_cast<PendingList*>(container); }
-    int First() override {
-        ++L()->walks;
-        pos = 0;
-        return state = L()->items.empty() ? TN_STATE_BEFORE_FIRST : 0;
+// The diff list: a TnRBTree of (record, multiplicity) elements walked by a tree
+// iterator; counts the calls that change or search it.
+class TreeDiffList : public TnDiffListIteratorInterface {
+  public:
+    explicit TreeDiffList(TnRBTree* tree) : TnDiffListIteratorInterface(tree), cur_(tree, nullptr) {
+        tree->SetCompareFunc(CompareRecords);
+        tree->SetCopyFunc(BuildPending);
     }
-    int Next() override {
-        if (state != 0) return state;
-        return state = ++pos < L()->items.size() ? 0 : TN_STATE_AFTER_LAST;
+    int First() override { return state = cur_.First(); }
+    int Next() override { return state = cur_.Next(); }
+    int SearchElement(TnVIterator* source, TnVParameter* sp, uint16_t mode,
+                      TnVParameter* param) override {
+        ++searches;
+        const int rc = Tree()->SearchElement(source, sp, mode, param, &cur_);
+        state = cur_.state;
+        return rc;
     }
-    std::vector<std::pair<Rec, int32_t>>::iterator Find(const Rec& r) {
-        return std::lower_bound(
-            L()->items.begin(), L()->items.end(), r,
-            [](const std::pair<Rec, int32_t>& a, const Rec& b) { return a.first < b; });
+    int InsertElement(TnVIterator* source, TnVParameter* sp, uint16_t mode,
+                      TnVParameter* param) override {
+        ++inserts;
+        return Tree()->InsertElement(source, sp, mode, param);
     }
-    static Rec KeyOf(TnVIterator* it) {
+    int DeleteElement(uint16_t mode, TnVParameter* param) override {
+        ++deletes;
+        const int rc = cur_.DeleteElement(mode, param);  // -522 after the last entry
+        state = cur_.state;
+        return rc;
+    }
+    void* GetEntry(int* result, TnVParameter* param) override {
+        return cur_.GetEntry(result, param);
+    }
+    int32_t* GetDiffCount() override {
         int rc = 0;
-        const void* key = it->GetKey(&rc, nullptr);
-        return Rec(static_cast<const char*>(key), kRec);
+        void* entry = cur_.GetEntry(&rc, nullptr);
+        if (entry == nullptr) return nullptr;
+        auto* element = static_cast<unsigned char*>(Tree()->GetElementOfEntry(entry));
+        return reinterpret_cast<int32_t*>(element + kRec);
     }
-    int SearchElement(TnVIterator* source, TnVParameter*, uint16_t, TnVParameter*) override {
-        ++L()->searches;
-        const Rec r = KeyOf(source);
-        auto it = Find(r);
-        if (it == L()->items.end() || it->first != r) {
-            state = TN_STATE_LOST;
-            return TN_E_NOT_FOUND;
-        }
-        pos = static_cast<size_t>(it - L()->items.begin());
-        return state = 0;
-    }
-    int InsertElement(TnVIterator* source, TnVParameter*, uint16_t, TnVParameter* p) override {
-        ++L()->inserts;
-        const Rec r = KeyOf(source);
-        auto it = L()->items.insert(Find(r), {r, (p->paramFlags & 1) ? 1 : -1});
-        pos = static_cast<size_t>(it - L()->items.begin());
-        return state = 0;
-    }
-    int DeleteElement(uint16_t, TnVParameter*) override {
-        ++L()->deletes;
-        L()->items.erase(L()->items.begin() + static_cast<long>(pos));
-        state = TN_STATE_LOST;
-        return 0;
-    }
-    void* GetEntry(int* rc, TnVParameter*) override {
-        *rc = state;
-        return state == 0 ? &L()->items[pos].first[0] : nullptr;
-    }
-    int32_t* GetDiffCount() override { return state == 0 ? &L()->items[pos].second : nullptr; }
-    size_t pos = 0;
+    int Mutations() const { return searches + inserts + deletes; }
+    int searches = 0, inserts = 0, deletes = 0;
+
+  private:
+    TnRBTree* Tree() { return static_cast<TnRBTree*>(container); }
+    TnRBTreeIterator cur_;
 };
 
 std::vector<Rec> Sorted(std::vector<Rec> v) {
@@ -159,9 +159,8 @@ std::vector<Rec> Minus(const std::vector<Rec>& a, const std::vector<Rec>& b) {
 
 // What the differ did to the diff list.
 struct ListUse {
-    int searches = 0, inserts = 0, deletes = 0;
-    size_t left = 0;
-    int Mutations() const { return searches + inserts + deletes; }
+    int mutations = 0, inserts = 0;
+    uint32_t left = 0;
 };
 
 struct Result {
@@ -169,12 +168,24 @@ struct Result {
     std::vector<Rec> onlyFirst, onlySecond;
 };
 
-// Diffs two vectors, the first walked by VecIterator and the second, when asked, as
-// records of a memory file.
-Result RunDiff(const std::vector<Rec>& a, const std::vector<Rec>& b, double ratio,
-               bool secondInMemFile, ListUse* use = nullptr) {
+enum class Walk { Vector, MemFile, Tree };
+
+// Diffs two vectors, the first walked by VecIterator (or in a TnRBTree), the second by
+// VecIterator or as records of a memory file.
+Result RunDiff(const std::vector<Rec>& a, const std::vector<Rec>& b, double ratio, Walk kind,
+               ListUse* use = nullptr) {
     VecContainer ca(a);
     VecIterator ia(&ca);
+    TnRBTree ta(kRec, 2);  // duplicates allowed
+    ta.SetCompareFunc(CompareRecords);
+    for (const auto& r : a) {
+        TnOneEntryContainer one(const_cast<char*>(r.data()), kRec);
+        TnOneEntryIterator it(&one, nullptr);
+        EXPECT_EQ(0, ta.InsertElement(&it, nullptr, 0, nullptr));
+    }
+    TnRBTreeIterator itA(&ta, nullptr);
+    TnVIterator* first = kind == Walk::Tree ? static_cast<TnVIterator*>(&itA) : &ia;
+
     MemFile file;
     file.Put("pad", 0, 3);  // the records start at the file's position, here 3
     for (size_t i = 0; i < b.size(); ++i)
@@ -184,26 +195,22 @@ Result RunDiff(const std::vector<Rec>& a, const std::vector<Rec>& b, double rati
     TnMemFileIterator ibFile(&cbFile);
     VecContainer cb(b);
     VecIterator ib(&cb);
-    TnVIterator* second = secondInMemFile ? static_cast<TnVIterator*>(&ibFile) : &ib;
+    TnVIterator* second = kind == Walk::Vector ? static_cast<TnVIterator*>(&ib) : &ibFile;
 
-    PendingList pending;
-    DiffList list(&pending);
+    TnRBTree pending(kRec + sizeof(int32_t), 0);
+    TreeDiffList list(&pending);
     Collector outA, outB;
     TnVContainerDiffer differ;
     EXPECT_EQ(nullptr, differ.diffList);
     differ.diffList = &list;
     Result res;
-    res.rc = differ.Diff(&ia, second, &outA, &outB, ratio);
+    res.rc = differ.Diff(first, second, &outA, &outB, ratio);
     for (uint32_t s : outA.sides) EXPECT_EQ(0u, s);
     for (uint32_t s : outB.sides) EXPECT_EQ(1u, s);
     res.onlyFirst = Sorted(outA.got);
     res.onlySecond = Sorted(outB.got);
-    if (use != nullptr) {
-        use->searches = pending.searches;
-        use->inserts = pending.inserts;
-        use->deletes = pending.deletes;
-        use->left = pending.items.size();
-    }
+    EXPECT_EQ(0, pending.CheckTree(nullptr));
+    if (use != nullptr) *use = {list.Mutations(), list.inserts, pending.count};
     return res;
 }
 
@@ -214,7 +221,7 @@ std::vector<Rec> Recs(std::initializer_list<uint64_t> v) {
 }
 
 TEST(Differ, SmallCases) {
-    for (bool mem : {false, true}) {
+    for (Walk mem : {Walk::Vector, Walk::MemFile, Walk::Tree}) {
         Result r = RunDiff(Recs({1, 2, 3}), Recs({2, 3}), 1e12, mem);
         EXPECT_EQ(1, r.rc);
         EXPECT_EQ(Recs({1}), r.onlyFirst);
@@ -224,11 +231,11 @@ TEST(Differ, SmallCases) {
         r = RunDiff({}, Recs({5, 6}), 1.0, mem, &p);
         EXPECT_EQ(1, r.rc);
         EXPECT_EQ(Recs({5, 6}), r.onlySecond);
-        EXPECT_EQ(0, p.Mutations());
+        EXPECT_EQ(0, p.mutations);
 
         r = RunDiff(Recs({7, 8}), {}, 0.0, mem, &p);
         EXPECT_EQ(Recs({7, 8}), r.onlyFirst);
-        EXPECT_EQ(0, p.Mutations());
+        EXPECT_EQ(0, p.mutations);
 
         r = RunDiff({}, {}, 1.0, mem);
         EXPECT_EQ(0, r.rc);
@@ -237,12 +244,12 @@ TEST(Differ, SmallCases) {
 
 TEST(Differ, EqualCollectionsLeaveTheDiffListAlone) {
     const std::vector<Rec> v = Recs({1, 1, 2, 3, 3, 3, 9});
-    for (bool mem : {false, true}) {
+    for (Walk mem : {Walk::Vector, Walk::MemFile, Walk::Tree}) {
         ListUse p;
         Result r = RunDiff(v, v, 0.5, mem, &p);
         EXPECT_EQ(0, r.rc);
         EXPECT_TRUE(r.onlyFirst.empty() && r.onlySecond.empty());
-        EXPECT_EQ(0, p.Mutations());
+        EXPECT_EQ(0, p.mutations);
         // Ratio 0 sends everything through the diff list, which ends empty.
         r = RunDiff(v, v, 0.0, mem, &p);
         EXPECT_EQ(0, r.rc);
@@ -269,7 +276,7 @@ TEST(Differ, RandomCollectionsGiveExactMultisetDifferences) {
         if (round % 5 == 0) std::shuffle(b.begin(), b.end(), rng);  // order does not matter
         const auto wantA = Minus(a, b), wantB = Minus(b, a);
         for (double ratio : {0.0, 0.000001, 0.5, 1e12}) {
-            for (bool mem : {false, true}) {
+            for (Walk mem : {Walk::Vector, Walk::MemFile, Walk::Tree}) {
                 Result r = RunDiff(a, b, ratio, mem);
                 ASSERT_EQ(wantA, r.onlyFirst) << "round " << round << " ratio " << ratio;
                 ASSERT_EQ(wantB, r.onlySecond) << "round " << round << " ratio " << ratio;
@@ -292,22 +299,22 @@ TEST(Differ, ComparisonBudget) {
     } cases[] = {{0.0, 0}, {-1.0, 0}, {0.000001, 10}, {0.005, 5}, {0.5, 500}};
     for (const auto& c : cases) {
         g_compares = 0;
-        Result r = RunDiff(a, b, c.ratio, false);
+        Result r = RunDiff(a, b, c.ratio, Walk::Vector);
         EXPECT_EQ(c.compares, g_compares) << "ratio " << c.ratio;
         EXPECT_EQ(a, r.onlyFirst);
         EXPECT_EQ(b, r.onlySecond);
     }
     // Unlimited: every pair is compared once.
     g_compares = 0;
-    RunDiff(a, b, 4294967295.0, false);
+    RunDiff(a, b, 4294967295.0, Walk::Vector);
     EXPECT_GE(g_compares, 1000);
 }
 
 TEST(Differ, ErrorsStopTheDiff) {
     VecContainer ca(Recs({1, 2, 3})), cb(Recs({4}));
     VecIterator ia(&ca), ib(&cb);
-    PendingList pending;
-    DiffList list(&pending);
+    TnRBTree pending(kRec + sizeof(int32_t), 0);
+    TreeDiffList list(&pending);
     Collector outA, outB;
     outA.failAfter = 1;
     TnVContainerDiffer differ;
