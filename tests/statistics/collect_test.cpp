@@ -1,5 +1,6 @@
 // The collector entry points over a block in test memory.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include <cstring>
 #include <vector>
@@ -87,6 +88,23 @@ TEST(PrfCollect, WithoutABlockNothingIsCollected) {
     EXPECT_EQ(r.bytes, 0u);
     EXPECT_EQ(r.objects, 0u);
     EXPECT_EQ(r.advanced, 0);
+}
+
+TEST(PrfCollect, AFaultInsideIsTurnedIntoAnEmptyResult) {
+    LocalBlock block;
+    void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(page, MAP_FAILED);
+    PrfData::sm_pPrfData->m_pPrfData = static_cast<uint8_t*>(page);  // unreadable
+    std::vector<uint8_t> out(2000, 0xCC);
+    Result r = Collect(u"Global", out, 2000);
+    EXPECT_EQ(r.status, 0u);
+    EXPECT_EQ(r.bytes, 0u);
+    EXPECT_EQ(r.objects, 0u);
+    EXPECT_EQ(r.advanced, 0);
+    // The next collection works again.
+    PrfData::sm_pPrfData->m_pPrfData = block.Bytes().data();
+    EXPECT_EQ(Collect(u"Global", out, 2000).bytes, 1128u);
+    munmap(page, 4096);
 }
 
 // Two objects; the second has instances whose parent is an instance of the first.
