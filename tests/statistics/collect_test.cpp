@@ -29,16 +29,22 @@ Result Collect(const char16_t* request, std::vector<uint8_t>& out, uint32_t room
     return {status, bytes, objects, static_cast<uint8_t*>(data) - out.data()};
 }
 
+// Checks all four outputs of one collection.
+void ExpectResult(const Result& r, uint32_t status, uint32_t bytes, uint32_t objects,
+                  ptrdiff_t advanced) {
+    EXPECT_EQ(r.status, status);
+    EXPECT_EQ(r.bytes, bytes);
+    EXPECT_EQ(r.objects, objects);
+    EXPECT_EQ(r.advanced, advanced);
+}
+
 TEST(PrfCollect, GlobalInAnyCaseCopiesTheWholeObject) {
     LocalBlock block;
     *PrfData::sm_pPrfData->GetCtr32Slot(108, 0) = 5;
     for (const char16_t* request : {u"Global", u"global", u"GLOBAL"}) {
         std::vector<uint8_t> out(2000, 0xCC);
         Result r = Collect(request, out, 2000);
-        EXPECT_EQ(r.status, 0u);
-        EXPECT_EQ(r.bytes, 1128u);
-        EXPECT_EQ(r.objects, 1u);
-        EXPECT_EQ(r.advanced, 1128);
+        ExpectResult(r, 0u, 1128u, 1u, 1128);
         PERF_OBJECT_TYPE pot;
         std::memcpy(&pot, out.data(), sizeof pot);
         EXPECT_EQ(pot.TotalByteLength, 1128u);
@@ -56,10 +62,7 @@ TEST(PrfCollect, TitleIndexListsSelectObjectsByTheirNameIndex) {
     EXPECT_EQ(Collect(u"10000", out, 2000).objects, 0u);
     for (const char16_t* none : {u"1002", u"1001", u"100", u"", u"Costly", u"Globals"}) {
         Result r = Collect(none, out, 2000);
-        EXPECT_EQ(r.status, 0u);
-        EXPECT_EQ(r.bytes, 0u);
-        EXPECT_EQ(r.objects, 0u);
-        EXPECT_EQ(r.advanced, 0);
+        ExpectResult(r, 0u, 0u, 0u, 0);
     }
 }
 
@@ -67,16 +70,10 @@ TEST(PrfCollect, TooSmallABufferAsksForMoreData) {
     LocalBlock block;
     std::vector<uint8_t> out(1128, 0xCC);
     Result r = Collect(u"Global", out, 1127);
-    EXPECT_EQ(r.status, 234u);
-    EXPECT_EQ(r.bytes, 0u);
-    EXPECT_EQ(r.objects, 0u);
-    EXPECT_EQ(r.advanced, 0);
+    ExpectResult(r, 234u, 0u, 0u, 0);
     EXPECT_EQ(out[0], 0xCC);
     r = Collect(u"Global", out, 1128);
-    EXPECT_EQ(r.status, 0u);
-    EXPECT_EQ(r.bytes, 1128u);
-    EXPECT_EQ(r.objects, 1u);
-    EXPECT_EQ(r.advanced, 1128);
+    ExpectResult(r, 0u, 1128u, 1u, 1128);
 }
 
 TEST(PrfCollect, WithoutABlockNothingIsCollected) {
@@ -84,10 +81,7 @@ TEST(PrfCollect, WithoutABlockNothingIsCollected) {
     EXPECT_EQ(PrfData_Close(), 0u);
     std::vector<uint8_t> out(2000);
     Result r = Collect(u"Global", out, 2000);
-    EXPECT_EQ(r.status, 0u);
-    EXPECT_EQ(r.bytes, 0u);
-    EXPECT_EQ(r.objects, 0u);
-    EXPECT_EQ(r.advanced, 0);
+    ExpectResult(r, 0u, 0u, 0u, 0);
 }
 
 TEST(PrfCollect, AFaultInsideIsTurnedIntoAnEmptyResult) {
@@ -97,10 +91,7 @@ TEST(PrfCollect, AFaultInsideIsTurnedIntoAnEmptyResult) {
     PrfData::sm_pPrfData->m_pPrfData = static_cast<uint8_t*>(page);  // unreadable
     std::vector<uint8_t> out(2000, 0xCC);
     Result r = Collect(u"Global", out, 2000);
-    EXPECT_EQ(r.status, 0u);
-    EXPECT_EQ(r.bytes, 0u);
-    EXPECT_EQ(r.objects, 0u);
-    EXPECT_EQ(r.advanced, 0);
+    ExpectResult(r, 0u, 0u, 0u, 0);
     // The next collection works again.
     PrfData::sm_pPrfData->m_pPrfData = block.Bytes().data();
     EXPECT_EQ(Collect(u"Global", out, 2000).bytes, 1128u);
@@ -198,10 +189,7 @@ TEST_F(InstanceCollect, AnUnknownParentObjectTurnsIntoAnEmptyResult) {
     l.pPID->ParentObjectTitleIndex = 77;
     std::vector<uint8_t> out(400, 0xCC);
     Result r = Collect(u"Global", out, 400);
-    EXPECT_EQ(r.status, 0u);
-    EXPECT_EQ(r.bytes, 0u);
-    EXPECT_EQ(r.objects, 0u);
-    EXPECT_EQ(r.advanced, 0);
+    ExpectResult(r, 0u, 0u, 0u, 0);
 }
 
 }  // namespace
