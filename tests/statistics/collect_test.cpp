@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "prf_fixture.h"
@@ -183,13 +184,28 @@ TEST_F(InstanceCollect, ChildObjectBringsItsParentAndInstancesArePacked) {
     EXPECT_EQ(out[356], 0xCC);
 }
 
+std::string g_boxTitle;
+std::string g_boxText;
+uint32_t g_boxStyle = 0;
+int RecordBox(const char* title, uint32_t style, const char* text) {
+    g_boxTitle = title;
+    g_boxText = text;
+    g_boxStyle = style;
+    return mvos::kIdOk;
+}
+
 TEST_F(InstanceCollect, AnUnknownParentObjectTurnsIntoAnEmptyResult) {
     ObjLayout l;
     m_table->GetMetrics(1, 2, &l);
     l.pPID->ParentObjectTitleIndex = 77;
     std::vector<uint8_t> out(400, 0xCC);
+    const mvos::BoxPresenter saved = mvos::SetBoxPresenter(&RecordBox);
     Result r = Collect(u"Global", out, 400);
-    ExpectResult(r, 0u, 0u, 0u, 0);
+    mvos::SetBoxPresenter(saved);
+    ExpectResult(r, 0, 0, 0, 0);
+    EXPECT_EQ(g_boxTitle, "Assertion Failed");
+    EXPECT_EQ(g_boxText, "File basics\\src\\prfdata, line 816 : Object ID Not in list");
+    EXPECT_EQ(g_boxStyle & 0xF0u, 0x10u);  // the stop icon
 }
 
 }  // namespace
