@@ -105,10 +105,7 @@ class InstanceCollect : public ::testing::Test {
             {PrfItmEnd, 0xFFFFFFFFu, nullptr, nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
         };
         ASSERT_TRUE(m_table.Construct(m_items.data()));
-        m_table->m_dwFirstCounter = 500;
-        m_block.assign(m_table->ComputeObjectSizes(), 0);
-        m_table->m_pPrfData = m_block.data();
-        m_table->WriteHeaders(m_block.data());
+        m_table.Attach(&m_block, 500);
         // Parent object: slot 1 "pa" in use, slot 0 free.
         Name(0, 1, u"pa", 3);
         // Child object: slot 0 "ab" with parent (object 1, slot 1); slot 2 "abcd".
@@ -124,9 +121,6 @@ class InstanceCollect : public ::testing::Test {
         l.pPID->UniqueID = PERF_NO_UNIQUE_ID;
         m_table->GetMetrics(0, 1, &l);
         l.pPID->UniqueID = PERF_NO_UNIQUE_ID;
-    }
-    void TearDown() override {
-        if (m_table.Get()) m_table->m_pPrfData = nullptr;
     }
     void Name(OBJORD ord, INSTID slot, const char16_t* name, size_t chars) {
         ObjLayout l;

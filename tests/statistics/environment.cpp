@@ -17,9 +17,12 @@ class IsolatedNames : public ::testing::Environment {
         setenv("MERIVANE_IPC_NAMESPACE", ns.c_str(), 1);
     }
     void TearDown() override {
-        mvos::RemoveSharedMemory("Global\\Merivane_Performance");
-        mvos::RemoveSharedMemory("Merivane_Performance");
-        mvos::RemoveWriterMutex("Merivane_mt");
+        for (const char* app : {"Merivane", "Test"}) {
+            const std::string name = app;
+            mvos::RemoveSharedMemory(("Global\\" + name + "_Performance").c_str());
+            mvos::RemoveSharedMemory((name + "_Performance").c_str());
+            mvos::RemoveWriterMutex((name + "_mt").c_str());
+        }
     }
 };
 

@@ -2,10 +2,14 @@
 #ifndef MV_TESTS_STATISTICS_PRF_FIXTURE_H
 #define MV_TESTS_STATISTICS_PRF_FIXTURE_H
 
+#include <gtest/gtest.h>
+
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame.h"
+#include "os/os.h"
 #include "prfdata.h"
 
 namespace prftest {
@@ -86,7 +90,7 @@ class TableUnderTest {
   public:
     TableUnderTest() : m_saved(PrfData::sm_pPrfData) { PrfData::sm_pPrfData = nullptr; }
     ~TableUnderTest() {
-        if (m_prf) m_prf->m_pPrfData = nullptr;  // test memory, never a mapped view
+        if (m_prf && m_attached) m_prf->m_pPrfData = nullptr;  // test memory, not a view
         delete m_prf;
         PrfData::sm_pPrfData = m_saved;
     }
@@ -99,13 +103,41 @@ class TableUnderTest {
             return false;
         }
     }
+    // Lays the block out in test memory, headed for first counter index `first`.
+    void Attach(std::vector<uint8_t>* block, uint32_t first = 0) {
+        m_prf->m_dwFirstCounter = first;
+        block->assign(m_prf->ComputeObjectSizes(), 0);
+        m_prf->WriteHeaders(block->data());
+        m_prf->m_pPrfData = block->data();
+        m_attached = true;
+    }
     PrfData* operator->() { return m_prf; }
     PrfData* Get() { return m_prf; }
 
   private:
     PrfData* m_saved;
     PrfData* m_prf = nullptr;
+    bool m_attached = false;
 };
+
+// Writes the service's "Performance" key as a registration leaves it.
+inline void WritePerformanceKey(const char* app, uint32_t firstCounter, uint32_t lastCounter,
+                                uint32_t firstHelp, uint32_t lastHelp, uint32_t disable = 0) {
+    const std::string path =
+        std::string("SYSTEM\\CurrentControlSet\\Services\\") + app + "\\Performance";
+    mvos::RegKey key = nullptr;
+    ASSERT_EQ(
+        mvos::RegCreateKey(mvos::kLocalMachine, path.c_str(), mvos::kKeyAllAccess, &key, nullptr),
+        mvos::kOk);
+    const std::pair<const char*, uint32_t> values[] = {{"First Counter", firstCounter},
+                                                       {"Last Counter", lastCounter},
+                                                       {"First Help", firstHelp},
+                                                       {"Last Help", lastHelp},
+                                                       {"Disable Performance Counters", disable}};
+    for (const auto& v : values)
+        ASSERT_EQ(mvos::RegSetValue(key, v.first, mvos::kRegDword, &v.second, 4), mvos::kOk);
+    mvos::RegCloseKey(key);
+}
 
 }  // namespace prftest
 

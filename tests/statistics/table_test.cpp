@@ -295,8 +295,8 @@ TEST(PrfTableCheck, The32BitSlotRefusesWiderCounters) {
                                  End()};
     TableUnderTest table;
     ASSERT_TRUE(table.Construct(items.data()));
-    std::vector<uint8_t> block(table->ComputeObjectSizes());
-    table->m_pPrfData = block.data();
+    std::vector<uint8_t> block;
+    table.Attach(&block);
     EXPECT_EQ(table->GetCtr32Slot(2, 0), reinterpret_cast<uint32_t*>(block.data() + 144 + 8));
     AssertionRecorder rec;
     EXPECT_ANY_THROW(table->GetCtr32Slot(3, 0));
@@ -305,7 +305,6 @@ TEST(PrfTableCheck, The32BitSlotRefusesWiderCounters) {
               "(CvtCtrIdToPrfItm(CtrId)->dwCounterType & PERF_MASK_SIZE_FLD) == PERF_SIZE_DWORD");
     EXPECT_EQ(rec.Files()[0], "basics\\inc\\prfdata");
     EXPECT_EQ(table->GetCtrSlot(3, 0), block.data() + 144 + 16);
-    table->m_pPrfData = nullptr;
 }
 
 // ---------------------------------------------------------------- instances
@@ -317,10 +316,10 @@ TEST(PrfLayout, ObjectsWithInstancesKeepDefinitionsBlocksAndNamesApart) {
                                  Ctr(11), Ctr(12), End()};
     TableUnderTest table;
     ASSERT_TRUE(table.Construct(items.data()));
-    std::vector<uint8_t> block(table->ComputeObjectSizes());
+    std::vector<uint8_t> block;
+    table.Attach(&block);
     ASSERT_EQ(block.size(), 168u + 318u);
     uint8_t* base = block.data();
-    table->m_pPrfData = base;
 
     ObjLayout l;
     table->GetMetrics(1, 2, &l);
@@ -338,7 +337,6 @@ TEST(PrfLayout, ObjectsWithInstancesKeepDefinitionsBlocksAndNamesApart) {
     EXPECT_FALSE(table->IsValidInstId(1, 3));
 
     // Counter blocks of every slot carry their length; names start empty.
-    table->WriteHeaders(base);
     for (INSTID s = 0; s < 3; ++s) {
         table->GetMetrics(1, s, &l);
         EXPECT_EQ(l.pPCB->ByteLength, 24u);
@@ -356,7 +354,6 @@ TEST(PrfLayout, ObjectsWithInstancesKeepDefinitionsBlocksAndNamesApart) {
     EXPECT_EQ(table->GetNumInstances(1), 2u);
     EXPECT_EQ(table->ObjBytesNeeded(1), 144u + (24 + 24 + 8) + (24 + 24 + 12));
     EXPECT_EQ(table->GetCtrSlot(12, 2), reinterpret_cast<uint8_t*>(l.pPCB) + 16);
-    table->m_pPrfData = nullptr;
 }
 
 }  // namespace

@@ -362,6 +362,22 @@ void CloseWriterMutex(WriterMutex* mutex);
 // Removes what a mutex leaves behind on the system once nobody owns it.
 int32_t RemoveWriterMutex(const char* name);
 
+// Counter texts: the original platform's loader of counter names and help texts.
+// Load takes "<program> \"<path of a counter text file>\"" (the file in the published
+// counter-text format, with its symbol header beside it): it gives the texts title
+// indexes after the last ones in use in the counter-text database (kept in the
+// registry under kCounterTextKey), stores the texts, and writes "First Counter",
+// "Last Counter", "First Help" and "Last Help" into the key
+// "SYSTEM\CurrentControlSet\Services\<driver>\Performance", which must exist.
+// Unload takes "<program> <driver>" and removes all of it again. 0 on success, else a
+// Status (kFileNotFound: no file, key or loaded texts; kInvalidData: a malformed file;
+// kAlreadyExists: the driver's texts are loaded already). quiet is accepted and
+// ignored: nothing is ever printed.
+constexpr int32_t kAlreadyExists = 183;
+constexpr const char* kCounterTextKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Perflib";
+int32_t LoadPerfCounterTextStrings(const char* commandLine, bool quiet);
+int32_t UnloadPerfCounterTextStrings(const char* commandLine, bool quiet);
+
 }  // namespace mvos
 
 #endif

@@ -25,13 +25,12 @@ bool IsGlobalRequest(const char16_t* name) {
 // object id that is not in the table) makes it return false.
 class Collection {
   public:
-    Collection(PrfData& prf, uint8_t* out) : m_prf(prf), m_out(out) {}
-    ~Collection() { mvos::Free(m_request); }
+    // request: null for every object, else " <list of title indexes> ".
+    Collection(PrfData& prf, uint8_t* out, const char* request)
+        : m_prf(prf), m_out(out), m_request(request) {}
 
-    bool Run(const char16_t* valueName, void** data, uint32_t* bytes, uint32_t* objectTypes,
-             uint32_t* result) {
-        if (!m_prf.m_pPrfData || !valueName) return false;
-        if (!IsGlobalRequest(valueName) && !PrepareRequest(valueName)) return false;
+    bool Run(void** data, uint32_t* bytes, uint32_t* objectTypes, uint32_t* result) {
+        if (!m_prf.m_pPrfData) return false;
 
         *objectTypes = 0;
         for (uint32_t i = 0; i < m_prf.m_NumItems; ++i) m_prf.m_pPrfItms[i].fCollectThisObj = 0;
@@ -64,19 +63,6 @@ class Collection {
     }
 
   private:
-    // A list of title indexes: " <list> " in narrow characters, searched for " %d ".
-    bool PrepareRequest(const char16_t* valueName) {
-        size_t length = 0;
-        while (valueName[length] != 0) ++length;
-        m_request = static_cast<char*>(mvos::Malloc(length + 3));
-        if (!m_request) return false;
-        m_request[0] = ' ';
-        mvb::prf::ToNarrow(valueName, m_request + 1, length + 1);
-        m_request[length + 1] = ' ';
-        m_request[length + 2] = 0;
-        return true;
-    }
-
     bool IsWanted(OBJORD ord) const {
         if (!m_request) return true;
         char word[16];
@@ -179,9 +165,22 @@ class Collection {
 
     PrfData& m_prf;
     uint8_t* m_out;
+    const char* m_request;
     uint8_t* m_cursor = nullptr;
-    char* m_request = nullptr;
 };
+
+// " <value name> " in narrow characters, searched for " %d "; null when it cannot be had.
+char* PrepareRequest(const char16_t* valueName) {
+    size_t length = 0;
+    while (valueName[length] != 0) ++length;
+    auto* request = static_cast<char*>(mvos::Malloc(length + 3));
+    if (!request) return nullptr;
+    request[0] = ' ';
+    mvb::prf::ToNarrow(valueName, request + 1, length + 1);
+    request[length + 1] = ' ';
+    request[length + 2] = 0;
+    return request;
+}
 
 }  // namespace
 
@@ -194,16 +193,20 @@ uint32_t PrfData_Open(char16_t*) {
 
 uint32_t PrfData_Collect(char16_t* valueName, void** data, uint32_t* bytes, uint32_t* objectTypes) {
     void* const entry = *data;
+    PrfData* prf = PrfData::sm_pPrfData;
+    const bool everything = valueName && IsGlobalRequest(valueName);
+    // Allocated outside the guard: a fault inside skips the stack's destructors.
+    char* request = everything || !valueName ? nullptr : PrepareRequest(valueName);
     uint32_t result = mvos::kOk;
     bool done = false;
-    try {
-        if (PrfData* prf = PrfData::sm_pPrfData) {
-            Collection collection(*prf, static_cast<uint8_t*>(entry));
-            done = collection.Run(valueName, data, bytes, objectTypes, &result);
-        }
-    } catch (...) {
-        done = false;
+    if (prf && (everything || request)) {
+        const uint32_t fault = mvos::Guarded([&] {
+            Collection collection(*prf, static_cast<uint8_t*>(entry), request);
+            done = collection.Run(data, bytes, objectTypes, &result);
+        });
+        if (fault != 0) done = false;
     }
+    mvos::Free(request);
     if (!done) {
         *data = entry;
         *bytes = 0;

@@ -165,7 +165,8 @@ OBJORD PrfData::CvtObjIdToObjOrd(OBJID objId) const {
     char text[1024];
     std::snprintf(text, sizeof text, "File %s, line %d : %s", kSource, 816,
                   "Object ID Not in list");
-    TnMessage()->Display("Assertion Failed", 0x10 /* stop icon */, text);
+    mvos::MessageBox(text, "Assertion Failed", 0x10 /* stop icon */);
+    mvos::DebugBreak();
     return static_cast<OBJORD>(-1);
 }
 
@@ -356,8 +357,11 @@ bool PrfData::HeadersMatch() const {
 int PrfData::Activate(bool writer) {
     char appName[64];
     mvb::prf::ToNarrow(m_pszAppName, appName, sizeof appName);
-    mvb::prf::PerfKey* key = nullptr;
-    if (!mvb::prf::OpenPerformanceKey(appName, &key)) return PrfNotRegistered;
+    char keyPath[160];
+    mvos::RegKey key = nullptr;
+    if (!mvb::prf::PerformanceKeyPath(appName, keyPath, sizeof keyPath) ||
+        mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, &key) != mvos::kOk)
+        return PrfNotRegistered;
 
     int result = PrfActivated;
     uint32_t disabled = 0;
@@ -383,7 +387,7 @@ int PrfData::Activate(bool writer) {
         mvb::prf::ReadKeyDword(key, "Last Counter", &m_dwLastCounter);
         mvb::prf::ReadKeyDword(key, "Last Help", &m_dwLastHelp);
     }
-    mvb::prf::ClosePerformanceKey(key);
+    mvos::RegCloseKey(key);
     if (result != PrfActivated) return result;
 
     if (m_NumItems != (m_dwLastCounter - m_dwFirstCounter) / 2 + 1 ||

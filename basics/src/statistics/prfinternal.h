@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "os/os.h"
+
 namespace mvb::prf {
 
 // "SYSTEM\CurrentControlSet\Services\<app>\Performance" into buf (false if it does not fit).
@@ -14,12 +16,9 @@ bool PerformanceKeyPath(const char* appName, char* buf, size_t size);
 // Narrow copy of a wide text; characters outside ASCII become '?'. Always terminated.
 void ToNarrow(const char16_t* text, char* buf, size_t size);
 
-struct PerfKey;
-// Opens the key for reading; false when it does not exist (or cannot be read).
-bool OpenPerformanceKey(const char* appName, PerfKey** key);
-// Reads a 32-bit value; false (and *value untouched) when it is absent or not 32-bit.
-bool ReadKeyDword(PerfKey* key, const char* valueName, uint32_t* value);
-void ClosePerformanceKey(PerfKey* key);
+// Reads a 32-bit value of an open key; false (and *value untouched) when it is
+// absent or of another type.
+bool ReadKeyDword(mvos::RegKey key, const char* valueName, uint32_t* value);
 
 // Characters of an instance name before its terminator, at most capacity - 1 (the
 // copy for a collector always gets a terminator of its own).

@@ -19,6 +19,17 @@ void ToNarrow(const char16_t* text, char* buf, size_t size) {
     buf[i] = 0;
 }
 
+bool ReadKeyDword(mvos::RegKey key, const char* valueName, uint32_t* value) {
+    uint32_t type = 0;
+    uint32_t data = 0;
+    uint32_t size = sizeof data;
+    if (mvos::RegQueryValue(key, valueName, &type, &data, &size) != mvos::kOk ||
+        type != mvos::kRegDword || size != sizeof data)
+        return false;
+    *value = data;
+    return true;
+}
+
 uint32_t InstanceNameChars(const char16_t* name, uint32_t capacity) {
     uint32_t n = 0;
     while (n + 1 < capacity && name[n] != 0) ++n;

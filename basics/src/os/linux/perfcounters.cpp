@@ -1,0 +1,299 @@
+// The counter-text loader: reads a counter text file in the published format (an
+// .ini with [info], [languages] and [text] sections, and a symbol header of
+// "#define SYMBOL offset" lines), hands out title indexes from the counter-text
+// database in the registry and records the range in the driver's "Performance" key.
+//
+// The database, under kCounterTextKey: the values "Last Counter" and "Last Help" (the
+// highest indexes in use), and for each language a key "<language>\Counter" and
+// "<language>\Help" whose values, named by the decimal index, hold the texts. A fresh
+// database hands out 1000 and 1001 first: lower indexes belong to the system.
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "os/os.h"
+
+namespace mvos {
+
+namespace {
+
+constexpr uint32_t kFreshLastCounter = 998;
+constexpr uint32_t kFreshLastHelp = 999;
+
+struct Text {
+    std::string language;
+    std::string symbol;
+    bool help;
+    std::string text;
+};
+
+struct CounterFile {
+    std::string driver;
+    std::string symbolFile;
+    std::vector<std::string> languages;
+    std::vector<Text> texts;
+    std::map<std::string, uint32_t> offsets;  // symbol -> offset
+};
+
+std::string Trim(const std::string& s) {
+    size_t a = 0;
+    size_t b = s.size();
+    while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
+    while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1]))) --b;
+    return s.substr(a, b - a);
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool ReadLines(const std::string& path, std::vector<std::string>* lines) {
+    std::FILE* f = std::fopen(path.c_str(), "r");
+    if (!f) return false;
+    std::string line;
+    int c;
+    while ((c = std::fgetc(f)) != EOF) {
+        if (c == '\n') {
+            lines->push_back(line);
+            line.clear();
+        } else if (c != '\r') {
+            line += static_cast<char>(c);
+        }
+    }
+    if (!line.empty()) lines->push_back(line);
+    std::fclose(f);
+    return true;
+}
+
+// "<SYMBOL>_<language>_NAME" or "..._HELP".
+bool SplitTextKey(const std::string& key, Text* text) {
+    const size_t last = key.rfind('_');
+    if (last == std::string::npos || last == 0) return false;
+    const std::string kind = Lower(key.substr(last + 1));
+    if (kind != "name" && kind != "help") return false;
+    const size_t lang = key.rfind('_', last - 1);
+    if (lang == std::string::npos || lang == 0 || lang + 1 == last) return false;
+    text->help = kind == "help";
+    text->language = key.substr(lang + 1, last - lang - 1);
+    text->symbol = key.substr(0, lang);
+    return true;
+}
+
+int32_t ParseIni(const std::string& path, CounterFile* file) {
+    std::vector<std::string> lines;
+    if (!ReadLines(path, &lines)) return kFileNotFound;
+    std::string section;
+    for (const std::string& raw : lines) {
+        const std::string line = Trim(raw);
+        if (line.empty() || line[0] == ';') continue;
+        if (line.front() == '[') {
+            if (line.back() != ']') return kInvalidData;
+            section = Lower(Trim(line.substr(1, line.size() - 2)));
+            continue;
+        }
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos) return kInvalidData;
+        const std::string key = Trim(line.substr(0, eq));
+        const std::string value = Trim(line.substr(eq + 1));
+        if (section == "info") {
+            if (Lower(key) == "drivername") file->driver = value;
+            if (Lower(key) == "symbolfile") file->symbolFile = value;
+        } else if (section == "languages") {
+            file->languages.push_back(key);
+        } else if (section == "text") {
+            Text text;
+            if (!SplitTextKey(key, &text)) return kInvalidData;
+            text.text = value;
+            file->texts.push_back(text);
+        }
+    }
+    if (file->driver.empty() || file->symbolFile.empty() || file->languages.empty() ||
+        file->texts.empty())
+        return kInvalidData;
+    return kOk;
+}
+
+int32_t ParseSymbols(const std::string& path, CounterFile* file) {
+    std::vector<std::string> lines;
+    if (!ReadLines(path, &lines)) return kFileNotFound;
+    for (const std::string& raw : lines) {
+        char symbol[128];
+        unsigned long offset = 0;
+        char extra = 0;
+        if (std::sscanf(raw.c_str(), " #define %127s %lu %c", symbol, &offset, &extra) == 2) {
+            if (offset % 2 != 0 || offset > 0x7FFFFFFEul) return kInvalidData;
+            file->offsets[symbol] = static_cast<uint32_t>(offset);
+        }
+    }
+    return kOk;
+}
+
+// The driver from a command line "<program> <driver>" or "<program> \"<file>\"".
+bool Argument(const char* commandLine, std::string* argument) {
+    if (!commandLine) return false;
+    const char* p = commandLine;
+    while (*p == ' ' || *p == '\t') ++p;
+    while (*p && *p != ' ' && *p != '\t') ++p;  // the program
+    while (*p == ' ' || *p == '\t') ++p;
+    if (*p == '"') {
+        const char* end = std::strchr(p + 1, '"');
+        if (!end) return false;
+        argument->assign(p + 1, end);
+    } else {
+        *argument = Trim(p);
+    }
+    return !argument->empty();
+}
+
+std::string ServiceKey(const std::string& driver) {
+    return "SYSTEM\\CurrentControlSet\\Services\\" + driver + "\\Performance";
+}
+
+uint32_t ReadDword(RegKey key, const char* name, uint32_t fallback) {
+    uint32_t type = 0;
+    uint32_t value = 0;
+    uint32_t size = sizeof value;
+    if (RegQueryValue(key, name, &type, &value, &size) != kOk || type != kRegDword ||
+        size != sizeof value)
+        return fallback;
+    return value;
+}
+
+int32_t WriteDword(RegKey key, const char* name, uint32_t value) {
+    return RegSetValue(key, name, kRegDword, &value, sizeof value);
+}
+
+std::string TextKey(const std::string& language, bool help) {
+    return std::string(kCounterTextKey) + "\\" + language + (help ? "\\Help" : "\\Counter");
+}
+
+// Removes the texts of indexes [first, last] from every language of the database.
+void RemoveTexts(uint32_t firstCounter, uint32_t lastCounter, uint32_t firstHelp,
+                 uint32_t lastHelp) {
+    RegKey base = nullptr;
+    if (RegOpenKey(kLocalMachine, kCounterTextKey, kKeyRead, &base) != kOk) return;
+    char language[64];
+    for (uint32_t i = 0;; ++i) {
+        uint32_t size = sizeof language;
+        if (RegEnumKey(base, i, language, &size) != kOk) break;
+        for (bool help : {false, true}) {
+            RegKey key = nullptr;
+            if (RegOpenKey(kLocalMachine, TextKey(language, help).c_str(), kKeyAllAccess, &key) !=
+                kOk)
+                continue;
+            const uint32_t first = help ? firstHelp : firstCounter;
+            const uint32_t last = help ? lastHelp : lastCounter;
+            for (uint32_t index = first; index <= last && index >= first; index += 2)
+                RegDeleteValue(key, std::to_string(index).c_str());
+            RegCloseKey(key);
+        }
+    }
+    RegCloseKey(base);
+}
+
+}  // namespace
+
+int32_t LoadPerfCounterTextStrings(const char* commandLine, bool) {
+    std::string iniPath;
+    if (!Argument(commandLine, &iniPath)) return kInvalidParameter;
+    CounterFile file;
+    int32_t status = ParseIni(iniPath, &file);
+    if (status != kOk) return status;
+    const size_t slash = iniPath.find_last_of(PathSeparator());
+    const std::string dir = slash == std::string::npos ? "" : iniPath.substr(0, slash + 1);
+    status = ParseSymbols(
+        file.symbolFile.find(PathSeparator()) == 0 ? file.symbolFile : dir + file.symbolFile,
+        &file);
+    if (status != kOk) return status;
+    uint32_t maxOffset = 0;
+    for (const Text& t : file.texts) {
+        auto it = file.offsets.find(t.symbol);
+        if (it == file.offsets.end()) return kInvalidData;
+        if (it->second > maxOffset) maxOffset = it->second;
+    }
+
+    RegKey service = nullptr;
+    status = RegOpenKey(kLocalMachine, ServiceKey(file.driver).c_str(), kKeyAllAccess, &service);
+    if (status != kOk) return status;
+    uint32_t type = 0;
+    uint32_t size = 0;
+    if (RegQueryValue(service, "First Counter", &type, nullptr, &size) == kOk) {
+        RegCloseKey(service);
+        return kAlreadyExists;
+    }
+    RegKey base = nullptr;
+    status = RegCreateKey(kLocalMachine, kCounterTextKey, kKeyAllAccess, &base, nullptr);
+    if (status != kOk) {
+        RegCloseKey(service);
+        return status;
+    }
+    const uint32_t lastCounter = ReadDword(base, "Last Counter", kFreshLastCounter);
+    const uint32_t lastHelp = ReadDword(base, "Last Help", kFreshLastHelp);
+    const uint32_t firstCounter = lastCounter + 2;
+    const uint32_t firstHelp = lastHelp + 2;
+
+    for (const Text& t : file.texts) {
+        if (status != kOk) break;
+        RegKey key = nullptr;
+        status = RegCreateKey(kLocalMachine, TextKey(t.language, t.help).c_str(), kKeyAllAccess,
+                              &key, nullptr);
+        if (status != kOk) break;
+        const uint32_t index = (t.help ? firstHelp : firstCounter) + file.offsets[t.symbol];
+        status = RegSetValue(key, std::to_string(index).c_str(), kRegSz, t.text.c_str(),
+                             static_cast<uint32_t>(t.text.size() + 1));
+        RegCloseKey(key);
+    }
+    if (status == kOk) status = WriteDword(base, "Last Counter", firstCounter + maxOffset);
+    if (status == kOk) status = WriteDword(base, "Last Help", firstHelp + maxOffset);
+    if (status == kOk) status = WriteDword(service, "First Counter", firstCounter);
+    if (status == kOk) status = WriteDword(service, "Last Counter", firstCounter + maxOffset);
+    if (status == kOk) status = WriteDword(service, "First Help", firstHelp);
+    if (status == kOk) status = WriteDword(service, "Last Help", firstHelp + maxOffset);
+    if (status != kOk) {  // leave the database as it was
+        RemoveTexts(firstCounter, firstCounter + maxOffset, firstHelp, firstHelp + maxOffset);
+        WriteDword(base, "Last Counter", lastCounter);
+        WriteDword(base, "Last Help", lastHelp);
+        for (const char* name : {"First Counter", "Last Counter", "First Help", "Last Help"})
+            RegDeleteValue(service, name);
+    }
+    RegCloseKey(base);
+    RegCloseKey(service);
+    return status;
+}
+
+int32_t UnloadPerfCounterTextStrings(const char* commandLine, bool) {
+    std::string driver;
+    if (!Argument(commandLine, &driver)) return kInvalidParameter;
+    RegKey service = nullptr;
+    int32_t status = RegOpenKey(kLocalMachine, ServiceKey(driver).c_str(), kKeyAllAccess, &service);
+    if (status != kOk) return status;
+    const uint32_t firstCounter = ReadDword(service, "First Counter", 0);
+    const uint32_t lastCounter = ReadDword(service, "Last Counter", 0);
+    const uint32_t firstHelp = ReadDword(service, "First Help", 0);
+    const uint32_t lastHelp = ReadDword(service, "Last Help", 0);
+    if (firstCounter == 0 || lastCounter < firstCounter || firstHelp == 0 || lastHelp < firstHelp) {
+        RegCloseKey(service);
+        return kFileNotFound;
+    }
+    RemoveTexts(firstCounter, lastCounter, firstHelp, lastHelp);
+    // The range at the top of the database is handed out again.
+    RegKey base = nullptr;
+    if (RegOpenKey(kLocalMachine, kCounterTextKey, kKeyAllAccess, &base) == kOk) {
+        if (ReadDword(base, "Last Counter", 0) == lastCounter &&
+            ReadDword(base, "Last Help", 0) == lastHelp) {
+            WriteDword(base, "Last Counter", firstCounter - 2);
+            WriteDword(base, "Last Help", firstHelp - 2);
+        }
+        RegCloseKey(base);
+    }
+    for (const char* name : {"First Counter", "Last Counter", "First Help", "Last Help"})
+        RegDeleteValue(service, name);
+    RegCloseKey(service);
+    return kOk;
+}
+
+}  // namespace mvos

@@ -1,0 +1,77 @@
+// Registration of the counters with the system: the service's "Performance" key and
+// the counter names and help texts.
+#include <cstring>
+
+#include "os/os.h"
+#include "statistics.h"
+#include "statistics/prfinternal.h"
+
+namespace {
+
+const char kAppName[] = "Merivane";
+const char kCounterFile[] = "MerivanePerformanceCounters.ini";
+
+int32_t SetString(mvos::RegKey key, const char* name, const char* text) {
+    return mvos::RegSetValue(key, name, mvos::kRegSz, text,
+                             static_cast<uint32_t>(std::strlen(text) + 1));
+}
+
+}  // namespace
+
+int RegisterStatistics() {
+    char library[2048 + 1] = {};
+    mvos::OwnModuleFileName(library, sizeof library);
+    char keyPath[160];
+    mvb::prf::PerformanceKeyPath(kAppName, keyPath, sizeof keyPath);
+
+    mvos::RegKey key = nullptr;
+    if (mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, &key) == mvos::kOk) {
+        mvos::RegCloseKey(key);
+        return -1;
+    }
+    if (mvos::RegCreateKey(mvos::kLocalMachine, keyPath,
+                           mvos::kKeyQueryValue | mvos::kKeySetValue | mvos::kKeyEnumerateSubKeys,
+                           &key, nullptr) != mvos::kOk)
+        return -2;
+
+    // xx "<directory of this library>/MerivanePerformanceCounters.ini"
+    char commandLine[sizeof library + sizeof kCounterFile + 8];
+    const char* separator = std::strrchr(library, mvos::PathSeparator());
+    bool loaded = false;
+    if (separator) {
+        const size_t dirLength = static_cast<size_t>(separator - library) + 1;
+        std::memcpy(commandLine, "xx \"", 4);
+        std::memcpy(commandLine + 4, library, dirLength);
+        std::memcpy(commandLine + 4 + dirLength, kCounterFile, sizeof kCounterFile - 1);
+        std::memcpy(commandLine + 4 + dirLength + sizeof kCounterFile - 1, "\"", 2);
+        loaded = mvos::LoadPerfCounterTextStrings(commandLine, true) == mvos::kOk;
+    }
+    if (!loaded) {
+        mvos::RegDeleteKey(mvos::kLocalMachine, keyPath);
+        mvos::RegCloseKey(key);
+        return -3;
+    }
+    const uint32_t enabled = 0;
+    SetString(key, "Library", library);
+    SetString(key, "Open", "PrfData_Open");
+    SetString(key, "Close", "PrfData_Close");
+    SetString(key, "Collect", "PrfData_Collect");
+    mvos::RegSetValue(key, "Disable Performance Counters", mvos::kRegDword, &enabled,
+                      sizeof enabled);
+    mvos::RegCloseKey(key);
+    return 0;
+}
+
+int DeregisterStatistics() {
+    char keyPath[160];
+    mvb::prf::PerformanceKeyPath(kAppName, keyPath, sizeof keyPath);
+    mvos::RegKey key = nullptr;
+    if (mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, &key) != mvos::kOk)
+        return -1;
+    mvos::RegCloseKey(key);
+    char commandLine[sizeof kAppName + 4] = "xx ";
+    std::strcat(commandLine, kAppName);
+    if (mvos::UnloadPerfCounterTextStrings(commandLine, true) != mvos::kOk) return -2;
+    mvos::RegDeleteKey(mvos::kLocalMachine, keyPath);
+    return 0;
+}

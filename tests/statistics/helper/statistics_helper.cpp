@@ -1,0 +1,95 @@
+// Helper of the statistics tests: answers one command per line on standard input
+// with one line on standard output, so that a test can drive writers, readers and
+// collectors in processes of their own.
+//   register | deregister              -> the result
+//   activate writer|reader             -> the activation result
+//   enable                             -> the enabled flag after Statistics()->Enable()
+//   <update> [amount]                  -> "ok" (IncClients, DecClients, AddLocks, ...)
+//   collect <request>                  -> status bytes objects, then each counter value
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "prfdata.h"
+#include "statistics.h"
+
+namespace {
+
+std::string Collect(const std::string& request) {
+    static bool opened = false;
+    if (!opened) PrfData_Open(nullptr);
+    opened = true;
+    std::u16string name(request.begin(), request.end());
+    std::vector<uint8_t> out(4096);
+    void* data = out.data();
+    uint32_t bytes = static_cast<uint32_t>(out.size());
+    uint32_t objects = 0;
+    uint32_t status = PrfData_Collect(name.data(), &data, &bytes, &objects);
+    std::string answer =
+        std::to_string(status) + " " + std::to_string(bytes) + " " + std::to_string(objects);
+    if (objects == 1) {
+        PERF_OBJECT_TYPE pot;
+        std::memcpy(&pot, out.data(), sizeof pot);
+        for (uint32_t c = 0; c < pot.NumCounters; ++c) {
+            PERF_COUNTER_DEFINITION def;
+            std::memcpy(&def, out.data() + pot.HeaderLength + c * sizeof def, sizeof def);
+            uint32_t value = 0;
+            std::memcpy(&value, out.data() + pot.DefinitionLength + def.CounterOffset, 4);
+            answer += " " + std::to_string(value);
+        }
+    }
+    return answer;
+}
+
+std::string Update(const std::string& op, int amount) {
+    TnStatistics* s = Statistics();
+    if (op == "IncClients")
+        s->IncClients();
+    else if (op == "DecClients")
+        s->DecClients();
+    else if (op == "IncCommits")
+        s->IncCommits();
+    else if (op == "AddLocks")
+        s->AddLocks(amount);
+    else if (op == "AddDeletedObjects")
+        s->AddDeletedObjects(amount);
+    else if (op == "IncWaitingJobs")
+        s->IncWaitingJobs();
+    else
+        return "unknown";
+    return "ok";
+}
+
+}  // namespace
+
+int main() {
+    char line[512];
+    while (std::fgets(line, sizeof line, stdin)) {
+        line[std::strcspn(line, "\r\n")] = 0;
+        char word[64] = {};
+        char arg[400] = {};
+        std::sscanf(line, "%63s %399[^\n]", word, arg);
+        const std::string command = word;
+        std::string answer;
+        if (command == "register") {
+            answer = std::to_string(RegisterStatistics());
+        } else if (command == "deregister") {
+            answer = std::to_string(DeregisterStatistics());
+        } else if (command == "activate") {
+            answer =
+                std::to_string(PrfData::sm_pPrfData->Activate(std::strcmp(arg, "writer") == 0));
+        } else if (command == "enable") {
+            Statistics()->Enable();
+            answer = std::to_string(Statistics()->m_enabled);
+        } else if (command == "collect") {
+            answer = Collect(arg);
+        } else {
+            answer = Update(command, std::atoi(arg));
+        }
+        std::printf("%s\n", answer.c_str());
+        std::fflush(stdout);
+    }
+    return 0;
+}

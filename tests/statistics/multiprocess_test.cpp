@@ -1,0 +1,195 @@
+// Writers, readers and collectors in processes of their own (the helper program).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "os/scratch_dir.h"
+#include "prf_fixture.h"
+
+namespace {
+
+using prftest::WritePerformanceKey;
+
+// One helper process, driven line by line through its standard input and output.
+class Helper {
+  public:
+    Helper() {
+        int in[2];
+        int out[2];
+        if (pipe(in) != 0 || pipe(out) != 0) return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            close(in[0]);
+            close(in[1]);
+            close(out[0]);
+            close(out[1]);
+            execl(MVB_STATISTICS_HELPER, MVB_STATISTICS_HELPER, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        m_to = fdopen(in[1], "w");
+        m_from = fdopen(out[0], "r");
+    }
+    ~Helper() {
+        if (m_to) std::fclose(m_to);
+        if (m_from) std::fclose(m_from);
+        Wait();
+    }
+    Helper(const Helper&) = delete;
+    Helper& operator=(const Helper&) = delete;
+
+    std::string Ask(const std::string& command) {
+        if (!m_to || !m_from) return "no helper";
+        std::fprintf(m_to, "%s\n", command.c_str());
+        std::fflush(m_to);
+        char line[1024];
+        if (!std::fgets(line, sizeof line, m_from)) return "no answer";
+        std::string answer = line;
+        while (!answer.empty() && answer.back() == '\n') answer.pop_back();
+        return answer;
+    }
+    void Kill() {
+        if (m_pid > 0) kill(m_pid, SIGKILL);
+        Wait();
+    }
+
+  private:
+    void Wait() {
+        if (m_pid <= 0) return;
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+        m_pid = -1;
+    }
+    pid_t m_pid = -1;
+    FILE* m_to = nullptr;
+    FILE* m_from = nullptr;
+};
+
+std::vector<uint32_t> Numbers(const std::string& text) {
+    std::vector<uint32_t> n;
+    std::istringstream in(text);
+    for (uint32_t v; in >> v;) n.push_back(v);
+    return n;
+}
+
+// Each test has its own registry, event file and names for blocks and mutexes.
+class MultiProcess : public mvtest::IsolatedTest {
+  protected:
+    MultiProcess()
+        : m_ns("MERIVANE_IPC_NAMESPACE",
+               std::string(std::getenv("MERIVANE_IPC_NAMESPACE")) +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_") {}
+    void TearDown() override {
+        mvos::RemoveSharedMemory("Global\\Merivane_Performance");
+        mvos::RemoveSharedMemory("Merivane_Performance");
+        mvos::RemoveWriterMutex("Merivane_mt");
+    }
+    mvtest::ScopedEnv m_ns;
+};
+
+TEST_F(MultiProcess, OneWriterAtATimeAndReadersAfterIt) {
+    WritePerformanceKey("Merivane", 1000, 1044, 1001, 1045);
+    {
+        Helper early;
+        EXPECT_EQ(early.Ask("activate reader"), "-1");
+        EXPECT_EQ(early.Ask("collect Global"), "0 0 0");
+    }
+    Helper writer;
+    ASSERT_EQ(writer.Ask("activate writer"), "0");
+    Helper second;
+    EXPECT_EQ(second.Ask("activate writer"), "3");
+    EXPECT_EQ(second.Ask("enable"), "0");
+    Helper reader;
+    EXPECT_EQ(reader.Ask("activate reader"), "0");
+
+    // A writer killed outright leaves the mutex free for the next one.
+    writer.Kill();
+    Helper next;
+    EXPECT_EQ(next.Ask("activate writer"), "0");
+}
+
+TEST_F(MultiProcess, ACollectorSeesWhatTheWriterPublishes) {
+    WritePerformanceKey("Merivane", 1000, 1044, 1001, 1045);
+    Helper writer;
+    writer.Ask("IncCommits");  // counted before Enable, cleared by it
+    ASSERT_EQ(writer.Ask("enable"), "1");
+    for (const char* op : {"IncClients", "IncClients", "DecClients", "AddLocks 5",
+                           "AddDeletedObjects 0", "IncCommits", "IncCommits", "IncWaitingJobs"})
+        ASSERT_EQ(writer.Ask(op), "ok") << op;
+    Helper collector;
+    std::vector<uint32_t> n = Numbers(collector.Ask("collect Global"));
+    ASSERT_EQ(n.size(), 3u + 22u);
+    EXPECT_EQ(n[0], 0u);
+    EXPECT_EQ(n[1], 1128u);
+    EXPECT_EQ(n[2], 1u);
+    const uint32_t* v = n.data() + 3 - 101;  // v[id] is the value of counter id
+    EXPECT_EQ(v[102], 2u);
+    EXPECT_EQ(v[108], 1u);
+    EXPECT_EQ(v[111], 5u);
+    EXPECT_EQ(v[116], 0u);
+    EXPECT_EQ(v[119], 1u);
+    EXPECT_EQ(v[101], 0u);
+    EXPECT_EQ(collector.Ask("collect 1000"), collector.Ask("collect global"));
+    EXPECT_EQ(collector.Ask("collect 1002"), "0 0 0");
+
+    // Values move under the collector's feet, without a lock.
+    ASSERT_EQ(writer.Ask("AddLocks 10"), "ok");
+    n = Numbers(collector.Ask("collect Global"));
+    ASSERT_EQ(n.size(), 25u);
+    EXPECT_EQ(n[3 + 111 - 101], 15u);
+}
+
+TEST_F(MultiProcess, RegistrationBesideTheCounterTextFile) {
+    Helper helper;  // its folder holds the counter text file
+    EXPECT_EQ(helper.Ask("deregister"), "-1");
+    ASSERT_EQ(helper.Ask("register"), "0");
+    EXPECT_EQ(helper.Ask("register"), "-1");
+    mvos::RegKey key = nullptr;
+    ASSERT_EQ(mvos::RegOpenKey(mvos::kLocalMachine,
+                               "SYSTEM\\CurrentControlSet\\Services\\Merivane\\Performance",
+                               mvos::kKeyRead, &key),
+              mvos::kOk);
+    char text[2100] = {};
+    uint32_t size = sizeof text;
+    ASSERT_EQ(mvos::RegQueryValue(key, "Library", nullptr, text, &size), mvos::kOk);
+    EXPECT_EQ(std::string(text), MVB_STATISTICS_HELPER);
+    for (const char* name : {"Open", "Close", "Collect"}) {
+        size = sizeof text;
+        ASSERT_EQ(mvos::RegQueryValue(key, name, nullptr, text, &size), mvos::kOk);
+        EXPECT_EQ(std::string(text), std::string("PrfData_") + name);
+    }
+    uint32_t value = 9;
+    size = sizeof value;
+    ASSERT_EQ(mvos::RegQueryValue(key, "Disable Performance Counters", nullptr, &value, &size),
+              mvos::kOk);
+    EXPECT_EQ(value, 0u);
+    size = sizeof value;
+    ASSERT_EQ(mvos::RegQueryValue(key, "First Counter", nullptr, &value, &size), mvos::kOk);
+    EXPECT_EQ(value, 1000u);
+    mvos::RegCloseKey(key);
+
+    // Registered this way, the counters publish.
+    ASSERT_EQ(helper.Ask("enable"), "1");
+    ASSERT_EQ(helper.Ask("IncClients"), "ok");
+    Helper collector;
+    EXPECT_EQ(Numbers(collector.Ask("collect 1000")).at(3 + 108 - 101), 1u);
+
+    EXPECT_EQ(helper.Ask("deregister"), "0");
+    EXPECT_EQ(helper.Ask("deregister"), "-1");
+    EXPECT_NE(mvos::RegOpenKey(mvos::kLocalMachine,
+                               "SYSTEM\\CurrentControlSet\\Services\\Merivane\\Performance",
+                               mvos::kKeyRead, &key),
+              mvos::kOk);
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+// Counter registration and the counter-text loader of the OS layer.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "os/scratch_dir.h"
+#include "prf_fixture.h"
+#include "statistics.h"
+
+namespace {
+
+const char kMerivaneKey[] = "SYSTEM\\CurrentControlSet\\Services\\Merivane\\Performance";
+
+bool KeyExists(const std::string& path) {
+    mvos::RegKey key = nullptr;
+    if (mvos::RegOpenKey(mvos::kLocalMachine, path.c_str(), mvos::kKeyRead, &key) != mvos::kOk)
+        return false;
+    mvos::RegCloseKey(key);
+    return true;
+}
+
+uint32_t Dword(const std::string& path, const char* name) {
+    mvos::RegKey key = nullptr;
+    uint32_t value = 0xDEAD;
+    if (mvos::RegOpenKey(mvos::kLocalMachine, path.c_str(), mvos::kKeyRead, &key) != mvos::kOk)
+        return value;
+    uint32_t size = sizeof value;
+    if (mvos::RegQueryValue(key, name, nullptr, &value, &size) != mvos::kOk) value = 0xDEAD;
+    mvos::RegCloseKey(key);
+    return value;
+}
+
+// The counter text of a title index in the database ("" when there is none).
+std::string Text(uint32_t index, bool help) {
+    const std::string path =
+        std::string(mvos::kCounterTextKey) + (help ? "\\009\\Help" : "\\009\\Counter");
+    mvos::RegKey key = nullptr;
+    if (mvos::RegOpenKey(mvos::kLocalMachine, path.c_str(), mvos::kKeyRead, &key) != mvos::kOk)
+        return "";
+    char text[512] = {};
+    uint32_t size = sizeof text;
+    if (mvos::RegQueryValue(key, std::to_string(index).c_str(), nullptr, text, &size) != mvos::kOk)
+        text[0] = 0;
+    mvos::RegCloseKey(key);
+    return text;
+}
+
+std::string Service(const char* driver) {
+    return std::string("SYSTEM\\CurrentControlSet\\Services\\") + driver + "\\Performance";
+}
+
+void CreateKey(const std::string& path) {
+    mvos::RegKey key = nullptr;
+    ASSERT_EQ(
+        mvos::RegCreateKey(mvos::kLocalMachine, path.c_str(), mvos::kKeyAllAccess, &key, nullptr),
+        mvos::kOk);
+    mvos::RegCloseKey(key);
+}
+
+class Registration : public mvtest::IsolatedTest {};
+
+TEST_F(Registration, RefusesToRunFromTheWrongState) {
+    EXPECT_EQ(DeregisterStatistics(), -1);
+    // No counter text file lies beside this test program: the half-made key goes.
+    EXPECT_EQ(RegisterStatistics(), -3);
+    EXPECT_FALSE(KeyExists(kMerivaneKey));
+    EXPECT_EQ(DeregisterStatistics(), -1);
+    // A key left without loaded texts cannot be deregistered.
+    CreateKey(kMerivaneKey);
+    EXPECT_EQ(RegisterStatistics(), -1);
+    EXPECT_EQ(DeregisterStatistics(), -2);
+    EXPECT_TRUE(KeyExists(kMerivaneKey));
+}
+
+class CounterTextLoader : public mvtest::IsolatedTest {
+  protected:
+    // Writes <driver>.ini and <driver>.h with `count` items into the scratch folder.
+    std::string WriteFiles(const char* driver, int count, const std::string& extraText = "",
+                           int oddOffset = -1) {
+        const std::string ini = m_dir.File(std::string(driver) + ".ini");
+        std::ofstream i(ini);
+        i << "; test counters\n[info]\ndrivername=" << driver << "\nsymbolfile=" << driver
+          << ".h\n\n[languages]\n009=English\n\n[text]\n";
+        for (int k = 0; k < count; ++k) {
+            i << "ITEM" << k << "_009_NAME=" << driver << " item " << k << "\r\n";
+            i << "ITEM" << k << "_009_HELP = help of " << driver << " " << k << "\n";
+        }
+        i << extraText;
+        std::ofstream h(m_dir.File(std::string(driver) + ".h"));
+        for (int k = 0; k < count; ++k)
+            h << "#define ITEM" << k << " " << (k == oddOffset ? 2 * k + 1 : 2 * k) << "\n";
+        CreateKey(Service(driver));
+        return "xx \"" + ini + "\"";
+    }
+};
+
+TEST_F(CounterTextLoader, HandsOutIndexesAfterTheLastOnesInUse) {
+    const std::string alpha = WriteFiles("Alpha", 2);
+    const std::string beta = WriteFiles("Beta", 3);
+    ASSERT_EQ(mvos::LoadPerfCounterTextStrings(alpha.c_str(), true), mvos::kOk);
+    EXPECT_EQ(Dword(Service("Alpha"), "First Counter"), 1000u);
+    EXPECT_EQ(Dword(Service("Alpha"), "Last Counter"), 1002u);
+    EXPECT_EQ(Dword(Service("Alpha"), "First Help"), 1001u);
+    EXPECT_EQ(Dword(Service("Alpha"), "Last Help"), 1003u);
+    EXPECT_EQ(Text(1000, false), "Alpha item 0");
+    EXPECT_EQ(Text(1002, false), "Alpha item 1");
+    EXPECT_EQ(Text(1003, true), "help of Alpha 1");
+    EXPECT_EQ(mvos::LoadPerfCounterTextStrings(alpha.c_str(), true), mvos::kAlreadyExists);
+
+    ASSERT_EQ(mvos::LoadPerfCounterTextStrings(beta.c_str(), false), mvos::kOk);
+    EXPECT_EQ(Dword(Service("Beta"), "First Counter"), 1004u);
+    EXPECT_EQ(Dword(Service("Beta"), "Last Help"), 1009u);
+    EXPECT_EQ(Dword(mvos::kCounterTextKey, "Last Counter"), 1008u);
+    EXPECT_EQ(Text(1008, false), "Beta item 2");
+
+    // Unloading one in the middle keeps the top of the range where it is.
+    ASSERT_EQ(mvos::UnloadPerfCounterTextStrings("xx Alpha", true), mvos::kOk);
+    EXPECT_EQ(Text(1000, false), "");
+    EXPECT_EQ(Text(1003, true), "");
+    EXPECT_EQ(Dword(Service("Alpha"), "First Counter"), 0xDEADu);
+    EXPECT_EQ(Dword(mvos::kCounterTextKey, "Last Counter"), 1008u);
+    EXPECT_EQ(mvos::UnloadPerfCounterTextStrings("xx Alpha", true), mvos::kFileNotFound);
+    // Unloading the top hands its range out again.
+    ASSERT_EQ(mvos::UnloadPerfCounterTextStrings("xx Beta", true), mvos::kOk);
+    EXPECT_EQ(Dword(mvos::kCounterTextKey, "Last Counter"), 1002u);
+    EXPECT_EQ(Dword(mvos::kCounterTextKey, "Last Help"), 1003u);
+    ASSERT_EQ(mvos::LoadPerfCounterTextStrings(beta.c_str(), true), mvos::kOk);
+    EXPECT_EQ(Dword(Service("Beta"), "First Counter"), 1004u);
+}
+
+TEST_F(CounterTextLoader, RefusesMalformedFilesAndChangesNothing) {
+    EXPECT_EQ(mvos::LoadPerfCounterTextStrings("xx", true), mvos::kInvalidParameter);
+    EXPECT_EQ(mvos::LoadPerfCounterTextStrings("xx \"unterminated", true), mvos::kInvalidParameter);
+    EXPECT_EQ(
+        mvos::LoadPerfCounterTextStrings(("xx \"" + m_dir.File("none.ini") + "\"").c_str(), true),
+        mvos::kFileNotFound);
+    const std::string unknown = WriteFiles("Unknown", 2, "OTHER_009_NAME=x\n");
+    EXPECT_EQ(mvos::LoadPerfCounterTextStrings(unknown.c_str(), true), mvos::kInvalidData);
+    const std::string odd = WriteFiles("Odd", 2, "", 1);
+    EXPECT_EQ(mvos::LoadPerfCounterTextStrings(odd.c_str(), true), mvos::kInvalidData);
+    const std::string badKey = WriteFiles("BadKey", 1, "ITEM0_NAME=x\n");
+    EXPECT_EQ(mvos::LoadPerfCounterTextStrings(badKey.c_str(), true), mvos::kInvalidData);
+    const std::string noSymbols = WriteFiles("NoSymbols", 1);
+    std::remove(m_dir.File("NoSymbols.h").c_str());
+    EXPECT_EQ(mvos::LoadPerfCounterTextStrings(noSymbols.c_str(), true), mvos::kFileNotFound);
+    const std::string noKey = WriteFiles("NoKey", 1);
+    ASSERT_EQ(mvos::RegDeleteKey(mvos::kLocalMachine, Service("NoKey").c_str()), mvos::kOk);
+    EXPECT_EQ(mvos::LoadPerfCounterTextStrings(noKey.c_str(), true), mvos::kFileNotFound);
+    EXPECT_EQ(mvos::UnloadPerfCounterTextStrings("xx NoKey", true), mvos::kFileNotFound);
+    EXPECT_EQ(Dword(mvos::kCounterTextKey, "Last Counter"), 0xDEADu);
+    EXPECT_EQ(Text(1000, false), "");
+}
+
+// The shipped counter text file describes the item table, in table order.
+TEST_F(CounterTextLoader, TheShippedFileNamesEveryItemOfTheTable) {
+    std::string lib = MVB_LIBRARY_PATH;
+    const std::string ini = lib.substr(0, lib.rfind('/') + 1) + "MerivanePerformanceCounters.ini";
+    CreateKey(Service("Merivane"));
+    ASSERT_EQ(mvos::LoadPerfCounterTextStrings(("xx \"" + ini + "\"").c_str(), true), mvos::kOk);
+    EXPECT_EQ(Dword(Service("Merivane"), "First Counter"), 1000u);
+    EXPECT_EQ(Dword(Service("Merivane"), "Last Counter"), 1044u);
+    EXPECT_EQ(Dword(Service("Merivane"), "First Help"), 1001u);
+    EXPECT_EQ(Dword(Service("Merivane"), "Last Help"), 1045u);
+    const PrfItm* items = MerivanePrfItems();
+    for (uint32_t k = 0; k < kMerivanePrfItemCount; ++k) {
+        SCOPED_TRACE(k);
+        const std::u16string name(items[k].pszName);
+        const std::u16string help(items[k].pszHelp);
+        EXPECT_EQ(Text(1000 + 2 * k, false), std::string(name.begin(), name.end()));
+        EXPECT_EQ(Text(1001 + 2 * k, true), std::string(help.begin(), help.end()));
+    }
+}
+
+}  // namespace
