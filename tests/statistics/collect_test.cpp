@@ -1,7 +1,9 @@
 // The collector entry points over a block in test memory.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "prf_fixture.h"
@@ -28,16 +30,22 @@ Result Collect(const char16_t* request, std::vector<uint8_t>& out, uint32_t room
     return {status, bytes, objects, static_cast<uint8_t*>(data) - out.data()};
 }
 
+// Checks all four outputs of one collection.
+void ExpectResult(const Result& r, uint32_t status, uint32_t bytes, uint32_t objects,
+                  ptrdiff_t advanced) {
+    EXPECT_EQ(r.status, status);
+    EXPECT_EQ(r.bytes, bytes);
+    EXPECT_EQ(r.objects, objects);
+    EXPECT_EQ(r.advanced, advanced);
+}
+
 TEST(PrfCollect, GlobalInAnyCaseCopiesTheWholeObject) {
     LocalBlock block;
     *PrfData::sm_pPrfData->GetCtr32Slot(108, 0) = 5;
     for (const char16_t* request : {u"Global", u"global", u"GLOBAL"}) {
         std::vector<uint8_t> out(2000, 0xCC);
         Result r = Collect(request, out, 2000);
-        EXPECT_EQ(r.status, 0u);
-        EXPECT_EQ(r.bytes, 1128u);
-        EXPECT_EQ(r.objects, 1u);
-        EXPECT_EQ(r.advanced, 1128);
+        ExpectResult(r, 0u, 1128u, 1u, 1128);
         PERF_OBJECT_TYPE pot;
         std::memcpy(&pot, out.data(), sizeof pot);
         EXPECT_EQ(pot.TotalByteLength, 1128u);
@@ -55,10 +63,7 @@ TEST(PrfCollect, TitleIndexListsSelectObjectsByTheirNameIndex) {
     EXPECT_EQ(Collect(u"10000", out, 2000).objects, 0u);
     for (const char16_t* none : {u"1002", u"1001", u"100", u"", u"Costly", u"Globals"}) {
         Result r = Collect(none, out, 2000);
-        EXPECT_EQ(r.status, 0u);
-        EXPECT_EQ(r.bytes, 0u);
-        EXPECT_EQ(r.objects, 0u);
-        EXPECT_EQ(r.advanced, 0);
+        ExpectResult(r, 0u, 0u, 0u, 0);
     }
 }
 
@@ -66,16 +71,10 @@ TEST(PrfCollect, TooSmallABufferAsksForMoreData) {
     LocalBlock block;
     std::vector<uint8_t> out(1128, 0xCC);
     Result r = Collect(u"Global", out, 1127);
-    EXPECT_EQ(r.status, 234u);
-    EXPECT_EQ(r.bytes, 0u);
-    EXPECT_EQ(r.objects, 0u);
-    EXPECT_EQ(r.advanced, 0);
+    ExpectResult(r, 234u, 0u, 0u, 0);
     EXPECT_EQ(out[0], 0xCC);
     r = Collect(u"Global", out, 1128);
-    EXPECT_EQ(r.status, 0u);
-    EXPECT_EQ(r.bytes, 1128u);
-    EXPECT_EQ(r.objects, 1u);
-    EXPECT_EQ(r.advanced, 1128);
+    ExpectResult(r, 0u, 1128u, 1u, 1128);
 }
 
 TEST(PrfCollect, WithoutABlockNothingIsCollected) {
@@ -83,10 +82,21 @@ TEST(PrfCollect, WithoutABlockNothingIsCollected) {
     EXPECT_EQ(PrfData_Close(), 0u);
     std::vector<uint8_t> out(2000);
     Result r = Collect(u"Global", out, 2000);
-    EXPECT_EQ(r.status, 0u);
-    EXPECT_EQ(r.bytes, 0u);
-    EXPECT_EQ(r.objects, 0u);
-    EXPECT_EQ(r.advanced, 0);
+    ExpectResult(r, 0u, 0u, 0u, 0);
+}
+
+TEST(PrfCollect, AFaultInsideIsTurnedIntoAnEmptyResult) {
+    LocalBlock block;
+    void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(page, MAP_FAILED);
+    PrfData::sm_pPrfData->m_pPrfData = static_cast<uint8_t*>(page);  // unreadable
+    std::vector<uint8_t> out(2000, 0xCC);
+    Result r = Collect(u"Global", out, 2000);
+    ExpectResult(r, 0u, 0u, 0u, 0);
+    // The next collection works again.
+    PrfData::sm_pPrfData->m_pPrfData = block.Bytes().data();
+    EXPECT_EQ(Collect(u"Global", out, 2000).bytes, 1128u);
+    munmap(page, 4096);
 }
 
 // Two objects; the second has instances whose parent is an instance of the first.
@@ -174,16 +184,28 @@ TEST_F(InstanceCollect, ChildObjectBringsItsParentAndInstancesArePacked) {
     EXPECT_EQ(out[356], 0xCC);
 }
 
+std::string g_boxTitle;
+std::string g_boxText;
+uint32_t g_boxStyle = 0;
+int RecordBox(const char* title, uint32_t style, const char* text) {
+    g_boxTitle = title;
+    g_boxText = text;
+    g_boxStyle = style;
+    return mvos::kIdOk;
+}
+
 TEST_F(InstanceCollect, AnUnknownParentObjectTurnsIntoAnEmptyResult) {
     ObjLayout l;
     m_table->GetMetrics(1, 2, &l);
     l.pPID->ParentObjectTitleIndex = 77;
     std::vector<uint8_t> out(400, 0xCC);
+    const mvos::BoxPresenter saved = mvos::SetBoxPresenter(&RecordBox);
     Result r = Collect(u"Global", out, 400);
-    EXPECT_EQ(r.status, 0u);
-    EXPECT_EQ(r.bytes, 0u);
-    EXPECT_EQ(r.objects, 0u);
-    EXPECT_EQ(r.advanced, 0);
+    mvos::SetBoxPresenter(saved);
+    ExpectResult(r, 0, 0, 0, 0);
+    EXPECT_EQ(g_boxTitle, "Assertion Failed");
+    EXPECT_EQ(g_boxText, "File basics\\src\\prfdata, line 816 : Object ID Not in list");
+    EXPECT_EQ(g_boxStyle & 0xF0u, 0x10u);  // the stop icon
 }
 
 }  // namespace

@@ -1,0 +1,36 @@
+// The array sort: quicksort partitions with the pivot at the low end of each range.
+//
+// Callers depend on the order in which this scheme leaves equal elements, so every way
+// of sorting here ends in exactly the scheme's order. Three ways exist:
+//  - in place on the elements, the scheme itself (small arrays, and whenever the fast
+//    ways cannot get their memory or find the compare callback inconsistent);
+//  - when no two elements compare equal, or all equal elements are bytewise identical,
+//    there is only one sorted result, and any sort gives it: a merge sort of an index;
+//  - otherwise the scheme's partitions replayed on integer ranks, with a tree of range
+//    minima and maxima that finds where each inner scan stops in logarithmic time, so
+//    that input already in order no longer costs n*n/2 comparisons.
+#ifndef MV_ARRAYS_SORT_SCHEME_H
+#define MV_ARRAYS_SORT_SCHEME_H
+
+#include <cstdint>
+
+#include "arrays.h"
+
+namespace mvb::arrays {
+
+// Sorts elements 0..count-1 of the array in place, exchanging through `work` (one
+// element). Returns the greatest number of ranges that waited at once, which stays
+// below log2(count) + 1.
+uint32_t PartitionSortInPlace(const TnVArray& array, TnArrayCompare compare, void* work);
+
+// Replays the partitions on ranks[0..n-1] (the elements' positions in a consistent
+// order, equal elements sharing a rank): reorders ranks and order alike. Returns false
+// when it cannot get its memory. *depth receives the greatest number of waiting ranges.
+bool PartitionSortRanks(uint32_t* ranks, uint32_t* order, uint32_t n, uint32_t* depth);
+
+// The whole sort of count >= 2 elements: the fastest way that gives the scheme's order.
+void SortElements(const TnVArray& array, TnArrayCompare compare, void* work);
+
+}  // namespace mvb::arrays
+
+#endif

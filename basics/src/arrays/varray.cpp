@@ -1,0 +1,92 @@
+// The abstract array: fields and the ordered operations shared by every implementation.
+#include <cstring>
+
+#include "arrays.h"
+#include "arrays/array_codes.h"
+#include "arrays/sort_scheme.h"
+#include "frame.h"
+#include "os/os.h"
+
+using namespace mvb::arrays;
+
+TnVArray::TnVArray() : TnVArray(0) {}
+
+TnVArray::TnVArray(uint16_t elementSize)
+    : m_compare(nullptr), m_count(0), m_elementSize(elementSize) {}
+
+TnVArray::TnVArray(const TnVArray& other)
+    : m_compare(other.m_compare), m_count(other.m_count), m_elementSize(other.m_elementSize) {}
+
+TnVArray::~TnVArray() {
+    m_compare = nullptr;
+    m_count = 0xFFFFFFFF;
+    m_elementSize = 0xFFFF;
+}
+
+uint32_t TnVArray::GetMaxCount() const {
+    return 0xFFFFFFFF;
+}
+
+TnResult TnVArray::Search(const void* key, uint32_t* position, void* output) const {
+    if (position != nullptr) *position = 0;
+    if (m_count == 0) return kIndexOutOfRange;
+    if (m_compare == nullptr) return kNoCompareCallback;
+    int64_t low = 0, high = int64_t{m_count} - 1, middle = 0;
+    int32_t c = 0;
+    const void* element = nullptr;
+    do {
+        middle = (low + high) / 2;
+        element = Element(static_cast<uint32_t>(middle));
+        if (element == nullptr) return kIndexOutOfRange;
+        c = m_compare(this, key, element);
+        if (c < 0)
+            high = middle - 1;
+        else
+            low = middle + 1;
+    } while (c != 0 && low <= high);
+    if (position != nullptr) *position = static_cast<uint32_t>(c > 0 ? middle + 1 : middle);
+    if (c != 0) return kIndexOutOfRange;
+    if (output != nullptr && m_elementSize != 0) std::memcpy(output, element, m_elementSize);
+    return 0;
+}
+
+TnResult TnVArray::SortedInsert(const void* element, uint32_t* position, int32_t allowDuplicates,
+                                int32_t copy) {
+    uint32_t local = 0;
+    uint32_t* at = position != nullptr ? position : &local;
+    const TnResult found = Search(element, at, nullptr);
+    if (found != 0 && found != kIndexOutOfRange) return found;
+    if (found == 0) {
+        if (!allowDuplicates) return kDuplicate;
+        ++*at;
+    }
+    return Insert(*at, copy ? element : nullptr);
+}
+
+TnResult TnVArray::SearchAt(uint32_t index, const void* key, void* output) const {
+    if (index >= m_count) return kIndexOutOfRange;
+    if (m_compare == nullptr) return kNoCompareCallback;
+    const void* element = Element(index);
+    if (element == nullptr) return kIndexOutOfRange;
+    const int32_t c = m_compare(this, key, element);
+    if (c == 0 && output != nullptr && m_elementSize != 0)
+        std::memcpy(output, element, m_elementSize);
+    return c;
+}
+
+TnResult TnVArray::Sort(uint16_t) {
+    if (m_compare == nullptr) return kNoCompareCallback;
+    void* work = mvos::Malloc(m_elementSize != 0 ? m_elementSize : 1);
+    if (work == nullptr) {
+        TnCallMemoryHandler(m_elementSize);
+        return kNoSortWorkArea;
+    }
+    if (m_count >= 2 && Element(0) != nullptr && Element(m_count - 1) != nullptr)
+        SortElements(*this, m_compare, work);
+    mvos::Free(work);
+    return 0;
+}
+
+TnResult TnVArray::Merge(const TnVArray&, uint16_t) {
+    return kMergeNotSupported;
+}

@@ -1,0 +1,246 @@
+// The sort must leave equal elements exactly where the partition scheme leaves them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "arrays.h"
+#include "arrays/sort_scheme.h"
+#include "memfile/alloc_failure.h"
+
+namespace {
+
+struct Rec {
+    int32_t key;
+    int32_t tag;  // tells equal keys apart
+};
+bool operator==(const Rec& a, const Rec& b) {
+    return a.key == b.key && a.tag == b.tag;
+}
+
+int32_t ByKey(const TnVArray*, const void* a, const void* b) {
+    const int32_t x = static_cast<const Rec*>(a)->key, y = static_cast<const Rec*>(b)->key;
+    return x < y ? -1 : x > y ? 1 : 0;
+}
+
+// The scheme itself, written plainly: pivot at lo compared in place, the two inner scans,
+// the final exchange; ranges kept on a list instead of recursion. It takes n*n/2 steps on
+// ordered input, so it is compiled optimised and unchecked even in test builds.
+#if defined(__GNUC__) && !defined(__clang__)
+#define MVTEST_OPTIMISED __attribute__((optimize("O2"), no_sanitize("address", "undefined")))
+#else
+#define MVTEST_OPTIMISED
+#endif
+MVTEST_OPTIMISED void ReferenceSort(std::vector<Rec>& v) {
+    Rec* a = v.data();
+    std::vector<std::pair<long, long>> todo{{0, static_cast<long>(v.size()) - 1}};
+    while (!todo.empty()) {
+        const long lo = todo.back().first, hi = todo.back().second;
+        todo.pop_back();
+        if (hi <= lo) continue;
+        long i = lo, j = hi;
+        while (i < j) {
+            while (a[i].key <= a[lo].key && i < hi) ++i;
+            while (a[j].key > a[lo].key && j > lo) --j;
+            if (i < j) std::swap(a[i], a[j]);
+        }
+        std::swap(a[lo], a[j]);
+        todo.push_back({lo, j - 1});
+        todo.push_back({j + 1, hi});
+    }
+}
+
+template <typename Array>
+void Fill(Array& array, const std::vector<Rec>& v) {
+    for (const Rec& r : v) ASSERT_EQ(0, array.Insert(array.Count(), &r));
+}
+
+template <typename Array>
+std::vector<Rec> Contents(const Array& array) {
+    std::vector<Rec> out(array.Count());
+    for (uint32_t i = 0; i < array.Count(); ++i) array.Get(i, &out[i]);
+    return out;
+}
+
+std::vector<Rec> Random(std::mt19937& rng, size_t n, int keys) {
+    std::vector<Rec> v(n);
+    for (size_t i = 0; i < n; ++i)
+        v[i] =
+            Rec{static_cast<int32_t>(rng() % static_cast<unsigned>(keys)), static_cast<int32_t>(i)};
+    return v;
+}
+
+// Sorts v through a TnCList (up to its limit) and a SortList and checks both against
+// the reference.
+void ExpectSchemeOrder(std::vector<Rec> v) {
+    std::vector<Rec> expected = v;
+    ReferenceSort(expected);
+    if (v.size() <= TnCList::kMaxCount) {
+        TnCList list(sizeof(Rec), 0);
+        list.SetCompareCallback(ByKey);
+        Fill(list, v);
+        ASSERT_EQ(0, list.Sort());
+        ASSERT_TRUE(expected == Contents(list)) << "TnCList, " << v.size() << " elements";
+    }
+    SortList sorted(sizeof(Rec), ByKey, 0);
+    Fill(sorted, v);
+    ASSERT_EQ(0, sorted.Sort());
+    ASSERT_TRUE(expected == Contents(sorted)) << "SortList, " << v.size() << " elements";
+}
+
+TEST(ArraySort, MatchesTheSchemeOnRandomArrays) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 600; ++round) {
+        const size_t n = rng() % 200;
+        const int keys = 1 + static_cast<int>(rng() % (round % 3 == 0 ? 1000 : 12));
+        ExpectSchemeOrder(Random(rng, n, keys));
+    }
+}
+
+TEST(ArraySort, MatchesTheSchemeOnOrderedInput) {
+    std::mt19937 rng(8);
+    for (int keys : {1, 2, 5, 100000}) {
+        std::vector<Rec> v = Random(rng, 3000, keys);
+        std::sort(v.begin(), v.end(), [](const Rec& a, const Rec& b) { return a.key < b.key; });
+        ExpectSchemeOrder(v);
+        std::reverse(v.begin(), v.end());
+        ExpectSchemeOrder(v);
+        // Runs of equal elements that are bytewise identical: one result only.
+        for (Rec& r : v) r.tag = r.key;
+        ExpectSchemeOrder(v);
+    }
+}
+
+TEST(ArraySort, FullSizeOrderedArrays) {
+    const uint32_t n = TnCList::kMaxCount;
+    for (int equalRun : {1, 3}) {  // 1: distinct keys
+        std::vector<Rec> ascending(n);
+        for (uint32_t i = 0; i < n; ++i)
+            ascending[i] = Rec{static_cast<int32_t>(i / equalRun), static_cast<int32_t>(i)};
+        std::vector<Rec> descending(ascending.rbegin(), ascending.rend());
+        ExpectSchemeOrder(ascending);
+        ExpectSchemeOrder(descending);
+    }
+}
+
+TEST(ArraySort, RankReplayStaysShallow) {
+    // 32767 ranks in order, in pairs: the partitions peel off two elements at a time.
+    const uint32_t n = 32767;
+    std::vector<uint32_t> ranks(n), order(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        ranks[i] = i / 2;
+        order[i] = i;
+    }
+    uint32_t depth = 0;
+    ASSERT_TRUE(mvb::arrays::PartitionSortRanks(ranks.data(), order.data(), n, &depth));
+    EXPECT_LE(depth, 15u);
+    std::vector<Rec> v(n);
+    for (uint32_t i = 0; i < n; ++i)
+        v[i] = Rec{static_cast<int32_t>(i / 2), static_cast<int32_t>(i)};
+    ReferenceSort(v);
+    for (uint32_t i = 0; i < n; ++i) ASSERT_EQ(static_cast<uint32_t>(v[i].tag), order[i]);
+}
+
+TEST(ArraySort, InPlaceSchemeMatchesAndStaysShallow) {
+    std::mt19937 rng(9);
+    std::vector<uint32_t> sizes{2, 3, 17, 200, 2000};
+    for (uint32_t n : sizes) {
+        for (int shape = 0; shape < 3; ++shape) {
+            std::vector<Rec> v = Random(rng, n, shape == 0 ? 3 : 1000000);
+            if (shape == 1)
+                std::sort(v.begin(), v.end(),
+                          [](const Rec& a, const Rec& b) { return a.key < b.key; });
+            if (shape == 2)
+                std::sort(v.begin(), v.end(),
+                          [](const Rec& a, const Rec& b) { return a.key > b.key; });
+            TnCList list(sizeof(Rec), 0);
+            Fill(list, v);
+            Rec work;
+            const uint32_t depth = mvb::arrays::PartitionSortInPlace(list, ByKey, &work);
+            uint32_t log2n = 0;
+            while ((2u << log2n) <= n) ++log2n;
+            EXPECT_LE(depth, log2n) << n << " elements, shape " << shape;
+            ReferenceSort(v);
+            ASSERT_TRUE(v == Contents(list)) << n << " elements, shape " << shape;
+        }
+    }
+}
+
+// Only the first allocation (the work element) succeeds: the sort must still end in
+// the scheme's order, in place.
+void* FirstMallocOnly(size_t n) {
+    static int calls = 0;
+    return ++calls == 1 ? mvos::DefaultSyscalls().malloc(n) : nullptr;
+}
+
+TEST(ArraySort, WithoutMemoryForTheFastWaysSortsInPlace) {
+    std::mt19937 rng(10);
+    std::vector<Rec> v = Random(rng, 500, 20);
+    TnCList list(sizeof(Rec), 0);
+    list.SetCompareCallback(ByKey);
+    Fill(list, v);
+    {
+        mvos::ScopedSyscall<void* (*)(size_t)> fail(&mvos::SyscallTable::malloc, &FirstMallocOnly);
+        ASSERT_EQ(0, list.Sort());
+    }
+    ReferenceSort(v);
+    EXPECT_TRUE(v == Contents(list));
+}
+
+int g_comparisons = 0;
+int32_t CountingByKey(const TnVArray* array, const void* a, const void* b) {
+    ++g_comparisons;
+    return ByKey(array, a, b);
+}
+
+TEST(ArraySort, ResultCodes) {
+    TnCList list(sizeof(Rec), 4);
+    const Rec r{1, 1};
+    list.Insert(0, &r);
+    EXPECT_EQ(-2106, list.Sort());
+    list.SetCompareCallback(CountingByKey);
+    g_comparisons = 0;
+    EXPECT_EQ(0, list.Sort());
+    EXPECT_EQ(0, g_comparisons);
+
+    const Rec s{0, 2};
+    list.Insert(1, &s);
+    {
+        mvtest::CountingMemoryHandler handler;
+        mvtest::HeapFailure failure;
+        EXPECT_EQ(-2030, list.Sort());
+        EXPECT_EQ(std::vector<uint32_t>{sizeof(Rec)}, handler.Calls());
+    }
+    EXPECT_TRUE((std::vector<Rec>{r, s}) == Contents(list));
+    EXPECT_EQ(0, list.Sort());
+    EXPECT_TRUE((std::vector<Rec>{s, r}) == Contents(list));
+
+    SortList unordered(sizeof(Rec), nullptr, 0);
+    EXPECT_EQ(-2106, unordered.Sort());
+    EXPECT_EQ(-507, list.Merge(unordered, 0));
+}
+
+// A callback that contradicts itself cannot make the sort leave the array: the result
+// is still a permutation of the elements.
+int32_t Contradicting(const TnVArray*, const void* a, const void* b) {
+    const auto x = static_cast<const Rec*>(a)->tag, y = static_cast<const Rec*>(b)->tag;
+    return static_cast<int32_t>((x * 2654435761u ^ y * 40503u) % 3) - 1;
+}
+
+TEST(ArraySort, InconsistentCallbackKeepsTheElements) {
+    std::mt19937 rng(11);
+    for (size_t n : {5u, 40u, 1000u}) {
+        std::vector<Rec> v = Random(rng, n, 50);
+        SortList list(sizeof(Rec), Contradicting, 0);
+        Fill(list, v);
+        ASSERT_EQ(0, list.Sort());
+        std::vector<Rec> out = Contents(list);
+        auto byTag = [](const Rec& a, const Rec& b) { return a.tag < b.tag; };
+        std::sort(out.begin(), out.end(), byTag);
+        EXPECT_TRUE(v == out);
+    }
+}
+
+}  // namespace
