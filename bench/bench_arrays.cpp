@@ -25,23 +25,15 @@ int32_t ByKey(const TnVArray*, const void* a, const void* b) {
 
 // ---------------------------------------------------------------- appending
 template <typename Array>
-void AppendArray(benchmark::State& state, Array& array) {
+void BM_Append(benchmark::State& state) {
     const int32_t n = static_cast<int32_t>(state.range(0));
+    Array array(sizeof(int32_t), 0);
     for (auto _ : state) {
         array.Clear();
         for (int32_t i = 0; i < n; ++i) array.Insert(array.Count(), &i);
         benchmark::DoNotOptimize(array.Element(0));
     }
     state.SetItemsProcessed(state.iterations() * n);
-}
-
-void BM_Append_TnLList(benchmark::State& state) {
-    TnLList list(sizeof(int32_t), 0);
-    AppendArray(state, list);
-}
-void BM_Append_TnCList(benchmark::State& state) {
-    TnCList list(sizeof(int32_t), 0);
-    AppendArray(state, list);
 }
 void BM_Append_vector(benchmark::State& state) {
     const int32_t n = static_cast<int32_t>(state.range(0));
@@ -52,8 +44,8 @@ void BM_Append_vector(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * n);
 }
-BENCHMARK(BM_Append_TnLList)->Arg(1 << 20)->Arg(32767);
-BENCHMARK(BM_Append_TnCList)->Arg(32767);
+BENCHMARK_TEMPLATE(BM_Append, TnLList)->Arg(1 << 20)->Arg(32767);
+BENCHMARK_TEMPLATE(BM_Append, TnCList)->Arg(32767);
 BENCHMARK(BM_Append_vector)->Arg(1 << 20)->Arg(32767);
 
 // ---------------------------------------------------------------- random insert and delete
@@ -67,8 +59,9 @@ std::vector<uint32_t> Positions(size_t n, uint32_t size) {
 }
 
 template <typename Array>
-void InsertDeleteArray(benchmark::State& state, Array& array) {
+void BM_InsertDelete(benchmark::State& state) {
     const uint32_t size = static_cast<uint32_t>(state.range(0));
+    Array array(sizeof(int32_t), 0);
     for (int32_t i = 0; i < static_cast<int32_t>(size); ++i) array.Insert(array.Count(), &i);
     const std::vector<uint32_t> at = Positions(4096, size);
     size_t k = 0;
@@ -79,14 +72,6 @@ void InsertDeleteArray(benchmark::State& state, Array& array) {
         ++k;
     }
     state.SetItemsProcessed(state.iterations() * 2);
-}
-void BM_InsertDelete_TnLList(benchmark::State& state) {
-    TnLList list(sizeof(int32_t), 0);
-    InsertDeleteArray(state, list);
-}
-void BM_InsertDelete_TnCList(benchmark::State& state) {
-    TnCList list(sizeof(int32_t), 0);
-    InsertDeleteArray(state, list);
 }
 void BM_InsertDelete_vector(benchmark::State& state) {
     const uint32_t size = static_cast<uint32_t>(state.range(0));
@@ -100,8 +85,8 @@ void BM_InsertDelete_vector(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * 2);
 }
-BENCHMARK(BM_InsertDelete_TnLList)->Arg(32767)->Arg(1 << 20);
-BENCHMARK(BM_InsertDelete_TnCList)->Arg(32767);
+BENCHMARK_TEMPLATE(BM_InsertDelete, TnLList)->Arg(32767)->Arg(1 << 20);
+BENCHMARK_TEMPLATE(BM_InsertDelete, TnCList)->Arg(32767);
 BENCHMARK(BM_InsertDelete_vector)->Arg(32767)->Arg(1 << 20);
 
 // ---------------------------------------------------------------- sorting 32767 elements
