@@ -209,24 +209,83 @@ TEST(DScomp, RoundTripOverRunsAndLiterals) {
         Bytes out;
         ASSERT_EQ(0, Decomp(c, static_cast<int32_t>(in.size()), out));
         ASSERT_EQ(in, out) << "round " << round;
-        // The smallest capacity that works is one more than the output, or more when a
-        // full-size token (a 255-byte literal, or a 255-run cut from a longer run) had
-        // to find 257 bytes of room where it was written.
-        const int32_t len = static_cast<int32_t>(c.size());
-        int32_t needed = len + 1;
-        for (size_t pos = 0; pos < c.size(); pos += c[pos] ? 2 : 2 + c[pos + 1]) {
-            const size_t next = pos + (c[pos] ? 2 : 2 + c[pos + 1]);
-            if (next >= c.size()) break;
-            const unsigned char nextFirst = c[next] ? c[next + 1] : c[next + 2];
-            const bool fullLiteral = c[pos] == 0 && c[pos + 1] == 255;
-            const bool cutRun = c[pos] == 255 && nextFirst == c[pos + 1];
-            if (fullLiteral || cutRun) needed = std::max(needed, static_cast<int32_t>(pos) + 257);
+    }
+}
+
+// The compressor's decisions one byte at a time, as a reference for the stretch-wise
+// implementation: the token list and the smallest capacity that succeeds.
+struct Reference {
+    Bytes out;
+    size_t needed = 0;  // the capacity must be at least this
+    void Token(const Bytes& t, size_t room, bool last) {
+        needed = std::max(needed, out.size() + room + (last ? 1 : 0));
+        out.insert(out.end(), t.begin(), t.end());
+    }
+    void Literal(const Bytes& in, size_t start, size_t len, size_t room, bool last) {
+        Bytes t = {0, static_cast<unsigned char>(len)};
+        t.insert(t.end(), in.begin() + static_cast<long>(start),
+                 in.begin() + static_cast<long>(start + len));
+        Token(t, room, last);
+    }
+};
+
+Reference ReferenceCompress(const Bytes& in) {
+    Reference ref;
+    size_t start = 0, n = 1, r = 1;
+    unsigned char v = in[0];
+    for (size_t i = 1; i < in.size(); ++i) {
+        const unsigned char b = in[i];
+        if (b == v) {
+            ++r;
+            ++n;
+            if (n > r && (r == 3 || n == 256)) {
+                ref.Literal(in, start, n - r, n - r + 2, false);
+                start += n - r;
+                n = r;
+            } else if (n == r && r == 256) {
+                ref.Token({255, v}, 257, false);
+                start += 255;
+                n = r = 1;
+            }
+        } else if (r >= 3) {
+            ref.Token({static_cast<unsigned char>(r), v}, 2, false);
+            start = i;
+            n = r = 1;
+            v = b;
+        } else {
+            ++n;
+            r = 1;
+            v = b;
+            if (n == 256) {
+                ref.Literal(in, start, 255, 257, false);
+                start += 255;
+                n = 1;
+            }
         }
-        Bytes tmp;
-        EXPECT_EQ(-1, Comp(in, needed - 1, tmp)) << "round " << round;
-        EXPECT_EQ(0, Comp(in, needed, tmp)) << "round " << round;
-        EXPECT_EQ(c, tmp);
-        EXPECT_EQ(0, Comp(in, needed + 1, tmp));
+    }
+    if (n > r)
+        ref.Literal(in, start, n, n + 2, true);
+    else
+        ref.Token({static_cast<unsigned char>(n), v}, 2, true);
+    return ref;
+}
+
+TEST(DScomp, AgreesWithAByteByByteReference) {
+    std::mt19937 rng(77);
+    for (int round = 0; round < 400; ++round) {
+        Bytes in = MakeRecordLike(rng, 1 + rng() % 10);
+        if (round % 3 == 0) {  // plus short random pieces with few distinct values
+            for (int k = 0, m = static_cast<int>(rng() % 600); k < m; ++k)
+                in.push_back(static_cast<unsigned char>(rng() % (1 + round % 5)));
+        }
+        const Reference ref = ReferenceCompress(in);
+        const auto needed = static_cast<int32_t>(ref.needed);
+        Bytes out;
+        ASSERT_EQ(0, Comp(in, needed, out)) << "round " << round;
+        ASSERT_EQ(ref.out, out) << "round " << round;
+        ASSERT_EQ(0, Comp(in, needed + 1, out));
+        ASSERT_EQ(-1, Comp(in, needed - 1, out)) << "round " << round;
+        ASSERT_EQ(-1, Comp(in, static_cast<int32_t>(rng() % ref.needed), out));
     }
 }
 

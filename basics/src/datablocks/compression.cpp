@@ -1,5 +1,6 @@
 // Byte-run compression: runs of three or more equal bytes become (count, value)
 // tokens, everything else travels in literal tokens (0, L, L bytes).
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -12,15 +13,16 @@ class TokenWriter {
   public:
     TokenWriter(unsigned char* out, int32_t capacity) : out_(out), capacity_(capacity) {}
 
-    bool Full() const { return written_ >= capacity_; }
     int32_t Written() const { return written_; }
 
+    // Each returns false when the token does not fit, and also when it fills the
+    // output: no later token could then fit (the last one must leave a byte free).
     bool Run(int32_t count, unsigned char value, int32_t room) {
         if (capacity_ - written_ < room) return false;
         out_[written_] = static_cast<unsigned char>(count);
         out_[written_ + 1] = value;
         written_ += 2;
-        return true;
+        return written_ < capacity_;
     }
 
     bool Literal(const unsigned char* bytes, int32_t length, int32_t room) {
@@ -29,7 +31,7 @@ class TokenWriter {
         out_[written_ + 1] = static_cast<unsigned char>(length);
         std::memcpy(out_ + written_ + 2, bytes, static_cast<size_t>(length));
         written_ += length + 2;
-        return true;
+        return written_ < capacity_;
     }
 
   private:
@@ -77,42 +79,66 @@ int32_t DScomp(const unsigned char* input, int32_t length, unsigned char* output
     if (input == nullptr || output == nullptr) return -1;
     TokenWriter out(output, *outLength);
 
-    // The pending group: input[start, start + n), ending in a run of r bytes of value v.
+    // The pending group: input[start, start + n), ending in a run of r bytes of value v
+    // (v is always the last byte read). Stretches that cannot change the group's shape
+    // (a pure run growing, or bytes each unlike the one before) are taken in one go.
     int32_t start = 0, n = 1, r = 1;
     unsigned char v = input[0];
-    for (int32_t i = 1; i < length; ++i) {
-        if (out.Full()) return -1;
+    int32_t i = 1;
+    while (i < length) {
         const unsigned char b = input[i];
-        if (b == v) {
+        if (b == v && n == r) {
+            // The group is one run: every following byte of the same value extends it;
+            // at 256 bytes a full run token goes out and the last byte stays pending.
+            int32_t end = i + 1;
+            while (end < length && input[end] == v) ++end;
+            for (int32_t more = end - i; more > 0;) {
+                const int32_t step = std::min(more, 256 - r);
+                r += step;
+                more -= step;
+                if (r == 256) {
+                    if (!out.Run(255, v, kFullTokenRoom)) return -1;
+                    start += 255;
+                    r = 1;
+                }
+            }
+            n = r;
+            i = end;
+        } else if (b == v) {
+            // A run grows behind other bytes: a run of three, or a full group, sends
+            // those bytes out as a literal.
             ++r;
             ++n;
-            if (n > r) {
-                // Other bytes wait before the run: a run of three, or a full group,
-                // sends them out as a literal.
-                if (r == 3 || n == 256) {
-                    if (!out.Literal(input + start, n - r, n - r + 2)) return -1;
-                    start += n - r;
-                    n = r;
-                }
-            } else if (r == 256) {
-                if (!out.Run(255, v, kFullTokenRoom)) return -1;
-                start += 255;
-                n = r = 1;
+            if (r == 3 || n == 256) {
+                if (!out.Literal(input + start, n - r, n - r + 2)) return -1;
+                start += n - r;
+                n = r;
             }
+            ++i;
         } else if (r >= 3) {
             if (!out.Run(r, v, 2)) return -1;
             start = i;
             n = r = 1;
             v = b;
+            ++i;
         } else {
-            ++n;
-            r = 1;
-            v = b;
-            if (n == 256) {
-                if (!out.Literal(input + start, 255, kFullTokenRoom)) return -1;
-                start += 255;
-                n = 1;
+            // Literal bytes, each unlike the one before, join the group; a group of 256
+            // sends its first 255 bytes out.
+            int32_t end = i + 1;
+            while (end < length && input[end] != input[end - 1]) ++end;
+            for (int32_t more = end - i; more > 0;) {
+                const int32_t step = std::min(more, 256 - n);
+                n += step;
+                more -= step;
+                if (n == 256) {
+                    if (!out.Literal(input + start, 255, kFullTokenRoom)) return -1;
+                    start += 255;
+                    n = 1;
+                }
             }
+            r = 1;
+            v = input[end - 1];
+            i = end;
         }
     }
     // The last token must leave the total strictly below the capacity.
