@@ -6,6 +6,7 @@
 
 #include "arrays.h"
 #include "arrays/array_codes.h"
+#include "arrays/staged_element.h"
 #include "frame.h"
 #include "memfile.h"
 
@@ -117,6 +118,9 @@ TnResult TnLList::Insert(uint32_t index, const void* element) {
     if (m_file == nullptr || m_count == UINT32_MAX ||
         !FileBytes(uint64_t{m_count} + 1, m_elementSize, &end))
         return kNoStorage;
+    const StagedElement staged(element, m_file->Data(), m_file->Capacity(), m_elementSize);
+    if (!staged.Ok(element)) return kNoStorage;
+    element = staged.Get();
     if (m_count >= m_capacity) {
         // One more element; the file's rounding keeps reallocations rare.
         const int32_t bytes = static_cast<int32_t>((uint64_t{m_capacity} + 1) * m_elementSize);
