@@ -192,4 +192,48 @@ TEST_F(MultiProcess, RegistrationBesideTheCounterTextFile) {
               mvos::kOk);
 }
 
+// Runs the mvbasics tool with arguments; its standard output and exit status.
+std::string RunTool(const std::string& arguments, int* status) {
+    std::string output;
+    FILE* pipe =
+        popen((std::string(MVB_TOOL_PATH) + " " + arguments + " 2>/dev/null").c_str(), "r");
+    if (!pipe) return output;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    const int raw = pclose(pipe);
+    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return output;
+}
+
+TEST_F(MultiProcess, TheToolRegistersAndReadsThroughTheSharedObject) {
+    int status = -1;
+    RunTool("perf collect", &status);
+    EXPECT_EQ(status, 1);  // nothing to collect yet
+    EXPECT_NE(RunTool("perf register", &status).find("registered (0)"), std::string::npos);
+    EXPECT_EQ(status, 0);
+    Helper writer;
+    ASSERT_EQ(writer.Ask("enable"), "1");
+    for (const char* op : {"IncClients", "AddLocks 5", "IncCommits", "IncCommits"})
+        ASSERT_EQ(writer.Ask(op), "ok");
+
+    const std::string metrics = RunTool("perf prometheus", &status);
+    EXPECT_EQ(status, 0);
+    for (const char* line :
+         {"# TYPE merivane_clients gauge\nmerivane_clients 1\n",
+          "# TYPE merivane_commits_total counter\nmerivane_commits_total 2\n", "merivane_locks 5\n",
+          "# HELP merivane_c_s_requests_total The number of client/server",
+          "merivane_waiting_jobs 0\n", "merivane_objdesc_csqueuelength 0\n"})
+        EXPECT_NE(metrics.find(line), std::string::npos) << line << "\n" << metrics;
+    const std::string values = RunTool("perf collect", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(values.find("Commits/sec"), std::string::npos);
+    const std::string watched = RunTool("perf watch 0.05 1", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(watched.find("Clients"), std::string::npos);
+
+    EXPECT_NE(RunTool("perf unregister", &status).find("deregistered (0)"), std::string::npos);
+    RunTool("perf unregister", &status);
+    EXPECT_EQ(status, 1);
+}
+
 }  // namespace

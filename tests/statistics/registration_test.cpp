@@ -80,7 +80,7 @@ class CounterTextLoader : public mvtest::IsolatedTest {
                            int oddOffset = -1) {
         const std::string ini = m_dir.File(std::string(driver) + ".ini");
         std::ofstream i(ini);
-        i << "; test counters\n[info]\ndrivername=" << driver << "\nsymbolfile=" << driver
+        i << "\xEF\xBB\xBF; test counters\n[info]\ndrivername=" << driver << "\nsymbolfile=" << driver
           << ".h\n\n[languages]\n009=English\n\n[text]\n";
         for (int k = 0; k < count; ++k) {
             i << "ITEM" << k << "_009_NAME=" << driver << " item " << k << "\r\n";

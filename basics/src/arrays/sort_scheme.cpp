@@ -157,6 +157,32 @@ uint32_t* MergeSortIndex(uint32_t* index, uint32_t* spare, uint32_t n, GreaterFn
     return index;
 }
 
+// Input already in order, with no equal elements that differ in their bytes, is its own
+// result; input strictly in reverse order has its reverse as result. True when one of
+// the two applied (checked before any memory is taken).
+bool SortPresorted(const TnVArray& array, TnArrayCompare compare, void* work) {
+    const uint32_t n = array.Count();
+    const size_t size = array.ElementSize();
+    bool ascending = true, descending = true;
+    for (uint32_t k = 1; k < n && (ascending || descending); ++k) {
+        const void* a = array.Element(k - 1);
+        const void* b = array.Element(k);
+        const int32_t c = compare(&array, a, b);
+        if (c > 0 || (c == 0 && std::memcmp(a, b, size) != 0)) ascending = false;
+        if (c <= 0) descending = false;
+    }
+    if (ascending) return true;
+    if (!descending) return false;
+    for (uint32_t a = 0, b = n - 1; a < b; ++a, --b) {
+        void* pa = array.Element(a);
+        void* pb = array.Element(b);
+        std::memcpy(work, pa, size);
+        std::memcpy(pa, pb, size);
+        std::memcpy(pb, work, size);
+    }
+    return true;
+}
+
 // The fast ways. False when the in-place scheme must do the work instead (no memory,
 // or a callback whose answers contradict each other).
 bool SortThroughIndex(const TnVArray& array, TnArrayCompare compare) {
@@ -165,22 +191,12 @@ bool SortThroughIndex(const TnVArray& array, TnArrayCompare compare) {
     HeapArray<unsigned char*> at(n);
     HeapArray<uint32_t> index(n), spare(n);
     HeapArray<unsigned char> moved(uint64_t{n} * size);
-    if (!at || !index || !spare || (size != 0 && !moved)) return false;
+    if (!at || !index || !spare || !moved) return false;
     for (uint32_t k = 0; k < n; ++k) {
         at[k] = static_cast<unsigned char*>(array.Element(k));
         if (at[k] == nullptr) return false;
     }
-    auto sameBytes = [&](uint32_t a, uint32_t b) {
-        return size == 0 || std::memcmp(at[a], at[b], size) == 0;
-    };
-
-    // Already in order, with no distinguishable equal elements: that is the result.
-    uint32_t k = 1;
-    for (; k < n; ++k) {
-        const int32_t c = compare(&array, at[k - 1], at[k]);
-        if (c > 0 || (c == 0 && !sameBytes(k - 1, k))) break;
-    }
-    if (k == n) return true;
+    auto sameBytes = [&](uint32_t a, uint32_t b) { return std::memcmp(at[a], at[b], size) == 0; };
 
     for (uint32_t i = 0; i < n; ++i) index[i] = i;
     uint32_t* sorted = MergeSortIndex(index.get(), spare.get(), n, [&](uint32_t a, uint32_t b) {
@@ -205,7 +221,6 @@ bool SortThroughIndex(const TnVArray& array, TnArrayCompare compare) {
         uint32_t depth;
         if (!PartitionSortRanks(rank, sorted, n, &depth)) return false;
     }
-    if (size == 0) return true;
     for (uint32_t i = 0; i < n; ++i) std::memcpy(&moved[i * size], at[sorted[i]], size);
     for (uint32_t i = 0; i < n; ++i) std::memcpy(at[i], &moved[i * size], size);
     return true;
@@ -240,9 +255,36 @@ uint32_t PartitionSortInPlace(const TnVArray& array, TnArrayCompare compare, voi
     });
 }
 
-bool PartitionSortRanks(uint32_t* ranks, uint32_t* order, uint32_t n, uint32_t* depth) {
-    *depth = 0;
-    if (n < 2) return true;
+namespace {
+
+// The plain scans on the ranks, given a budget of scan steps; false (with ranks and order
+// in some intermediate arrangement) when the budget ran out.
+bool PlainRankPartitions(uint32_t* ranks, uint32_t* order, uint32_t n, uint64_t budget,
+                         uint32_t* depth) {
+    uint64_t steps = 0;
+    auto exchange = [&](int64_t a, int64_t b) {
+        std::swap(ranks[a], ranks[b]);
+        std::swap(order[a], order[b]);
+    };
+    *depth = RunPartitions(n, [&](int64_t lo, int64_t hi) {
+        if (steps > budget) return lo;  // abandoned: finish the walk quickly
+        const uint32_t pivot = ranks[lo];
+        int64_t i = lo, j = hi;
+        while (i < j) {
+            const int64_t i0 = i, j0 = j;
+            while (i < hi && ranks[i] <= pivot) ++i;
+            while (j > lo && ranks[j] > pivot) --j;
+            steps += static_cast<uint64_t>((i - i0) + (j0 - j)) + 1;
+            if (i < j) exchange(i, j);
+        }
+        if (j != lo) exchange(lo, j);
+        return j;
+    });
+    return steps <= budget;
+}
+
+// The same partitions with the scans' stops found in the tree: O(log n) per stop.
+bool TreeRankPartitions(uint32_t* ranks, uint32_t* order, uint32_t n, uint32_t* depth) {
     RankTree tree(ranks, n);
     if (!tree.Ready()) return false;
     auto exchange = [&](int64_t a, int64_t b) {
@@ -255,8 +297,8 @@ bool PartitionSortRanks(uint32_t* ranks, uint32_t* order, uint32_t n, uint32_t* 
         const uint32_t pivot = ranks[lo];
         int64_t i = lo, j = hi;
         while (i < j) {
-            // Where the scans of the in-place scheme stop: the first element above the
-            // pivot (or hi), and the last one not above it (or lo).
+            // Where the plain scans stop: the first element above the pivot (or hi), and
+            // the last one not above it (or lo).
             const int64_t up = tree.FirstAbove(i, hi - 1, pivot);
             i = up < 0 ? hi : up;
             const int64_t down = tree.LastAtMost(lo + 1, j, pivot);
@@ -269,9 +311,31 @@ bool PartitionSortRanks(uint32_t* ranks, uint32_t* order, uint32_t n, uint32_t* 
     return true;
 }
 
+}  // namespace
+
+bool PartitionSortRanks(uint32_t* ranks, uint32_t* order, uint32_t n, uint32_t* depth) {
+    *depth = 0;
+    if (n < 2) return true;
+    // Plain scans first: on balanced partitions they cost about 1.4 n log2 n steps and
+    // beat the tree. Past four times that (input in order, long runs), start again
+    // from the saved arrangement with the tree.
+    HeapArray<uint32_t> saved(2 * uint64_t{n});
+    if (!saved) return false;
+    std::memcpy(saved.get(), ranks, n * sizeof(uint32_t));
+    std::memcpy(saved.get() + n, order, n * sizeof(uint32_t));
+    uint64_t log2n = 1;
+    while ((uint64_t{1} << log2n) < n) ++log2n;
+    if (PlainRankPartitions(ranks, order, n, 6 * uint64_t{n} * log2n, depth)) return true;
+    std::memcpy(ranks, saved.get(), n * sizeof(uint32_t));
+    std::memcpy(order, saved.get() + n, n * sizeof(uint32_t));
+    return TreeRankPartitions(ranks, order, n, depth);
+}
+
 void SortElements(const TnVArray& array, TnArrayCompare compare, void* work) {
-    if (array.Count() < kInPlaceBelow || !SortThroughIndex(array, compare))
-        PartitionSortInPlace(array, compare, work);
+    if (array.Count() >= kInPlaceBelow && array.ElementSize() != 0 &&
+        (SortPresorted(array, compare, work) || SortThroughIndex(array, compare)))
+        return;
+    PartitionSortInPlace(array, compare, work);
 }
 
 }  // namespace mvb::arrays

@@ -6,9 +6,10 @@
 //    ways cannot get their memory or find the compare callback inconsistent);
 //  - when no two elements compare equal, or all equal elements are bytewise identical,
 //    there is only one sorted result, and any sort gives it: a merge sort of an index;
-//  - otherwise the scheme's partitions replayed on integer ranks, with a tree of range
-//    minima and maxima that finds where each inner scan stops in logarithmic time, so
-//    that input already in order no longer costs n*n/2 comparisons.
+//  - otherwise the scheme's partitions replayed on integer ranks: first with plain scans
+//    under a budget of steps, and when that runs out (input in order) again with a tree
+//    of range minima and maxima that finds where each inner scan stops in logarithmic
+//    time, so that ordered input no longer costs n*n/2 comparisons.
 #ifndef MV_ARRAYS_SORT_SCHEME_H
 #define MV_ARRAYS_SORT_SCHEME_H
 

@@ -120,6 +120,7 @@ TnRBTreeNode* TnRBTree::SearchEntry(TnVIterator* probe, void* key, void* dat, in
     TnRBTreeNode* found = nullptr;
     for (TnRBTreeNode* n = root; n != nullptr; n = o < 0 ? n->Left() : n->right) {
         if (path != nullptr) path->Push(n);
+        mvrb::PrefetchChildren(n);
         rc = CompareWith(probe, key, dat, n, param, &k, &o);
         if (rc < 0) {
             *result = rc;
@@ -322,6 +323,7 @@ int TnRBTree::InsertEntry(TnRBTreeNode* entry, uint16_t mode, TnVParameter* para
             bool right = false;
             for (TnRBTreeNode* n = root; n != nullptr; n = right ? n->right : n->Left()) {
                 path.Push(n);
+                mvrb::PrefetchChildren(n);
                 rc = CompareWith(nullptr, key, dat, n, param, &k, &o);
                 rule = rc < 0 ? rc : ApplyDuplicateRule(k, o);
                 if (rule < 0) {

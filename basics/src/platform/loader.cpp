@@ -21,12 +21,8 @@ const char kUnknown[] = "<unknown>";
 // The shared text buffer of GetErrText, GetPhysicalModuleName and TnGetDescription.
 char g_text[kTextSize];
 
-// The self-description entry point every module of the runtime exports.
-typedef const char* (*DescribeFn)(unsigned int* major, unsigned int* minor, unsigned int* release,
-                                  unsigned int* build, unsigned int* patch, const char** moduleName,
-                                  const char** buildDateTime, const char** fourth,
-                                  int* compilerVersion, const char** compilerId,
-                                  const char** extra);
+// The self-description entry point every module of the runtime exports, this one included.
+using DescribeFn = decltype(&TnDescribeDll);
 
 mvos::ModuleHandle Native(const TnModuleHandle* handle) {
     return static_cast<mvos::ModuleHandle>(handle->m_module);

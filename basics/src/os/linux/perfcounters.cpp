@@ -66,6 +66,9 @@ bool ReadLines(const std::string& path, std::vector<std::string>* lines) {
     }
     if (!line.empty()) lines->push_back(line);
     std::fclose(f);
+    // A UTF-8 byte-order mark, as editors on the original platform write it.
+    if (!lines->empty() && lines->front().compare(0, 3, "\xEF\xBB\xBF") == 0)
+        lines->front().erase(0, 3);
     return true;
 }
 

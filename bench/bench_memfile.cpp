@@ -1,0 +1,36 @@
+// Memory file appends against std::vector<uint8_t>.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "memfile.h"
+
+namespace {
+
+constexpr int32_t kTotal = 256 << 20;  // 256 MiB
+constexpr int32_t kChunk = 4096;
+
+void BM_Append256MiB_MemFile(benchmark::State& state) {
+    std::vector<unsigned char> chunk(kChunk, 0x5A);
+    for (auto _ : state) {
+        MemFile f;
+        for (int32_t at = 0; at < kTotal; at += kChunk) f.Put(chunk.data(), at, kChunk);
+        benchmark::DoNotOptimize(f.Data());
+    }
+    state.SetBytesProcessed(state.iterations() * int64_t{kTotal});
+}
+void BM_Append256MiB_vector(benchmark::State& state) {
+    std::vector<unsigned char> chunk(kChunk, 0x5A);
+    for (auto _ : state) {
+        std::vector<uint8_t> v;
+        for (int32_t at = 0; at < kTotal; at += kChunk)
+            v.insert(v.end(), chunk.begin(), chunk.end());
+        benchmark::DoNotOptimize(v.data());
+    }
+    state.SetBytesProcessed(state.iterations() * int64_t{kTotal});
+}
+BENCHMARK(BM_Append256MiB_MemFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Append256MiB_vector)->Unit(benchmark::kMillisecond);
+
+}  // namespace
