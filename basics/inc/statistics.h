@@ -85,9 +85,9 @@ MVB_API TnStatistics* Statistics();
 
 // Registers the counters with the system: 0; -1 already registered; -2 the
 // registration key cannot be created; -3 the counter texts cannot be loaded.
-MVB_API int RegisterStatistics();
+MVB_EXTERN_C int RegisterStatistics();
 // Removes the registration: 0; -1 not registered; -2 the texts cannot be unloaded.
-MVB_API int DeregisterStatistics();
+MVB_EXTERN_C int DeregisterStatistics();
 
 // Entry points of the performance-data collector (a performance extension library).
 // Open maps the shared block for reading; always 0.

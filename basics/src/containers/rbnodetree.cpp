@@ -250,6 +250,7 @@ TnRBTree1Node* TnRBTree1::SearchNode(const void* key, TnRBTreeNodeStack& stack, 
     }
     for (TnRBTreeNode* n = root; n != nullptr;) {
         stack.Push(n);
+        mvrb::PrefetchChildren(n);
         cmp = Compare(key, static_cast<TnRBTree1Node*>(n)->Element());
         if (cmp == 0) return static_cast<TnRBTree1Node*>(n);
         n = cmp < 0 ? n->Left() : n->right;
@@ -316,6 +317,7 @@ TnRBTreeNode* TnRBTree2::SearchNode(TnRBTreeNode* root, const void* key, TnRBTre
     TnRBTreeNode* equal = nullptr;
     for (TnRBTreeNode* n = root; n != nullptr;) {
         stack.Push(n);
+        mvrb::PrefetchChildren(n);
         const int c = Compare(key, n, extra);
         if (c == 0 && stopAtEqual) {
             cmp = 0;
