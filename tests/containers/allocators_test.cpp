@@ -219,6 +219,7 @@ TEST(BitsStack, InlineCapacityForEveryWidth) {
         }
         uint8_t untouched = 0xAB;
         EXPECT_EQ(-1, s.Pop(&untouched, nbits));
+        s.GetTop(&untouched, nbits);
         EXPECT_EQ(0xAB, untouched);
         EXPECT_EQ(1u, s.store & 0x3Fu);  // empty inline word; vacated fields keep their bits
     }

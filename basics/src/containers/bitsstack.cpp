@@ -119,7 +119,9 @@ int TnBitsStack::Push(uint8_t value, uint8_t nbits) {
 }
 
 void TnBitsStack::GetTop(uint8_t* value, uint8_t nbits) {
-    *value = ItemAt(store, GetNum() - 1, nbits);
+    // An empty stack has no top: the output is left alone.
+    const uint32_t n = GetNum();
+    if (n != 0) *value = ItemAt(store, n - 1, nbits);
 }
 
 int TnBitsStack::Pop(uint8_t* value, uint8_t nbits) {
