@@ -126,6 +126,8 @@ TnResult TnLList::Insert(uint32_t index, const void* element) {
         const int32_t bytes = static_cast<int32_t>((uint64_t{m_capacity} + 1) * m_elementSize);
         if (m_file->SizeSet(bytes) != 0) return kNoStorage;
         ++m_capacity;
+    } else if (m_file->Size() < end && m_file->SizeSet(end) != 0) {
+        return kNoStorage;  // the file could not be sized for the capacity earlier
     }
     const int32_t at = static_cast<int32_t>(index * m_elementSize);
     if (index < m_count) m_file->Copy(at + m_elementSize, at, end - m_elementSize - at);
@@ -188,6 +190,8 @@ TnResult TnLList::Import(uint32_t n, MemFile& source) {
             m_file->SizeSet(fileBytes) != 0)
             return kNoStorage;
         m_capacity = static_cast<uint32_t>(capacity);
+    } else if (m_file->Size() < end && m_file->SizeSet(end) != 0) {
+        return kNoStorage;
     }
     if (bytes != 0) {
         // What the source holds from its position on (the position does not move), into
