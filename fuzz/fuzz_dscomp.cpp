@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<unsigned char> out(in.size());
     int32_t outLen = length;
     if (DSdecomp(packed.data(), packedLen, out.data(), &outLen) != 0 && length > 0) std::abort();
-    if (outLen != length || std::memcmp(out.data(), in.data(), in.size()) != 0) std::abort();
+    if (outLen != length || (length > 0 && std::memcmp(out.data(), in.data(), in.size()) != 0))
+        std::abort();
 
     // A capacity chosen by the input: exactly-sized heap block, so ASan sees overruns.
     const int32_t capacity = packedLen + 1 - static_cast<int32_t>(slack % 8);

@@ -148,6 +148,34 @@ TEST(CList, CopyOnlyFromItsOwnType) {
     EXPECT_EQ(Ints(source), Ints(other));
 }
 
+// Inserting an element of the array itself: growth moves the block, the shift
+// overwrites the slot; the inserted value must still be the one passed.
+template <typename Array, size_t N>
+void InsertOwnElements() {
+    struct Big {
+        unsigned char bytes[N];
+    };
+    Array list(sizeof(Big), 1);
+    Big a, b;
+    std::memset(&a, 'a', N);
+    std::memset(&b, 'b', N);
+    ASSERT_EQ(0, list.Insert(0, &a));
+    ASSERT_EQ(0, list.Insert(0, list.Element(0)));  // grows
+    ASSERT_EQ(0, list.Insert(1, &b));
+    ASSERT_EQ(0, list.Insert(0, list.Element(1)));  // the shift moves the source
+    ASSERT_EQ(0, list.Update(1, list.Element(1)));
+    const char expected[] = "baba";
+    for (uint32_t i = 0; i < 4; ++i)
+        EXPECT_EQ(expected[i], static_cast<const Big*>(list.Element(i))->bytes[N - 1]) << i;
+}
+
+TEST(ArrayInsert, ElementsOfTheArrayItself) {
+    InsertOwnElements<TnCList, 4>();
+    InsertOwnElements<TnCList, 300>();
+    InsertOwnElements<TnLList, 4>();
+    InsertOwnElements<TnLList, 300>();
+}
+
 TEST(ArraySearch, BisectionPositions) {
     TnCList list(sizeof(int32_t), 0);
     list.SetCompareCallback(ByInt);

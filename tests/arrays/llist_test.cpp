@@ -104,6 +104,25 @@ TEST(LList, GrowthFailures) {
     EXPECT_EQ(nullptr, list.PrepareInsert(0));
 }
 
+TEST(LList, FileCatchesUpAfterAnUnreportedSizingFailure) {
+    TnLList list(sizeof(int32_t), 0);
+    {
+        mvtest::CountingMemoryHandler handler;
+        mvtest::HeapFailure failure;
+        EXPECT_EQ(0, list.Init(sizeof(int32_t), 10));  // the file stays empty
+    }
+    EXPECT_EQ(10u, list.GetCurMaxCount());
+    EXPECT_EQ(0, list.File()->Size());
+    const int32_t v = 6;
+    ASSERT_NE(nullptr, list.PrepareInsert(0));
+    ASSERT_EQ(0, list.Insert(1, &v));
+    EXPECT_EQ(6, *static_cast<int32_t*>(list.Element(1)));
+    MemFile source;
+    source.Put(&v, 0, 4);
+    EXPECT_EQ(0, list.Import(1, source));
+    EXPECT_EQ(6, *static_cast<int32_t*>(list.Element(2)));
+}
+
 TEST(LList, ImportTakesWhatTheSourceHolds) {
     TnLList list(sizeof(int32_t), 0);
     const int32_t first = 7;

@@ -170,9 +170,9 @@ TEST(ArraySort, InPlaceSchemeMatchesAndStaysShallow) {
 
 // Only the first allocation (the work element) succeeds: the sort must still end in
 // the scheme's order, in place.
+int g_mallocs = 0;
 void* FirstMallocOnly(size_t n) {
-    static int calls = 0;
-    return ++calls == 1 ? mvos::DefaultSyscalls().malloc(n) : nullptr;
+    return ++g_mallocs == 1 ? mvos::DefaultSyscalls().malloc(n) : nullptr;
 }
 
 TEST(ArraySort, WithoutMemoryForTheFastWaysSortsInPlace) {
@@ -182,6 +182,7 @@ TEST(ArraySort, WithoutMemoryForTheFastWaysSortsInPlace) {
     list.SetCompareCallback(ByKey);
     Fill(list, v);
     {
+        g_mallocs = 0;
         mvos::ScopedSyscall<void* (*)(size_t)> fail(&mvos::SyscallTable::malloc, &FirstMallocOnly);
         ASSERT_EQ(0, list.Sort());
     }

@@ -3,6 +3,7 @@
 
 #include "arrays.h"
 #include "arrays/array_codes.h"
+#include "arrays/staged_element.h"
 #include "frame.h"
 
 using namespace mvb::arrays;
@@ -84,6 +85,10 @@ void* TnCList::PrepareInsert(uint32_t index) {
 
 TnResult TnCList::Insert(uint32_t index, const void* element) {
     if (index > m_count || index >= m_maxCount) return kIndexOutOfRange;
+    const StagedElement staged(element, m_data, uint32_t{m_capacity} * m_elementSize,
+                               m_elementSize);
+    if (!staged.Ok(element)) return kNoStorage;
+    element = staged.Get();
     if (m_count >= m_capacity) {
         if (m_count >= m_maxCount) return kNoStorage;
         // Double the capacity; near the limit, halve the step until it fits.
@@ -104,7 +109,7 @@ TnResult TnCList::Insert(uint32_t index, const void* element) {
 
 TnResult TnCList::Update(uint32_t index, const void* element) {
     if (index >= m_count) return kIndexOutOfRange;
-    std::memcpy(m_data + index * m_elementSize, element, m_elementSize);
+    std::memmove(m_data + index * m_elementSize, element, m_elementSize);
     return 0;
 }
 

@@ -6,6 +6,7 @@
 
 #include "arrays.h"
 #include "arrays/array_codes.h"
+#include "arrays/staged_element.h"
 #include "frame.h"
 #include "memfile.h"
 
@@ -117,11 +118,16 @@ TnResult TnLList::Insert(uint32_t index, const void* element) {
     if (m_file == nullptr || m_count == UINT32_MAX ||
         !FileBytes(uint64_t{m_count} + 1, m_elementSize, &end))
         return kNoStorage;
+    const StagedElement staged(element, m_file->Data(), m_file->Capacity(), m_elementSize);
+    if (!staged.Ok(element)) return kNoStorage;
+    element = staged.Get();
     if (m_count >= m_capacity) {
         // One more element; the file's rounding keeps reallocations rare.
         const int32_t bytes = static_cast<int32_t>((uint64_t{m_capacity} + 1) * m_elementSize);
         if (m_file->SizeSet(bytes) != 0) return kNoStorage;
         ++m_capacity;
+    } else if (m_file->Size() < end && m_file->SizeSet(end) != 0) {
+        return kNoStorage;  // the file could not be sized for the capacity earlier
     }
     const int32_t at = static_cast<int32_t>(index * m_elementSize);
     if (index < m_count) m_file->Copy(at + m_elementSize, at, end - m_elementSize - at);
@@ -184,6 +190,8 @@ TnResult TnLList::Import(uint32_t n, MemFile& source) {
             m_file->SizeSet(fileBytes) != 0)
             return kNoStorage;
         m_capacity = static_cast<uint32_t>(capacity);
+    } else if (m_file->Size() < end && m_file->SizeSet(end) != 0) {
+        return kNoStorage;
     }
     if (bytes != 0) {
         // What the source holds from its position on (the position does not move), into

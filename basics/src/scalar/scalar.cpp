@@ -39,7 +39,12 @@ uint32_t Convert(void* destination, const void* source, uint8_t mode, uint8_t mo
     const bool storedBigEndian = (mode & modeBits) == kBigEndianMode;
     const size_t bytes = static_cast<size_t>(count) * N;
     if (bytes == 0) return 0;
-    if (storedBigEndian == kHostBigEndian) {
+    if (count == 1) {  // the common single value, without a loop
+        typename Word<N>::type v;
+        std::memcpy(&v, source, N);
+        if (storedBigEndian != kHostBigEndian) v = Word<N>::Swap(v);
+        std::memcpy(destination, &v, N);
+    } else if (storedBigEndian == kHostBigEndian) {
         std::memcpy(destination, source, bytes);
     } else {
         typedef typename Word<N>::type W;
