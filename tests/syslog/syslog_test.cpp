@@ -13,7 +13,7 @@
 #include "os/os.h"
 #include "os/os_testing.h"
 #include "os/scratch_dir.h"
-#include "syslog.h"
+#include "systemlog.h"
 
 #include <sqlite3.h>
 

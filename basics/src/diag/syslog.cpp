@@ -1,5 +1,5 @@
 // The system log and the message object: the two process-wide report sinks.
-#include "syslog.h"
+#include "systemlog.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "os/os.h"
-#include "syslog.h"
+#include "systemlog.h"
 
 namespace mvb::syslog {
 

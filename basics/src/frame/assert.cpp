@@ -3,7 +3,7 @@
 
 #include "frame.h"
 #include "os/os.h"
-#include "syslog.h"
+#include "systemlog.h"
 
 TnException::~TnException() = default;
 

@@ -5,7 +5,7 @@
 
 #include "frame.h"
 #include "os/os.h"
-#include "syslog.h"
+#include "systemlog.h"
 
 namespace {
 TnMemoryHandler g_memoryHandler = TnDefaultMemoryHandler;

@@ -8,7 +8,7 @@
 #include "loader.h"
 #include "os/os.h"
 #include "platform/heap.h"
-#include "syslog.h"
+#include "systemlog.h"
 
 namespace {
 

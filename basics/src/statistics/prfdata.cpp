@@ -6,7 +6,7 @@
 #include "os/os.h"
 #include "prfdata.h"
 #include "statistics/prfinternal.h"
-#include "syslog.h"
+#include "systemlog.h"
 
 namespace {
 

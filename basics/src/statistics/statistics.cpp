@@ -1,7 +1,7 @@
 // The statistics counters and their publication into the performance data block.
 #include "prfdata.h"
 #include "statistics.h"
-#include "syslog.h"
+#include "systemlog.h"
 
 namespace {
 

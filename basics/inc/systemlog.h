@@ -1,6 +1,6 @@
 // System log and message boxes: the two process-wide report sinks.
-#ifndef MV_SYSLOG_H
-#define MV_SYSLOG_H
+#ifndef MV_SYSTEMLOG_H
+#define MV_SYSTEMLOG_H
 
 #include "mvexport.h"
 
