@@ -1,6 +1,6 @@
 // Process, module loading, debugger output, message boxes and the event log.
 #include <dlfcn.h>
-#include <sys/syslog.h>
+#include <syslog.h>
 #include <unistd.h>
 
 #include <climits>
