@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -31,37 +32,53 @@ std::vector<int> CheckedIds(const TnLinkedList& list) {
     return ids;
 }
 
-TEST(LinkedList, InsertAndRemoveAtEveryPosition) {
-    std::vector<int> log;
+// Random operations against a vector of ids; every removed item comes back unlinked,
+// every deleted one is destroyed exactly once.
+TEST(LinkedList, RandomizedAgainstVector) {
+    std::mt19937 rng(61);
+    std::vector<int> log, expectedLog, model;
+    std::vector<Tracked*> items;  // by id
     TnLinkedList list;
-    Tracked* t[6];
-    for (int i = 0; i < 6; ++i) t[i] = new Tracked(&log, i);
-    list.Append(t[2]);
-    list.InsertFirst(t[1]);
-    list.Append(t[4]);
-    list.InsertBefore(t[4], t[3]);
-    list.InsertBefore(t[1], t[0]);  // before the first item: the new first item
-    list.Append(t[5]);
-    EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5}), CheckedIds(list));
-
-    for (int i : {2, 0, 5}) {  // middle, first, last
-        EXPECT_EQ(0, list.RemoveItem(t[i]));
-        EXPECT_EQ(nullptr, t[i]->previous);
-        EXPECT_EQ(nullptr, t[i]->next);
+    for (int step = 0; step < 3000; ++step) {
+        size_t n = model.size();
+        size_t at = n != 0 ? rng() % n : 0;
+        unsigned op = rng() % 8;
+        if (op < 3 || n == 0) {  // insert first, append, insert before
+            items.push_back(new Tracked(&log, static_cast<int>(items.size())));
+            Tracked* item = items.back();
+            if (op == 0 || n == 0)
+                list.InsertFirst(item), model.insert(model.begin(), item->id);
+            else if (op == 1)
+                list.Append(item), model.push_back(item->id);
+            else
+                list.InsertBefore(items[model[at]], item),
+                    model.insert(model.begin() + at, item->id);
+        } else {
+            size_t pos = op == 3 ? 0 : op == 4 ? n - 1 : at;
+            int id = model[pos];
+            Tracked* item = items[id];
+            bool remove = rng() % 2 == 0;
+            if (op == 3)
+                remove ? list.RemoveFirst() : list.DeleteFirst();
+            else if (op == 4)
+                remove ? list.RemoveLast() : list.DeleteLast();
+            else
+                ASSERT_EQ(0, remove ? list.RemoveItem(item) : list.DeleteItem(item));
+            model.erase(model.begin() + pos);
+            if (remove) {
+                ASSERT_EQ(nullptr, item->previous);
+                ASSERT_EQ(nullptr, item->next);
+                delete item;
+            }
+            expectedLog.push_back(id);
+        }
+        ASSERT_EQ(model, CheckedIds(list)) << step;
+        ASSERT_EQ(expectedLog, log) << step;
     }
-    EXPECT_EQ((std::vector<int>{1, 3, 4}), CheckedIds(list));
-    list.RemoveFirst();
-    list.RemoveLast();
-    EXPECT_EQ(nullptr, t[1]->next);
-    EXPECT_EQ(nullptr, t[4]->previous);
-    EXPECT_EQ(0, list.RemoveItem(t[3]));  // the only item
+    for (int id : model) expectedLog.push_back(id);
+    list.Clear();  // first to last
+    EXPECT_EQ(expectedLog, log);
     EXPECT_TRUE(CheckedIds(list).empty());
-    list.RemoveFirst();  // nothing happens on an empty list
-    list.RemoveLast();
-    list.DeleteFirst();
-    list.DeleteLast();
-    EXPECT_TRUE(log.empty());  // removal never deletes
-    for (Tracked* item : t) delete item;
 }
 
 TEST(LinkedList, RemoveItemNotOnListChangesNothing) {
@@ -81,33 +98,17 @@ TEST(LinkedList, RemoveItemNotOnListChangesNothing) {
     EXPECT_TRUE(log.empty());
 }
 
-TEST(LinkedList, DeletionsRunDestructorsOnceInListOrder) {
+TEST(LinkedList, EmptyListAndDestructionInListOrder) {
     std::vector<int> log;
     {
         TnLinkedList list;
-        auto* a = new Tracked(&log, 1);
-        list.Append(a);
-        list.Append(new Tracked(&log, 2));
-        list.DeleteLast();
-        EXPECT_EQ(a, list.first);
-        EXPECT_EQ(a, list.last);
-        EXPECT_EQ(nullptr, a->next);  // cleared by the deleted item's destructor
-        list.Append(new Tracked(&log, 3));
-        list.Append(new Tracked(&log, 4));
+        list.RemoveFirst();  // nothing happens on an empty list
+        list.RemoveLast();
         list.DeleteFirst();
-        EXPECT_EQ(0, list.DeleteItem(list.last));
-        EXPECT_EQ((std::vector<int>{3}), CheckedIds(list));
-        EXPECT_EQ((std::vector<int>{2, 1, 4}), log);
-        for (int i = 5; i <= 6; ++i) list.Append(new Tracked(&log, i));
-    }  // the destructor deletes the rest, first to last
-    EXPECT_EQ((std::vector<int>{2, 1, 4, 3, 5, 6}), log);
-
-    log.clear();
-    TnLinkedList list;
-    for (int i = 1; i <= 3; ++i) list.InsertFirst(new Tracked(&log, i));
-    list.Clear();
-    EXPECT_EQ((std::vector<int>{3, 2, 1}), log);
-    EXPECT_TRUE(CheckedIds(list).empty());
+        list.DeleteLast();
+        for (int i = 1; i <= 3; ++i) list.Append(new Tracked(&log, i));
+    }  // the destructor deletes every item once, first to last
+    EXPECT_EQ((std::vector<int>{1, 2, 3}), log);
 }
 
 // ---------------------------------------------------------------- singly linked

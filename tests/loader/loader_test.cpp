@@ -16,23 +16,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The host's configuration: "loadModule" and "defaultModulePath".
-class LoaderConfig : public TnConfig {
-  public:
+// The host's configuration: "loadModule" in section "debug" and the top-level
+// "defaultModulePath"; any other question is not configured.
+struct LoaderConfig : TnConfig {
     int LookupInteger(const char*, int32_t*, const char* const*) override { return 1; }
-    int LookupFlag(const char* key, int16_t* value, const char* const* sections) override {
-        if (std::strcmp(key, "loadModule") != 0 || std::strcmp(sections[0], "debug") != 0 ||
-            sections[1] != nullptr || !report)
-            return 1;
-        *value = 1;
-        return 0;
+    int LookupFlag(const char* key, int16_t* value, const char* const* s) override {
+        bool asked =
+            std::strcmp(key, "loadModule") == 0 && std::strcmp(s[0], "debug") == 0 && !s[1];
+        return asked && report ? (*value = 1, 0) : 1;
     }
-    int LookupString(const char* key, char** value, const char* const* sections) override {
-        if (std::strcmp(key, "defaultModulePath") != 0 || sections[0] != nullptr ||
-            directory.empty())
-            return 1;
-        std::strcpy(*value, directory.c_str());
-        return 0;
+    int LookupString(const char* key, char** value, const char* const* s) override {
+        bool asked = std::strcmp(key, "defaultModulePath") == 0 && s[0] == nullptr;
+        return asked && !directory.empty() ? (std::strcpy(*value, directory.c_str()), 0) : 1;
     }
     bool report = false;
     std::string directory;

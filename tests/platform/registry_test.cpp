@@ -19,14 +19,10 @@ class Registry : public ::testing::Test {
         m_path = std::string(dir != nullptr ? dir : "/tmp") + "_registry_" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db";
         Remove();
-        if (const char* old = std::getenv("MERIVANE_REGISTRY")) m_saved = old;
         setenv("MERIVANE_REGISTRY", m_path.c_str(), 1);
     }
     void TearDown() override {
-        if (m_saved.empty())
-            unsetenv("MERIVANE_REGISTRY");
-        else
-            setenv("MERIVANE_REGISTRY", m_saved.c_str(), 1);
+        unsetenv("MERIVANE_REGISTRY");
         Remove();
     }
     void Remove() {
@@ -45,9 +41,9 @@ class Registry : public ::testing::Test {
         int length = capacity;
         int rc = TnGetRegistryEntry(path, buffer, length);
         return std::to_string(rc) + " " + std::to_string(length) + " " +
-               std::string(buffer, static_cast<size_t>(capacity > 0 ? capacity : 0));
+               std::string(buffer, static_cast<size_t>(capacity));
     }
-    std::string m_path, m_saved;
+    std::string m_path;
 };
 
 TEST_F(Registry, ValueDirectlyUnderTheRoot) {
