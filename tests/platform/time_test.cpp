@@ -40,19 +40,18 @@ std::string Text(const bdate& d, const btime& t) {
     return text;
 }
 
-TEST_F(FakeTime, HiresReadsGiveHundredNanosecondFraction) {
-    bdate d{};
-    btime t{};
+// A high-resolution read into the given records, with the nanoseconds after the text.
+std::string Hires(bool utc, bdate d = {}, btime t = {}) {
     int ns = -1;
-    bksGetHiresTimeUTC(d, t, ns);
-    EXPECT_EQ(123456700, ns);
-    EXPECT_EQ("2016-2-19 12:0:0 0", Text(d, t));
-    bksGetHiresTime(d, t, ns);
-    EXPECT_EQ(123456700, ns);
-    EXPECT_EQ("2016-2-19 13:0:0 60", Text(d, t));
+    (utc ? bksGetHiresTimeUTC : bksGetHiresTime)(d, t, ns);
+    return Text(d, t) + " " + std::to_string(ns);
+}
+
+TEST_F(FakeTime, HiresReadsGiveHundredNanosecondFraction) {
+    EXPECT_EQ("2016-2-19 12:0:0 0 123456700", Hires(true));
+    EXPECT_EQ("2016-2-19 13:0:0 60 123456700", Hires(false));
     fake::now = fake::Instant(2016, 2, 19, 12, 0, 0, 9999999);
-    bksGetHiresTimeUTC(d, t, ns);
-    EXPECT_EQ(999999900, ns);
+    EXPECT_EQ("2016-2-19 12:0:0 0 999999900", Hires(true));
 }
 
 TEST_F(FakeTime, PlainReadsAndTheZone) {
@@ -75,11 +74,9 @@ TEST_F(FakeTime, HourOffsetIsEightBitWithoutCarry) {
     fake::now = fake::Instant(2016, 2, 19, 22, 0, 0);  // 23:00 local
     btime t{};
     bdate d{};
-    int ns;
     bksgettime(&t);
     EXPECT_EQ(25, t.hour);
-    bksGetHiresTime(d, t, ns);
-    EXPECT_EQ("2016-2-19 25:0:0 60", Text(d, t));  // no carry into the date
+    EXPECT_EQ("2016-2-19 25:0:0 60 0", Hires(false));  // no carry into the date
     bksgetsystemtime(&t, &d);
     EXPECT_EQ(24, t.hour);  // UTC times are offset too
     EXPECT_EQ(2, TnOffsetHours(-1));
@@ -102,17 +99,9 @@ TEST_F(FakeTime, UnknownZoneAndUnsplittableInstant) {
 
     // A failed local conversion or calendar split leaves the records alone, fraction 0.
     fake::zoneKnown = false;
-    bdate d{1999, 9, 9};
-    btime u{7, 7, 7, 7};
-    int ns = -1;
-    bksGetHiresTime(d, u, ns);
-    EXPECT_EQ(0, ns);
-    EXPECT_EQ("1999-9-9 7:7:7 7", Text(d, u));
+    EXPECT_EQ("1999-9-9 7:7:7 7 0", Hires(false, {1999, 9, 9}, {7, 7, 7, 7}));
     fake::now = 0x8000000000000000ull;
-    ns = -1;
-    bksGetHiresTimeUTC(d, u, ns);
-    EXPECT_EQ(0, ns);
-    EXPECT_EQ("1999-9-9 7:7:7 7", Text(d, u));
+    EXPECT_EQ("1999-9-9 7:7:7 7 0", Hires(true, {1999, 9, 9}, {7, 7, 7, 7}));
 }
 
 // The calendar split against the C library's gmtime over the whole range of years.
