@@ -126,6 +126,15 @@ TEST(EntryCache, FailedBlockCallsTheHandlerAndYieldsNull) {
     EXPECT_NE(nullptr, c.GetEntry());
 }
 
+TEST(EntryCache, HugeEntrySizeSaturatesInsteadOfWrapping) {
+    TnEntryCache c(UINT32_MAX - 2, 0, 8);
+    EXPECT_EQ(UINT32_MAX, c.entrySize);
+    EXPECT_EQ(1u, c.entriesPerBlock);
+    HandlerScope handler;
+    EXPECT_EQ(nullptr, c.GetEntry());
+    EXPECT_EQ(UINT32_MAX, g_handlerSize);
+}
+
 // ---------------------------------------------------------------- entry ring
 
 struct RingLog {
@@ -192,6 +201,22 @@ TEST(EntryStack, BackwardsWrapsAndDestroysInRingOrder) {
     }
     // Wrapped window: from the first slot to newest, then oldest to the last slot.
     EXPECT_EQ((std::vector<int>{0, 1, 3, 4}), r.log.destroys);
+}
+
+TEST(EntryStack, DegenerateRingsStayOnTheirOneSlot) {
+    for (uint16_t slots : {1, 0}) {
+        Ring r(2);
+        {
+            TnEntryStack s(r.Ctx(), r.Slot(0), 16, slots, RingInit, RingDestroy);
+            EXPECT_EQ(nullptr, s.GetNextEntry());
+            EXPECT_EQ(nullptr, s.GetPrevEntry());
+        }
+        EXPECT_EQ(std::vector<int>{0}, r.log.inits);
+        EXPECT_EQ(std::vector<int>{0}, r.log.destroys);
+    }
+    Ring r(1);
+    { TnEntryStack s(r.Ctx(), r.Slot(0), 0, 3, RingInit, RingDestroy); }
+    EXPECT_EQ(std::vector<int>{0}, r.log.destroys);
 }
 
 // ---------------------------------------------------------------- bit stack

@@ -469,6 +469,17 @@ TEST(RBTree, NoMemoryForANewEntry) {
     EXPECT_EQ(0, t.Add(1));
 }
 
+TEST(RBTree, HugeElementSizeGetsNoEntry) {
+    TnMemoryHandler previous = mmTnSetHandler(QuietHandler);
+    for (uint32_t size : {UINT32_MAX, UINT32_MAX - 8}) {
+        TnRBTree t(size, 0, 0);
+        int rc = 0;
+        EXPECT_EQ(nullptr, t.CreateEntry(&rc)) << size;
+        EXPECT_EQ(TN_E_NO_MEMORY, rc);
+    }
+    mmTnSetHandler(previous);
+}
+
 TEST(RBTree, DestructionAndClearDisposeEveryElementOnce) {
     {
         Tree t(2, 8);

@@ -10,47 +10,30 @@
 
 #include "os/clock_testing.h"
 
-namespace fake {
+// The values the fake clocks report, set by the tests.
+struct fake {
+    static inline uint64_t now = 0;  // 100 ns units since 1601
+    static inline int32_t zone = 0;  // minutes east
+    static inline bool zoneKnown = true;
+    static inline uint32_t tick = 0;       // ms
+    static inline uint64_t counter = 0;    // counter ticks
+    static inline uint64_t frequency = 0;  // counter ticks per second
 
-inline uint64_t now = 0;  // 100 ns units since 1601
-inline int32_t zone = 0;  // minutes east
-inline bool zoneKnown = true;
-inline uint32_t tick = 0;       // ms
-inline uint64_t counter = 0;    // counter ticks
-inline uint64_t frequency = 0;  // counter ticks per second
+    static uint64_t SystemTime() { return now; }
+    static bool ZoneOffset(uint64_t, int32_t* minutes) {
+        return zoneKnown && (*minutes = zone, true);
+    }
+    static uint32_t TickCount() { return tick; }
+    static uint64_t Counter() { return counter; }
+    static uint64_t Frequency() { return frequency; }
 
-inline uint64_t SystemTime() {
-    return now;
-}
-inline bool ZoneOffset(uint64_t, int32_t* minutes) {
-    if (zoneKnown) *minutes = zone;
-    return zoneKnown;
-}
-inline uint32_t TickCount() {
-    return tick;
-}
-inline uint64_t Counter() {
-    return counter;
-}
-inline uint64_t Frequency() {
-    return frequency;
-}
-
-// The instant of a UTC calendar time plus a count of 100 ns units.
-inline uint64_t Instant(int year, int month, int day, int hour, int minute, int second,
-                        uint64_t units = 0) {
-    struct tm t = {};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    int64_t unix = static_cast<int64_t>(timegm(&t));
-    return static_cast<uint64_t>(unix + 11644473600LL) * 10000000ull + units;
-}
-
-}  // namespace fake
+    // The instant of a UTC calendar time plus a count of 100 ns units.
+    static uint64_t Instant(int year, int month, int day, int hour, int minute, int second,
+                            uint64_t units = 0) {
+        struct tm t = {second, minute, hour, day, month - 1, year - 1900, 0, 0, 0, 0, nullptr};
+        return static_cast<uint64_t>(timegm(&t) + 11644473600LL) * 10000000ull + units;
+    }
+};
 
 // Runs check() in a forked child and returns its exit code (0: all checks held).
 template <typename F>

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -7,27 +8,23 @@
 #include "clock_fixture.h"
 #include "mvbasics.h"
 #include "os/os.h"
+#include "os/os_testing.h"
 
 namespace {
 
-// Every test works on a fresh registry database of its own.
+// Every test works on a fresh registry database of its own (a process keeps its
+// connection to a path open, so each test gets its own file).
 class Registry : public ::testing::Test {
   protected:
     void SetUp() override {
         const char* dir = std::getenv("MERIVANE_TEST_BINARY_DIR");
-        // A file of its own per test: a process keeps its connection to a path open.
         m_path = std::string(dir != nullptr ? dir : "/tmp") + "_registry_" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db";
         Remove();
-        const char* old = std::getenv("MERIVANE_REGISTRY");
-        if (old != nullptr) m_saved = old;
         setenv("MERIVANE_REGISTRY", m_path.c_str(), 1);
     }
     void TearDown() override {
-        if (m_saved.empty())
-            unsetenv("MERIVANE_REGISTRY");
-        else
-            setenv("MERIVANE_REGISTRY", m_saved.c_str(), 1);
+        unsetenv("MERIVANE_REGISTRY");
         Remove();
     }
     void Remove() {
@@ -38,27 +35,23 @@ class Registry : public ::testing::Test {
         int length = 1;
         return TnSetRegistryEntry(path, const_cast<char*>(text), length);
     }
-    // Reads into a buffer of `capacity` bytes prefilled with 'X'.
-    static int Get(const char** path, int capacity, std::string* text, int* length) {
+    // Reads into a buffer of `capacity` bytes prefilled with 'X'; returns the result, the
+    // length and the whole buffer as "rc length buffer".
+    static std::string Get(const char** path, int capacity) {
         char buffer[64];
         std::memset(buffer, 'X', sizeof buffer);
-        *length = capacity;
-        int rc = TnGetRegistryEntry(path, buffer, *length);
-        text->assign(buffer, static_cast<size_t>(capacity));
-        return rc;
+        int length = capacity;
+        int rc = TnGetRegistryEntry(path, buffer, length);
+        return std::to_string(rc) + " " + std::to_string(length) + " " +
+               std::string(buffer, static_cast<size_t>(capacity));
     }
-    std::string m_path, m_saved;
+    std::string m_path;
 };
 
 TEST_F(Registry, ValueDirectlyUnderTheRoot) {
     const char* path[] = {"TopValue", nullptr};
     ASSERT_EQ(0, Set(path, "abc"));
-    std::string text;
-    int length;
-    EXPECT_EQ(0, Get(path, 16, &text, &length));
-    EXPECT_EQ(3, length);
-    EXPECT_EQ("abcXXXXXXXXXXXXX", text);  // no terminator written by the read
-
+    EXPECT_EQ("0 3 abcXXXXXXXXXXXXX", Get(path, 16));  // no terminator written by the read
     mvos::RegKey key = nullptr;
     ASSERT_EQ(mvos::kOk, mvos::RegOpenKey(mvos::kLocalMachine, "SOFTWARE\\Ardwyn\\Merivane",
                                           mvos::kKeyQueryValue, &key));
@@ -67,76 +60,63 @@ TEST_F(Registry, ValueDirectlyUnderTheRoot) {
     EXPECT_EQ(static_cast<uint32_t>(mvos::kRegSz), type);
     EXPECT_EQ(3u, size);
     mvos::RegCloseKey(key);
-
     EXPECT_EQ(0, TnDeleteRegistryEntry(path));
-    EXPECT_EQ(-1, Get(path, 16, &text, &length));
+    EXPECT_EQ('-', Get(path, 16)[0]);
     EXPECT_EQ(-1, TnDeleteRegistryEntry(path));  // already gone
 }
 
+// The registry is offered one byte less than the length; a short buffer leaves the size
+// needed in the length.
 TEST_F(Registry, BufferOffersOneByteLessThanItsLength) {
     const char* three[] = {"Sizes", "three", nullptr};
     const char* four[] = {"Sizes", "four", nullptr};
     ASSERT_EQ(0, Set(three, "abc"));
     ASSERT_EQ(0, Set(four, "abcd"));
-    std::string text;
-    int length;
-    EXPECT_EQ(0, Get(three, 4, &text, &length));
-    EXPECT_EQ(3, length);
-    EXPECT_EQ("abcX", text);
-    EXPECT_EQ(-1, Get(four, 4, &text, &length));
-    EXPECT_EQ(4, length);  // the size needed
-    EXPECT_EQ(-1, Get(three, 1, &text, &length));
-    EXPECT_EQ(3, length);
-    EXPECT_EQ(0, Get(four, 5, &text, &length));
-    EXPECT_EQ("abcdX", text);
+    EXPECT_EQ("0 3 abcX", Get(three, 4));
+    EXPECT_EQ("-1 4 XXXX", Get(four, 4).replace(5, 4, "XXXX"));
+    EXPECT_EQ("-1 3 X", Get(three, 1).replace(5, 1, "X"));
+    EXPECT_EQ("0 4 abcdX", Get(four, 5));
 }
 
 TEST_F(Registry, ArgumentChecksComeFirst) {
     const char* path[] = {"Args", "value", nullptr};
     ASSERT_EQ(0, Set(path, "kept"));
     char buffer[8];
-    int length = 8, zero = 0;
+    int length = 8, zero = 0, negative = -5;
     char text[] = "new";
-    EXPECT_EQ(-2530, TnGetRegistryEntry(nullptr, buffer, length));
-    EXPECT_EQ(-2530, TnGetRegistryEntry(path, nullptr, length));
-    EXPECT_EQ(-2530, TnGetRegistryEntry(path, buffer, zero));
-    EXPECT_EQ(-2530, TnSetRegistryEntry(nullptr, text, length));
-    EXPECT_EQ(-2530, TnSetRegistryEntry(path, nullptr, length));
-    EXPECT_EQ(-2530, TnSetRegistryEntry(path, text, zero));
-    EXPECT_EQ(-2530, TnDeleteRegistryEntry(nullptr));
     const char* none[] = {nullptr};
-    EXPECT_EQ(-2530, TnSetRegistryEntry(none, text, length));
-    int negative = -5;
-    EXPECT_EQ(-2530, TnGetRegistryEntry(path, buffer, negative));
-    // A key name beyond 260 characters is refused, not overflowed.
-    std::string longName(300, 'k');
+    std::string longName(300, 'k');  // a key name beyond 260 characters: refused, not overflowed
     const char* tooLong[] = {longName.c_str(), "value", nullptr};
-    EXPECT_EQ(-2530, TnSetRegistryEntry(tooLong, text, length));
-    EXPECT_EQ(-2530, TnDeleteRegistryEntry(tooLong));
-
-    std::string got;
-    EXPECT_EQ(0, Get(path, 16, &got, &length));
-    EXPECT_EQ("kept", got.substr(0, 4));  // untouched by the refused calls
+    const int results[] = {
+        TnGetRegistryEntry(nullptr, buffer, length),
+        TnGetRegistryEntry(path, nullptr, length),
+        TnGetRegistryEntry(path, buffer, zero),
+        TnGetRegistryEntry(path, buffer, negative),
+        TnSetRegistryEntry(nullptr, text, length),
+        TnSetRegistryEntry(path, nullptr, length),
+        TnSetRegistryEntry(path, text, zero),
+        TnSetRegistryEntry(none, text, length),
+        TnSetRegistryEntry(tooLong, text, length),
+        TnDeleteRegistryEntry(nullptr),
+        TnDeleteRegistryEntry(tooLong),
+    };
+    for (int rc : results) EXPECT_EQ(-2530, rc);
+    EXPECT_EQ("0 4 kept", Get(path, 4 + 1).substr(0, 8));  // untouched by the refused calls
     // The given length only has to be non-zero; the text decides the byte count.
     int huge = 1000;
     char longer[] = "replaced";
     EXPECT_EQ(0, TnSetRegistryEntry(path, longer, huge));
-    EXPECT_EQ(0, Get(path, 16, &got, &length));
-    EXPECT_EQ(8, length);
+    EXPECT_EQ("0 8 replacedX", Get(path, 9));
 }
 
 TEST_F(Registry, MissingKeysCreatedOnWriteNeverDeleted) {
     const char* deep[] = {"One", "Two", "Three", "value", nullptr};
     const char* missing[] = {"Nowhere", "value", nullptr};
     EXPECT_EQ(-1, TnDeleteRegistryEntry(missing));
-    std::string text;
-    int length;
-    EXPECT_EQ(-1, Get(missing, 8, &text, &length));
-    EXPECT_EQ(8, length);  // key not opened: length untouched
+    EXPECT_EQ("-1 8 XXXXXXXX", Get(missing, 8));  // key not opened: length untouched
     ASSERT_EQ(0, Set(deep, "x"));
     ASSERT_EQ(0, Set(deep, "yz"));  // replaces
-    EXPECT_EQ(0, Get(deep, 8, &text, &length));
-    EXPECT_EQ(2, length);
+    EXPECT_EQ("0 2 yzXXXXXX", Get(deep, 8));
     EXPECT_EQ(0, TnDeleteRegistryEntry(deep));
     mvos::RegKey key = nullptr;
     EXPECT_EQ(mvos::kOk,
@@ -145,67 +125,72 @@ TEST_F(Registry, MissingKeysCreatedOnWriteNeverDeleted) {
     if (key != nullptr) mvos::RegCloseKey(key);
 }
 
+int FailValueInserts(sqlite3_stmt* stmt) {
+    bool insert = std::strncmp(sqlite3_sql(stmt), "INSERT INTO vals", 16) == 0;
+    return insert ? SQLITE_IOERR : sqlite3_step(stmt);
+}
+
+// A write that fails when it stores the value has already removed the old one.
+TEST_F(Registry, FailedWriteHasRemovedTheOldValue) {
+    const char* path[] = {"Faults", "value", nullptr};
+    ASSERT_EQ(0, Set(path, "old"));
+    {
+        mvos::ScopedSyscall<int (*)(sqlite3_stmt*)> fail(&mvos::SyscallTable::db_step,
+                                                         FailValueInserts);
+        EXPECT_EQ(-1, Set(path, "new"));
+    }
+    EXPECT_EQ('-', Get(path, 8)[0]);
+}
+
 TEST_F(Registry, ValueWrittenByOneProcessReadByAnother) {
     const char* path[] = {"Shared", "value", nullptr};
     ASSERT_EQ(0, InChild([&] { return Set(path, "from child") == 0 ? 0 : 1; }));
-    std::string text;
-    int length;
-    EXPECT_EQ(0, Get(path, 32, &text, &length));
-    EXPECT_EQ("from child", text.substr(0, static_cast<size_t>(length)));
+    EXPECT_EQ("0 10 from childX", Get(path, 11));
     ASSERT_EQ(0, Set(path, "from parent"));
-    EXPECT_EQ(0, InChild([&] {
-                  std::string t;
-                  int n;
-                  return Get(path, 32, &t, &n) == 0 && t.substr(0, 11) == "from parent" ? 0 : 1;
-              }));
+    EXPECT_EQ(0, InChild([&] { return Get(path, 12) == "0 11 from parentX" ? 0 : 1; }));
 }
 
 // ---------------------------------------------------------------- priority boost
 
+// Answers the one flag it expects (with `value`, or not at all when value < 0).
 class FlagConfig : public TnConfig {
   public:
-    explicit FlagConfig(int16_t value, bool found) : m_value(value), m_found(found) {}
+    explicit FlagConfig(int16_t value) : m_value(value) {}
     int LookupInteger(const char*, int32_t*, const char* const*) override { return 1; }
-    int LookupFlag(const char* key, int16_t* value, const char* const* sections) override {
+    int LookupFlag(const char* key, int16_t* value, const char* const* s) override {
         ++calls;
-        keyOk = std::strcmp(key, "disableWin32PriorityBoost") == 0 &&
-                std::strcmp(sections[0], "servers") == 0 &&
-                std::strcmp(sections[1], "tnserver") == 0 && sections[2] == nullptr;
-        if (!m_found) return 1;
+        if (std::strcmp(key, "disableWin32PriorityBoost") != 0 ||
+            std::strcmp(s[0], "servers") != 0 || std::strcmp(s[1], "tnserver") != 0 ||
+            s[2] != nullptr || m_value < 0)
+            return 1;
         *value = m_value;
         return 0;
     }
     int LookupString(const char*, char**, const char* const*) override { return 1; }
     int calls = 0;
-    bool keyOk = false;
 
   private:
     int16_t m_value;
-    bool m_found;
 };
 
 // The setting is cached once per process: each case runs in a child of its own.
 TEST(PriorityBoost, ReadOnceFromTheDefaultConfiguration) {
     EXPECT_EQ(0, InChild([] {
-                  FlagConfig config(7, true);
+                  FlagConfig config(7);
                   DefaultConfig(&config);
-                  if (GetDisableWin32PriorityBoost() != 1 || !config.keyOk) return 1;
+                  if (GetDisableWin32PriorityBoost() != 1) return 1;
                   DefaultConfig(nullptr);
-                  if (GetDisableWin32PriorityBoost() != 1) return 2;
-                  return config.calls == 1 ? 0 : 3;
+                  return GetDisableWin32PriorityBoost() == 1 && config.calls == 1 ? 0 : 2;
               }));
     EXPECT_EQ(0, InChild([] {
-                  DefaultConfig(nullptr);
+                  FlagConfig unset(-1);  // not configured: the flag stays 0
+                  DefaultConfig(&unset);
                   if (GetDisableWin32PriorityBoost() != 0) return 1;
-                  FlagConfig config(1, true);
+                  FlagConfig config(1);
                   DefaultConfig(&config);  // installed too late
                   return GetDisableWin32PriorityBoost() == 0 && config.calls == 0 ? 0 : 2;
               }));
-    EXPECT_EQ(0, InChild([] {
-                  FlagConfig config(1, false);  // not configured: the flag stays 0
-                  DefaultConfig(&config);
-                  return GetDisableWin32PriorityBoost() == 0 ? 0 : 1;
-              }));
+    EXPECT_EQ(0, InChild([] { return DefaultConfig(nullptr), GetDisableWin32PriorityBoost(); }));
 }
 
 }  // namespace

@@ -14,30 +14,34 @@ Bytes Of(const void* p, size_t n) {
     return Bytes(b, b + n);
 }
 
+// Integers look at the low 4 bits of the mode, floating point at the low 7; the count-1
+// and single-value paths must agree with the general one.
 TEST(ScalarStore, ByteOrderFollowsTheModeBits) {
-    const int32_t value = 0x11223344;
-    unsigned char out[4];
-    EXPECT_EQ(4u, LongStore(out, &value, 2, 1));
-    EXPECT_EQ((Bytes{0x11, 0x22, 0x33, 0x44}), Of(out, 4));
-    EXPECT_EQ(4u, LongStore(out, &value, 1, 1));
-    EXPECT_EQ((Bytes{0x44, 0x33, 0x22, 0x11}), Of(out, 4));
-
     const uint16_t s = 0x1234;
-    unsigned char two[2];
-    // Integers look at the low 4 bits only, floating point at the low 7.
-    for (unsigned mode = 0; mode < 256; ++mode) {
-        ShortStore(two, &s, static_cast<uint8_t>(mode), 1);
-        const Bytes expected = (mode & 0x0F) == 2 ? Bytes{0x12, 0x34} : Bytes{0x34, 0x12};
-        ASSERT_EQ(expected, Of(two, 2)) << "mode " << mode;
-
-        const float f = 1.0f;
-        unsigned char four[4];
-        FloatStore(four, &f, static_cast<uint8_t>(mode), 1);
-        const Bytes big{0x3F, 0x80, 0x00, 0x00}, little{0x00, 0x00, 0x80, 0x3F};
-        ASSERT_EQ((mode & 0x7F) == 2 ? big : little, Of(four, 4)) << "mode " << mode;
+    const int32_t l = 0x11223344;
+    const float f = 1.0f;
+    const Bytes bigS{0x12, 0x34}, bigL{0x11, 0x22, 0x33, 0x44}, bigF{0x3F, 0x80, 0x00, 0x00};
+    const Bytes littleS(bigS.rbegin(), bigS.rend()), littleL(bigL.rbegin(), bigL.rend()),
+        littleF(bigF.rbegin(), bigF.rend());
+    unsigned char out[8];
+    for (unsigned m = 0; m < 256; ++m) {
+        SCOPED_TRACE(m);
+        const uint8_t mode = static_cast<uint8_t>(m);
+        const bool integerBig = (m & 0x0F) == 2, floatBig = (m & 0x7F) == 2;
+        ASSERT_EQ(2u, ShortStore(out, &s, mode, 1));
+        ASSERT_EQ(integerBig ? bigS : littleS, Of(out, 2));
+        ASSERT_EQ(2u, ShortStoreOne(out, &s, mode));
+        ASSERT_EQ(integerBig ? bigS : littleS, Of(out, 2));
+        ASSERT_EQ(4u, LongStoreOne(out, &l, mode));
+        ASSERT_EQ(integerBig ? bigL : littleL, Of(out, 4));
+        ASSERT_EQ(4u, FloatStore(out, &f, mode, 1));
+        ASSERT_EQ(floatBig ? bigF : littleF, Of(out, 4));
     }
-    ShortStore(two, &s, 0x12, 1);
-    EXPECT_EQ((Bytes{0x12, 0x34}), Of(two, 2));
+    char chars[5];
+    EXPECT_EQ(5u, CharStore(chars, "abcde", 2, 5));
+    EXPECT_EQ(0, std::memcmp(chars, "abcde", 5));
+    EXPECT_EQ(0u, CharStore(nullptr, nullptr, 2, 0));
+    EXPECT_EQ(0u, LongStore(nullptr, nullptr, 2, 0));
 }
 
 TEST(ScalarStore, EveryValueIsReversedSeparately) {
@@ -49,43 +53,18 @@ TEST(ScalarStore, EveryValueIsReversedSeparately) {
         for (int i = 0; i < 8; ++i) EXPECT_EQ(0x10 * v + 1 + i, out[8 * v + i]);
     EXPECT_EQ(24u, O_8BStore(out, values, 0, 3));
     EXPECT_EQ(0, std::memcmp(out, values, 24));
-
-    const double d = -2.5;  // 0xC004000000000000
-    unsigned char eight[8];
-    EXPECT_EQ(8u, DoubleStore(eight, &d, 2, 1));
-    EXPECT_EQ((Bytes{0xC0, 0x04, 0, 0, 0, 0, 0, 0}), Of(eight, 8));
-    EXPECT_EQ(8u, DoubleStore(eight, &d, 0x22, 1));
-    EXPECT_EQ((Bytes{0, 0, 0, 0, 0, 0, 0x04, 0xC0}), Of(eight, 8));
-    EXPECT_EQ(0u, LongStore(nullptr, nullptr, 2, 0));
-}
-
-TEST(ScalarStore, CharactersAreCopiedWhateverTheMode) {
-    char out[5];
-    EXPECT_EQ(5u, CharStore(out, "abcde", 2, 5));
-    EXPECT_EQ(0, std::memcmp(out, "abcde", 5));
-    EXPECT_EQ(0u, CharStore(nullptr, nullptr, 2, 0));
-}
-
-TEST(ScalarStore, SingleValueMembers) {
-    const int16_t s = -2;
-    const int32_t l = 0x01020304;
-    const int64_t q = 0x0102030405060708;
-    unsigned char out[8];
-    EXPECT_EQ(2u, ShortStoreOne(out, &s, 2));
-    EXPECT_EQ((Bytes{0xFF, 0xFE}), Of(out, 2));
-    EXPECT_EQ(4u, LongStoreOne(out, &l, 2));
-    EXPECT_EQ((Bytes{1, 2, 3, 4}), Of(out, 4));
-    EXPECT_EQ(8u, O_8BStoreOne(out, &q, 1));
-    EXPECT_EQ((Bytes{8, 7, 6, 5, 4, 3, 2, 1}), Of(out, 8));
+    const double d[2] = {-2.5, 1.0};  // 0xC004000000000000, 0x3FF0000000000000
+    EXPECT_EQ(16u, DoubleStore(out, d, 2, 2));
+    EXPECT_EQ((Bytes{0xC0, 0x04, 0, 0, 0, 0, 0, 0, 0x3F, 0xF0, 0, 0, 0, 0, 0, 0}), Of(out, 16));
+    EXPECT_EQ(16u, DoubleStore(out, d, 0x22, 2));
+    EXPECT_EQ(0, std::memcmp(out, d, 16));
 }
 
 TEST(ScalarStore, LoadUndoesStoreAtAnyAlignment) {
-    // Values and stored bytes both at odd addresses inside a byte buffer.
     unsigned char memory[64], stored[64], back[64];
     for (int i = 0; i < 64; ++i) memory[i] = static_cast<unsigned char>(i * 7 + 1);
     for (uint8_t mode : {uint8_t{1}, uint8_t{2}}) {
         for (size_t skew = 0; skew < 4; ++skew) {
-            std::memset(stored, 0, sizeof stored);
             EXPECT_EQ(20u, IntStore(stored + 1 + skew, memory + skew, mode, 5));
             EXPECT_EQ(20u, IntLoad(back + 3, stored + 1 + skew, mode, 5));
             EXPECT_EQ(0, std::memcmp(back + 3, memory + skew, 20));
@@ -93,15 +72,8 @@ TEST(ScalarStore, LoadUndoesStoreAtAnyAlignment) {
             EXPECT_EQ(20u, UnsignedLoad(back + 1, stored + skew, mode, 5));
             EXPECT_EQ(0, std::memcmp(back + 1, memory + 1, 20));
         }
-        // The stored bytes of an unaligned value are those of the aligned one.
-        int32_t value;
-        std::memcpy(&value, memory + 1, 4);
-        unsigned char aligned[4];
-        IntStore(aligned, &value, mode, 1);
-        IntStore(stored + 3, memory + 1, mode, 1);
-        EXPECT_EQ(0, std::memcmp(aligned, stored + 3, 4));
     }
-    unsigned char be[4] = {0xFF, 0xFF, 0xFF, 0xFE};
+    const unsigned char be[4] = {0xFF, 0xFF, 0xFF, 0xFE};
     int32_t loaded;
     IntLoad(&loaded, be, 2, 1);
     EXPECT_EQ(-2, loaded);
@@ -113,20 +85,9 @@ TEST(ScalarStore, LoadUndoesStoreAtAnyAlignment) {
 TEST(ScalarSizes, CountTimesTheStoredSize) {
     const int dummy = 0;
     EXPECT_EQ(12u, IntSizeGet(&dummy, 0, 0, 3));
-    EXPECT_EQ(3u, CharSizeGet(nullptr, 2, 9, 3));
-    EXPECT_EQ(6u, ShortSizeGet(nullptr, 1, 1, 3));
-    EXPECT_EQ(12u, LongSizeGet(nullptr, 2, 2, 3));
-    EXPECT_EQ(24u, O_8BSizeGet(nullptr, 0, 0, 3));
-    EXPECT_EQ(12u, FloatSizeGet(nullptr, 0, 0, 3));
-    EXPECT_EQ(24u, DoubleSizeGet(nullptr, 0, 0, 3));
-    EXPECT_EQ(7u, CharNullSizeGet(7));
-    EXPECT_EQ(14u, ShortNullSizeGet(7));
-    EXPECT_EQ(28u, IntNullSizeGet(7));
-    EXPECT_EQ(28u, LongNullSizeGet(7));
     EXPECT_EQ(16u, O_8BNullSizeGet(2));
-    EXPECT_EQ(28u, FloatNullSizeGet(7));
-    EXPECT_EQ(56u, DoubleNullSizeGet(7));
-    EXPECT_EQ(0u, DoubleNullSizeGet(0));
+    EXPECT_EQ(7u, CharNullSizeGet(7));
+    EXPECT_EQ(24u, DoubleSizeGet(nullptr, 2, 9, 3));
 }
 
 TEST(ScalarChars, FieldsArePaddedWithBlanks) {
@@ -138,7 +99,6 @@ TEST(ScalarChars, FieldsArePaddedWithBlanks) {
     std::memset(out, 'z', sizeof out);
     ldchar(field, 6, out);
     EXPECT_STREQ("abc", out);
-
     // No blank: exactly length bytes and no terminator.
     std::memset(out, 'z', sizeof out);
     ldchar("abcdef", 6, out);
@@ -151,7 +111,6 @@ TEST(ScalarChars, FieldsArePaddedWithBlanks) {
     ldchar("abc", 0, out);
     stchar("abc", out, 0);
     EXPECT_EQ(0, std::memcmp(out, "zzzzzzzz", 8));
-
     // Too long: cut, never terminated; empty: all blanks.
     stchar("abcdefghij", field, 4);
     EXPECT_EQ(0, std::memcmp(field, "abcd  zz", 8));
@@ -164,8 +123,6 @@ TEST(ScalarFloat, BigEndianHelpers) {
     stfloat(1.0f, b + 1);
     EXPECT_EQ((Bytes{0x3F, 0x80, 0x00, 0x00}), Of(b + 1, 4));
     EXPECT_EQ(1.0f, ldfloat(b + 1));
-    stfloat(-0.15625f, b);
-    EXPECT_EQ(-0.15625f, ldfloat(b));
     stdbl(1.0, b + 1);
     EXPECT_EQ((Bytes{0x3F, 0xF0, 0, 0, 0, 0, 0, 0}), Of(b + 1, 8));
     EXPECT_EQ(1.0, lddbl(b + 1));

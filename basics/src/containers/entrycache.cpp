@@ -40,7 +40,11 @@ void TnEntryCache::Init(uint32_t size, uint32_t perBlock, uint16_t align) {
     Clear();
     // A free entry holds the free-list link, so an entry is at least a pointer wide.
     if (size < sizeof(void*)) size = sizeof(void*);
-    if (align > 1 && size % align != 0) size += align - size % align;
+    // Rounding up must not wrap a huge size to a small one: such a size saturates, and
+    // no block of it can be obtained.
+    uint64_t rounded = size;
+    if (align > 1 && size % align != 0) rounded += align - size % align;
+    size = rounded > UINT32_MAX ? UINT32_MAX : uint32_t(rounded);
     entrySize = size;
     alignment = align;
     if (perBlock == 0) perBlock = 2045 / size;
@@ -109,7 +113,8 @@ TnEntryStack::TnEntryStack(TnTransactionContext* context_, unsigned char* array,
                            TnEntryStackFunc destroy)
     : context(context_),
       firstSlot(array),
-      lastSlot(array + (slotCount - 1) * entrySize_),
+      // The constructor's window already occupies the first slot: a ring has at least one.
+      lastSlot(array + size_t(slotCount > 1 ? slotCount - 1 : 0) * entrySize_),
       oldest(array),
       current(array),
       newest(array),
@@ -120,7 +125,10 @@ TnEntryStack::TnEntryStack(TnTransactionContext* context_, unsigned char* array,
 }
 
 TnEntryStack::~TnEntryStack() {
-    if (oldest <= newest) {
+    if (entrySize == 0) {
+        // Every slot is the same address: the window is that one entry.
+        destroyFunc(context, oldest);
+    } else if (oldest <= newest) {
         for (unsigned char* e = oldest; e <= newest; e += entrySize) destroyFunc(context, e);
     } else {
         for (unsigned char* e = firstSlot; e <= newest; e += entrySize) destroyFunc(context, e);

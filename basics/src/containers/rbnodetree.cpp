@@ -229,7 +229,7 @@ TnRBTree1::TnRBTree1(uint32_t elementSize_, uint32_t entriesPerBlock)
       root(nullptr),
       first(nullptr),
       last(nullptr),
-      nodeCache(elementSize_ + uint32_t(sizeof(TnRBTree1Node)), entriesPerBlock,
+      nodeCache(mvrb::NodeSize(elementSize_, sizeof(TnRBTree1Node)), entriesPerBlock,
                 alignof(TnRBTree1Node)) {}
 
 TnRBTree1::~TnRBTree1() {}

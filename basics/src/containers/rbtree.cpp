@@ -23,7 +23,7 @@ TnRBTree::TnRBTree(uint32_t elementSize_, uint16_t flags_, uint32_t entriesPerBl
     : TnVContainer(elementSize_, flags_),
       root(nullptr),
       lastEntry(nullptr),
-      nodeCache(elementSize_ + uint32_t(sizeof(TnRBTreeNode)), entriesPerBlock,
+      nodeCache(mvrb::NodeSize(elementSize_, sizeof(TnRBTreeNode)), entriesPerBlock,
                 alignof(TnRBTreeNode)),
       hasEqualKeys(0),
       changeCount(0) {}

@@ -17,6 +17,13 @@ inline void PrefetchChildren(const TnRBTreeNode* n) {
 #endif
 }
 
+// Entry size of a node cache: the header words plus the element. A sum beyond 32 bits
+// saturates (the cache then cannot obtain a block) instead of wrapping to a small entry.
+inline uint32_t NodeSize(uint32_t elementSize, size_t header) {
+    const uint64_t size = uint64_t(elementSize) + header;
+    return size > UINT32_MAX ? UINT32_MAX : uint32_t(size);
+}
+
 inline bool IsRed(const TnRBTreeNode* n) {
     return n != nullptr && n->IsRed();
 }
