@@ -124,8 +124,10 @@ TEST_F(InstanceCollect, SlotsAreLaidOutApartAndPackedInTheCopy) {
     PERF_OBJECT_TYPE pot;
     std::memcpy(&pot, out.data(), sizeof pot);
     EXPECT_EQ(pot.ObjectNameTitleIndex, 500u);
+    EXPECT_EQ(pot.DefaultCounter, -1);
     EXPECT_EQ(pot.NumInstances, 1);
     std::memcpy(&pot, out.data() + 152, sizeof pot);
+    EXPECT_EQ(pot.ObjectNameTitleIndex, 504u);
     EXPECT_EQ(pot.TotalByteLength, 204u);
     EXPECT_EQ(pot.NumInstances, 2);
 

@@ -60,29 +60,6 @@ TEST(PrfLayout, BlockOfThisSystemIs1128BytesWithItsHeaders) {
               reinterpret_cast<const uint32_t*>(b.data() + 944 + 176));
 }
 
-TEST(PrfTableCheck, AcceptsAWellFormedTableAndLinksItsObjects) {
-    std::vector<PrfItm> items = {Obj(1, 3), Ctr(2), Ctr(3), Obj(4), Ctr(5), End()};
-    TableUnderTest table;
-    ASSERT_TRUE(table.Construct(items.data()));
-    EXPECT_EQ(table->m_NumItems, 5u);
-    EXPECT_EQ(table->m_NumObjects, 2u);
-    EXPECT_EQ(items[0].NumCounters, 2u);
-    EXPECT_EQ(items[0].NextObjIndex, 3);
-    EXPECT_EQ(items[3].NextObjIndex, -1);
-    EXPECT_EQ(table->CvtObjOrdToPrfItm(1), &items[3]);
-    EXPECT_EQ(table->CvtObjIdToObjOrd(4), 1u);
-    EXPECT_EQ(table->CvtCtrIdToObjOrd(5), 1u);
-    EXPECT_EQ(table->CvtObjIdToPrfItmIndex(2), -1);  // ids are looked up by kind
-    EXPECT_EQ(table->CvtCtrIdToPrfItmIndex(4), -1);
-    std::vector<uint8_t> block;
-    table.Attach(&block, 2000);
-    EXPECT_EQ(block.size(), (64u + 80 + 24) + (64u + 40 + 16));
-    EXPECT_EQ(At<PERF_OBJECT_TYPE>(block, 0).DefaultCounter, 1);
-    EXPECT_EQ(At<PERF_OBJECT_TYPE>(block, 168).ObjectNameTitleIndex, 2006u);
-    EXPECT_EQ(At<PERF_OBJECT_TYPE>(block, 168).DefaultCounter, -1);
-    EXPECT_EQ(table->GetCtr32Slot(5, 0), reinterpret_cast<uint32_t*>(block.data() + 168 + 104 + 8));
-}
-
 std::string FirstFailure(std::vector<PrfItm> items) {
     AssertionRecorder rec;
     TableUnderTest table;
