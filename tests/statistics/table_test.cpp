@@ -28,32 +28,20 @@ TEST(PrfLayout, BlockOfThisSystemIs1128BytesWithItsHeaders) {
     const std::vector<uint8_t>& b = block.Bytes();
     ASSERT_EQ(b.size(), 1128u);
     EXPECT_EQ(PrfData::sm_pPrfData->ObjBytesNeeded(0), 1128u);
-
-    const auto pot = At<PERF_OBJECT_TYPE>(b, 0);
-    EXPECT_EQ(pot.TotalByteLength, 0u);
-    EXPECT_EQ(pot.DefinitionLength, 944u);
-    EXPECT_EQ(pot.HeaderLength, 64u);
-    EXPECT_EQ(pot.ObjectNameTitleIndex, 1000u);
-    EXPECT_EQ(pot.ObjectHelpTitleIndex, 1001u);
-    EXPECT_EQ(pot.DetailLevel, 100u);
-    EXPECT_EQ(pot.NumCounters, 22u);
-    EXPECT_EQ(pot.DefaultCounter, 3);  // "C/S Requests/sec"
-    EXPECT_EQ(pot.NumInstances, -1);
-
-    const auto transactions = At<PERF_COUNTER_DEFINITION>(b, 64);
-    EXPECT_EQ(transactions.ByteLength, 40u);
-    EXPECT_EQ(transactions.CounterOffset, 8u);
-    EXPECT_EQ(transactions.CounterSize, 8u);
-    const auto commits = At<PERF_COUNTER_DEFINITION>(b, 64 + 40);
-    EXPECT_EQ(commits.CounterNameTitleIndex, 1004u);
-    EXPECT_EQ(commits.CounterHelpTitleIndex, 1005u);
-    EXPECT_EQ(commits.DefaultScale, -1);
-    EXPECT_EQ(commits.CounterType, PERF_COUNTER_COUNTER);
-    const auto queue = At<PERF_COUNTER_DEFINITION>(b, 64 + 21 * 40);
-    EXPECT_EQ(queue.CounterOffset, 176u);
-    EXPECT_EQ(queue.CounterNameTitleIndex, 1044u);
-    EXPECT_EQ(queue.CounterHelpTitleIndex, 1045u);
-
+    // Default counter 3 is "C/S Requests/sec"; no instances.
+    const PERF_OBJECT_TYPE pot = {0, 944, 64, 1000, 0, 1001, 0, 100, 22, 3, -1, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(b.data(), &pot, 64), 0);
+    const PrfItm* items = MerivanePrfItems();
+    for (uint32_t k = 0; k < 22; ++k) {
+        const PrfItm& c = items[k + 1];
+        const PERF_COUNTER_DEFINITION def = {40, 1002 + 2 * k,   0,   1003 + 2 * k,
+                                             0,  c.DefaultScale, 100, c.dwCounterType,
+                                             8,  8 + 8 * k};
+        EXPECT_EQ(std::memcmp(b.data() + 64 + 40 * k, &def, 40), 0) << k;
+    }
+    // "Commits/sec" 1004/1005, "ObjDesc_CSQueueLength" at offset 176.
+    EXPECT_EQ(At<PERF_COUNTER_DEFINITION>(b, 64 + 40).CounterHelpTitleIndex, 1005u);
+    EXPECT_EQ(At<PERF_COUNTER_DEFINITION>(b, 64 + 21 * 40).CounterOffset, 176u);
     EXPECT_EQ(At<uint32_t>(b, 944), 184u);  // the counter block's length word
     for (size_t i = 948; i < b.size(); ++i) ASSERT_EQ(b[i], 0) << i;
     EXPECT_EQ(PrfData::sm_pPrfData->GetCtr32Slot(122, 0),
