@@ -38,8 +38,7 @@ class Tree2 : public TnRBTree2 {
         --live;
         delete N(node);
     }
-    int Compare(const void* key, TnRBTreeNode* node, uint32_t extra) override {
-        EXPECT_EQ(expectedExtra, extra);
+    int Compare(const void* key, TnRBTreeNode* node, uint32_t) override {
         const long a = static_cast<const Node2*>(key)->key, b = N(node)->key;
         return (a > b) - (a < b);
     }
@@ -48,36 +47,24 @@ class Tree2 : public TnRBTree2 {
     TnRBTreeNode* root = nullptr;
     long live = 0;
     bool failCreate = false;
-    uint32_t expectedExtra = 0;
     std::vector<long> destroyed;
 };
 
 Node2 Probe(long key, long seq = -1) {
-    Node2 p;
-    p.link.MakeNew();
-    p.key = key;
-    p.seq = seq;
-    return p;
+    return Node2{{1, nullptr}, key, seq};
 }
 
 using Ref = std::vector<std::pair<long, long>>;  // (key, seq), in tree order
 
-std::vector<long> WalkForward(TnRBTreeNode* root) {
+// Sequence numbers in order, walked forwards or (reversed back) backwards.
+std::vector<long> Walk(TnRBTreeNode* root, bool backwards) {
     std::vector<long> seqs;
     TnRBTreeNodeStack s;
-    for (TnRBTreeNode* n = s.GoToFirstEntry(root); n != nullptr; n = s.GoToNextEntry()) {
+    for (TnRBTreeNode* n = backwards ? s.GoToLastEntry(root) : s.GoToFirstEntry(root); n != nullptr;
+         n = backwards ? s.GoToPriorEntry() : s.GoToNextEntry()) {
         seqs.push_back(Tree2::N(n)->seq);
     }
-    return seqs;
-}
-
-std::vector<long> WalkBackward(TnRBTreeNode* root) {
-    std::vector<long> seqs;
-    TnRBTreeNodeStack s;
-    for (TnRBTreeNode* n = s.GoToLastEntry(root); n != nullptr; n = s.GoToPriorEntry()) {
-        seqs.push_back(Tree2::N(n)->seq);
-    }
-    std::reverse(seqs.begin(), seqs.end());
+    if (backwards) std::reverse(seqs.begin(), seqs.end());
     return seqs;
 }
 
@@ -85,83 +72,6 @@ std::vector<long> Seqs(const Ref& ref) {
     std::vector<long> v;
     for (auto& e : ref) v.push_back(e.second);
     return v;
-}
-
-TEST(NodeStack, CopyTakesThePathUpToTheTop) {
-    TnRBTreeNode a, b, c;
-    TnRBTreeNodeStack s;
-    EXPECT_TRUE(s.Empty());
-    EXPECT_EQ(nullptr, s.Pop());  // the sentinel is never popped
-    EXPECT_EQ(s.slots, s.top);
-    s.Push(&a);
-    s.Push(&b);
-    s.Push(&c);
-    s.Pop();
-    TnRBTreeNodeStack copy(s);
-    EXPECT_EQ(copy.slots + 2, copy.top);
-    EXPECT_EQ(&b, copy.Current());
-    EXPECT_EQ(&c, s.top[1]);  // slots above the top survive a pop
-    TnRBTreeNodeStack assigned;
-    assigned = s;
-    EXPECT_EQ(&b, assigned.Pop());
-    EXPECT_EQ(&a, assigned.Pop());
-    EXPECT_EQ(nullptr, assigned.Pop());
-}
-
-TEST(Tree2, EmptyTreeAndBoundarySearches) {
-    Tree2 t;
-    TnRBTreeNodeStack s;
-    Node2 p = Probe(5);
-    int cmp = 0;
-    EXPECT_EQ(nullptr, t.SearchNode(t.root, &p, s, cmp, 0));
-    EXPECT_EQ(2, cmp);
-    EXPECT_TRUE(s.Empty());
-    EXPECT_EQ(0, t.CheckTree(t.root));
-
-    for (long k : {10, 20, 30, 40, 50}) {
-        Node2 q = Probe(k, k);
-        cmp = 0;
-        ASSERT_EQ(nullptr, t.SearchNode(t.root, &q, s, cmp, 0));
-        ASSERT_NE(nullptr, t.AddNode(t.root, &q, s, cmp));
-    }
-    Node2 low = Probe(1), high = Probe(99), mid = Probe(25), top = Probe(50);
-    cmp = 0;
-    t.SearchNode(t.root, &low, s, cmp, 0);
-    EXPECT_EQ(-2, cmp);
-    cmp = 0;
-    t.SearchNode(t.root, &high, s, cmp, 0);
-    EXPECT_EQ(2, cmp);
-    cmp = 0;
-    t.SearchNode(t.root, &mid, s, cmp, 0);
-    EXPECT_TRUE(cmp == 1 || cmp == -1);
-    cmp = 0;
-    EXPECT_EQ(50, Tree2::N(t.SearchNode(t.root, &top, s, cmp, 0))->key);
-    EXPECT_EQ(0, cmp);
-    cmp = 1;  // the duplicate mode ends after the maximum
-    EXPECT_EQ(50, Tree2::N(t.SearchNode(t.root, &top, s, cmp, 0))->key);
-    EXPECT_EQ(2, cmp);
-
-    // No node: nothing changes.
-    t.failCreate = true;
-    cmp = 0;
-    t.SearchNode(t.root, &mid, s, cmp, 0);
-    EXPECT_EQ(nullptr, t.AddNode(t.root, &mid, s, cmp));
-    EXPECT_EQ((std::vector<long>{10, 20, 30, 40, 50}), WalkForward(t.root));
-}
-
-TEST(Tree2, EqualKeysKeepInsertionOrder) {
-    Tree2 t;
-    TnRBTreeNodeStack s;
-    for (long seq = 1; seq <= 3; ++seq) {
-        Node2 q = Probe(7, seq);
-        int cmp = 1;
-        t.SearchNode(t.root, &q, s, cmp, 0);
-        ASSERT_NE(nullptr, t.AddNode(t.root, &q, s, cmp));
-    }
-    EXPECT_EQ((std::vector<long>{1, 2, 3}), WalkForward(t.root));
-    Node2 q = Probe(7);
-    int cmp = 1;
-    EXPECT_EQ(3, Tree2::N(t.SearchNode(t.root, &q, s, cmp, 0))->seq);
 }
 
 TEST(Tree2, CheckTreeReportsEachViolation) {
@@ -213,7 +123,7 @@ TEST(Tree2, RandomizedAgainstSortedReference) {
         Node2 q = Probe(key, seq);
         auto lower = std::lower_bound(ref.begin(), ref.end(), std::make_pair(key, -1L));
         auto upper = std::lower_bound(ref.begin(), ref.end(), std::make_pair(key + 1, -1L));
-        if (what < 45) {  // insert: with duplicates after the equal ones, or unique
+        if (what < 55) {  // insert: with duplicates after the equal ones, or unique
             const bool dup = rng() % 2 != 0;
             int cmp = dup ? 1 : 0;
             TnRBTreeNode* found = t.SearchNode(t.root, &q, s, cmp, 0);
@@ -235,52 +145,45 @@ TEST(Tree2, RandomizedAgainstSortedReference) {
             } else {
                 ASSERT_TRUE(cmp == 1 || cmp == -1) << cmp;
             }
-            ASSERT_NE(nullptr, t.AddNode(t.root, &q, s, cmp));
-            ref.insert(upper, std::make_pair(key, seq));
+            if (rng() % 50 == 0) {  // no node: nothing changes
+                t.failCreate = true;
+                ASSERT_EQ(nullptr, t.AddNode(t.root, &q, s, cmp));
+                t.failCreate = false;
+            } else {
+                ASSERT_NE(nullptr, t.AddNode(t.root, &q, s, cmp));
+                ref.insert(upper, std::make_pair(key, seq));
+            }
             ++seq;
-        } else if (what < 85) {  // delete one equal node; the stack ends on its successor
+        } else if (what < 88) {
+            // Delete the equal node found, then walk on deleting or stepping: a deletion
+            // leaves the stack on the successor (at the sentinel after the last node).
             int cmp = 0;
-            TnRBTreeNode* found = t.SearchNode(t.root, &q, s, cmp, 0);
-            if (found == nullptr) {
+            TnRBTreeNode* n = t.SearchNode(t.root, &q, s, cmp, 0);
+            if (n == nullptr) {
                 ASSERT_EQ(lower, upper);
                 continue;
             }
-            const long gone = Tree2::N(found)->seq;
-            auto it = std::find_if(lower, upper, [&](auto& e) { return e.second == gone; });
-            ASSERT_NE(upper, it);
-            it = ref.erase(it);
-            t.DelNode(t.root, s);
-            ASSERT_EQ(gone, t.destroyed.back());
-            if (it == ref.end()) {
-                ASSERT_TRUE(s.Empty());
-                ASSERT_EQ(s.slots, s.top);
-            } else {
-                ASSERT_FALSE(s.Empty());
-                ASSERT_EQ(it->second, Tree2::N(s.Current())->seq);
-                // The path is a valid root path: walking on from it sees the rest.
-                std::vector<long> rest;
-                for (TnRBTreeNode* n = s.Current(); n != nullptr; n = s.GoToNextEntry()) {
-                    rest.push_back(Tree2::N(n)->seq);
-                }
-                ASSERT_EQ(std::vector<long>(Seqs(Ref(it, ref.end()))), rest);
-            }
-        } else if (what < 87) {  // delete a run while stepping: every node visited once
-            TnRBTreeNode* n = s.GoToFirstEntry(t.root);
-            size_t i = 0;
-            const size_t stop = rng() % (ref.size() + 1);
-            while (n != nullptr && i < stop) {
+            size_t i = size_t(
+                std::find_if(lower, upper, [&](auto& e) { return e.second == Tree2::N(n)->seq; }) -
+                ref.begin());
+            for (size_t step = 0, steps = rng() % 8 ? 1 : 1 + rng() % 20;
+                 n != nullptr && step < steps; ++step) {
+                ASSERT_LT(i, ref.size());
                 ASSERT_EQ(ref[i].second, Tree2::N(n)->seq);
-                if (rng() % 3 != 0) {
+                if (step == 0 || rng() % 3 != 0) {
                     t.DelNode(t.root, s);
+                    ASSERT_EQ(ref[i].second, t.destroyed.back());
                     ref.erase(ref.begin() + long(i));
                     n = s.Current();
+                    ASSERT_TRUE(n != nullptr || s.top == s.slots);
                 } else {
                     n = s.GoToNextEntry();
                     ++i;
                 }
                 ASSERT_EQ(0, t.CheckTree(t.root));
             }
-        } else if (what < 88) {
+            ASSERT_TRUE(n != nullptr || i == ref.size());
+        } else if (what < 89) {
             t.DestructAllElements(t.root);
             t.root = nullptr;
             ref.clear();
@@ -290,8 +193,8 @@ TEST(Tree2, RandomizedAgainstSortedReference) {
         ASSERT_EQ(long(ref.size()), t.live);
         if (op % 7 == 0 || ref.size() < 50) {
             const std::vector<long> want = Seqs(ref);
-            ASSERT_EQ(want, WalkForward(t.root));
-            ASSERT_EQ(want, WalkBackward(t.root));
+            ASSERT_EQ(want, Walk(t.root, false));
+            ASSERT_EQ(want, Walk(t.root, true));
         }
     }
 }
@@ -333,12 +236,22 @@ void CheckThreaded(Tree1& t, const std::set<long>& ref) {
     ASSERT_EQ(ref.size(), t.count);
 }
 
-TEST(Tree1, AscendingKeysCostOneComparisonEach) {
-    Tree1 t;
-    TnRBTreeNodeStack s;
+int g_mallocs1 = 0;
+void* CountMalloc(size_t n) {
+    ++g_mallocs1;
+    return std::malloc(n);
+}
+
+// Ascending keys first (one comparison each), then random additions and Clear; the list
+// is checked against the in-order walk throughout.
+TEST(Tree1, RandomizedListMatchesWalkAndClearReusesMemory) {
+    const unsigned long long seed = mvtest::TestSeed("Tree1");
+    std::mt19937_64 rng(seed);
+    Tree1 t(16);
     std::set<long> ref;
+    TnRBTreeNodeStack s;
+    int cmp;
     for (long k = 0; k < 1000; ++k) {
-        int cmp;
         const long before = t.compares;
         ASSERT_EQ(nullptr, t.SearchNode(&k, s, cmp));
         ASSERT_EQ(k == 0 ? 0 : 1, t.compares - before);
@@ -347,35 +260,16 @@ TEST(Tree1, AscendingKeysCostOneComparisonEach) {
         ref.insert(k);
     }
     CheckThreaded(t, ref);
-    long k = 500;
-    int cmp;
-    TnRBTree1Node* n = t.SearchNode(&k, s, cmp);
-    ASSERT_NE(nullptr, n);
-    EXPECT_EQ(0, cmp);
-    EXPECT_EQ(500, Key1(n));
-    EXPECT_EQ(n, static_cast<TnRBTree1Node*>(s.Current()));
-}
-
-int g_mallocs1 = 0;
-void* CountMalloc(size_t n) {
-    ++g_mallocs1;
-    return std::malloc(n);
-}
-
-TEST(Tree1, RandomizedListMatchesWalkAndClearReusesMemory) {
-    const unsigned long long seed = mvtest::TestSeed("Tree1");
-    std::mt19937_64 rng(seed);
-    Tree1 t(16);
-    EXPECT_EQ(sizeof(long) + 4 * sizeof(void*), t.nodeCache.entrySize);
-    std::set<long> ref;
-    TnRBTreeNodeStack s;
     const long ops = mvtest::ScaledOps(100000);
     for (long op = 0; op < ops; ++op) {
         const long k = long(rng() % 2000);
-        int cmp;
         TnRBTree1Node* found = t.SearchNode(&k, s, cmp);
         ASSERT_EQ(ref.count(k) != 0, found != nullptr);
-        if (found == nullptr) {
+        if (found != nullptr) {
+            ASSERT_EQ(0, cmp);
+            ASSERT_EQ(found, s.Current());
+            ASSERT_EQ(k, Key1(found));
+        } else {
             ASSERT_NE(nullptr, t.AddNode(&k, s, cmp));
             ref.insert(k);
         }
@@ -389,8 +283,7 @@ TEST(Tree1, RandomizedListMatchesWalkAndClearReusesMemory) {
             mvos::ScopedSyscall<void* (*)(size_t)> hook(&mvos::SyscallTable::malloc, CountMalloc);
             g_mallocs1 = 0;
             for (long i = 0; i < long(before); ++i) {
-                TnRBTree1Node* n = t.SearchNode(&i, s, cmp);
-                ASSERT_EQ(nullptr, n);
+                ASSERT_EQ(nullptr, t.SearchNode(&i, s, cmp));
                 ASSERT_NE(nullptr, t.AddNode(&i, s, cmp));
                 ref.insert(i);
             }

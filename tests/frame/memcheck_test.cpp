@@ -1,117 +1,124 @@
-// The memory-check hook and the fault-injection hook, with a test configuration.
+// The fault-injection hook and the memory-check hook, driven by a test configuration.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+#include <map>
 #include <string>
 
 #include "frame.h"
-#include "frame/map_config.h"
 #include "frame/memcheck_internal.h"
 #include "os/scratch_dir.h"
 
 namespace {
 
-using mvtest::MapConfig;
-using mvtest::ScopedDefaultConfig;
-
-TEST(TestHandler, FailsGrowthTheConfiguredNumberOfTimes) {
-    MapConfig config;
-    config.values["test/growErrorCounter"] = "2";
-    ScopedDefaultConfig scoped(&config);
-    TestHandlerReset();
-    EXPECT_EQ(0, TestHandler(0, nullptr, nullptr));  // reads the configuration
-    EXPECT_EQ(1, config.lookups);
-    EXPECT_EQ(-313, TestHandler(1, nullptr, nullptr));
-    EXPECT_EQ(0, TestHandler(2, nullptr, nullptr));
-    EXPECT_EQ(-313, TestHandler(1, nullptr, nullptr));
-    EXPECT_EQ(0, TestHandler(1, nullptr, nullptr));
-    EXPECT_EQ(0, TestHandler(1, nullptr, nullptr));
-    EXPECT_EQ(1, config.lookups);  // read once
-
-    config.values["test/growErrorCounter"] = "1";
-    EXPECT_EQ(0, TestHandlerReset());
-    EXPECT_EQ(-313, TestHandler(1, nullptr, nullptr));
-    EXPECT_EQ(0, TestHandler(1, nullptr, nullptr));
-    TestHandlerReset();
-}
-
-TEST(TestHandler, WithoutConfigurationOrValueNothingFails) {
-    ScopedDefaultConfig none(nullptr);
-    TestHandlerReset();
-    EXPECT_EQ(0, TestHandler(1, nullptr, nullptr));
-    MapConfig empty;
-    DefaultConfig(&empty);
-    EXPECT_EQ(0, TestHandler(1, nullptr, nullptr));
-    EXPECT_EQ(0, empty.lookups);  // the flag was already set by the first call
-    TestHandlerReset();
-    EXPECT_EQ(0, TestHandler(1, nullptr, nullptr));
-    EXPECT_EQ(1, empty.lookups);
-    TestHandlerReset();
-}
-
-class MemoryCheck : public ::testing::Test {
-  protected:
-    MemoryCheck() : m_debug("MERIVANE_DEBUG_OUTPUT", m_dir.File("debug.txt")) {
-        mvb::frame::ForgetMemoryCheck();
+// Values by "section/section/key"; counts its lookups. Installed as the default
+// configuration for its lifetime.
+using Values = std::map<std::string, std::string>;
+class MapConfig : public TnConfig {
+  public:
+    explicit MapConfig(Values v)
+        : values(std::move(v)), m_previous(DefaultConfig(TN_DEFAULT_CONFIG_QUERY)) {
+        DefaultConfig(this);
     }
-    ~MemoryCheck() override { mvb::frame::ForgetMemoryCheck(); }
-    std::string DebugText() const { return mvtest::ReadFile(m_dir.File("debug.txt")); }
-
-    mvtest::ScratchDir m_dir;
-    mvtest::ScopedEnv m_debug;
-    MapConfig m_config;
+    ~MapConfig() override { DefaultConfig(m_previous); }
+    int LookupInteger(const char* key, int32_t* out, const char* const* sections) override {
+        const std::string* v = Find(key, sections);
+        return v != nullptr ? (*out = std::stoi(*v), 0) : 1;
+    }
+    int LookupFlag(const char* key, int16_t* out, const char* const* sections) override {
+        const std::string* v = Find(key, sections);
+        return v != nullptr ? (*out = static_cast<int16_t>(std::stoi(*v)), 0) : 1;
+    }
+    int LookupString(const char* key, char** out, const char* const* sections) override {
+        const std::string* v = Find(key, sections);
+        return v != nullptr ? (std::strcpy(*out, v->c_str()), 0) : 1;
+    }
+    const std::string* Find(const char* key, const char* const* sections) {
+        ++lookups;
+        std::string path;
+        for (; *sections != nullptr; ++sections) path += *sections + std::string("/");
+        auto it = values.find(path + key);
+        return it == values.end() ? nullptr : &it->second;
+    }
+    Values values;
+    int lookups = 0;
+    TnConfig* m_previous;
 };
 
-int g_tag = 0;
+TEST(TestHandler, FailsGrowthTheConfiguredNumberOfTimes) {
+    {
+        MapConfig config(Values{{"test/growErrorCounter", "2"}});
+        TestHandlerReset();
+        EXPECT_EQ(0, TestHandler(0, nullptr, nullptr));  // not a growth: counter kept
+        EXPECT_EQ(-313, TestHandler(1, nullptr, nullptr));
+        EXPECT_EQ(0, TestHandler(2, nullptr, nullptr));
+        EXPECT_EQ(-313, TestHandler(1, nullptr, nullptr));
+        EXPECT_EQ(0, TestHandler(1, nullptr, nullptr));
+        EXPECT_EQ(1, config.lookups);  // read once
 
-TEST_F(MemoryCheck, WithoutConfigurationNothingIsLoadedEver) {
-    ScopedDefaultConfig none(nullptr);
-    EXPECT_EQ(-1, TarnCheckMemory(nullptr, nullptr, nullptr, nullptr));
-    ScopedDefaultConfig later(&m_config);
-    EXPECT_EQ(-1, TarnCheckMemory(nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(0, m_config.lookups);  // set up once, on the first call
-    EXPECT_EQ("", DebugText());
+        config.values["test/growErrorCounter"] = "1";
+        EXPECT_EQ(0, TestHandlerReset());  // the next call reads again
+        EXPECT_EQ(-313, TestHandler(1, nullptr, nullptr));
+        EXPECT_EQ(0, TestHandler(1, nullptr, nullptr));
+    }
+    // Without a configuration nothing fails, and the flag is set all the same.
+    TestHandlerReset();
+    EXPECT_EQ(0, TestHandler(1, nullptr, nullptr));
+    MapConfig later(Values{{"test/growErrorCounter", "5"}});
+    EXPECT_EQ(0, TestHandler(1, nullptr, nullptr));
+    EXPECT_EQ(0, later.lookups);
+    TestHandlerReset();
 }
 
-TEST_F(MemoryCheck, SwitchedOffByTheFlag) {
-    m_config.values["debug/memory"] = "0";
-    ScopedDefaultConfig scoped(&m_config);
+TEST(MemoryCheck, SetUpOnceFromTheConfiguration) {
+    mvtest::ScratchDir dir;
+    mvtest::ScopedEnv debug("MERIVANE_DEBUG_OUTPUT", dir.File("debug.txt"));
+    const std::string module = MVT_MEMCHECK_MODULE;
+    struct Case {
+        Values values;
+        int result;  // of TarnCheckMemory(10, 20, &out, 7)
+        int lookups;
+        const char* debugText;
+    } cases[] = {
+        {{}, -1, 1, ""},                       // the flag is missing
+        {{{"debug/memory", "0"}}, -1, 1, ""},  // switched off
+        // "MSVCRT" is no library here.
+        {{{"debug/memory", "1"}}, -1, 3, "unable to load the memory checking dll\n"},
+        // The default function, TarnMemoryCheck, adds its first two arguments and stores
+        // the fourth into the third: the arguments pass unchanged.
+        {{{"debug/memory", "1"}, {"debug/memory/library", module}},
+         30,
+         3,
+         "memory checking enabled\n"},
+        {{{"debug/memory", "1"},
+          {"debug/memory/library", module},
+          {"debug/memory/function", "NoSuchCheck"}},
+         -1,
+         3,
+         "unable to get the memory check function\n"},
+    };
+    for (const Case& c : cases) {
+        mvb::frame::ForgetMemoryCheck();
+        std::remove(dir.File("debug.txt").c_str());
+        MapConfig config(c.values);
+        for (int call = 0; call < 2; ++call) {
+            int out = 0;
+            EXPECT_EQ(c.result,
+                      TarnCheckMemory(reinterpret_cast<void*>(10), reinterpret_cast<void*>(20),
+                                      &out, reinterpret_cast<void*>(7)));
+            EXPECT_EQ(c.result == -1 ? 0 : 7, out);
+        }
+        EXPECT_EQ(c.lookups, config.lookups);  // on the first call only
+        EXPECT_EQ(c.debugText, mvtest::ReadFile(dir.File("debug.txt")));
+    }
+    // Without a default configuration nothing is set up, now or later.
+    mvb::frame::ForgetMemoryCheck();
     EXPECT_EQ(-1, TarnCheckMemory(nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(1, m_config.lookups);
-    EXPECT_EQ("", DebugText());
-}
-
-TEST_F(MemoryCheck, DefaultLibraryDoesNotExistHere) {
-    m_config.values["debug/memory"] = "1";
-    ScopedDefaultConfig scoped(&m_config);
+    MapConfig later(Values{{"debug/memory", "1"}, {"debug/memory/library", module}});
     EXPECT_EQ(-1, TarnCheckMemory(nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(-1, TarnCheckMemory(nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(3, m_config.lookups);  // flag, library, function: once
-    EXPECT_EQ("unable to load the memory checking dll\n", DebugText());
-}
-
-TEST_F(MemoryCheck, ConfiguredFunctionGetsTheArgumentsUnchanged) {
-    m_config.values["debug/memory"] = "1";
-    m_config.values["debug/memory/library"] = MVT_MEMCHECK_MODULE;
-    ScopedDefaultConfig scoped(&m_config);
-    int a = 0;
-    // The default function name, TarnMemoryCheck: answers the sum of its two integer
-    // arguments and stores the fourth into the third.
-    EXPECT_EQ(30, TarnCheckMemory(reinterpret_cast<void*>(10), reinterpret_cast<void*>(20), &a,
-                                  reinterpret_cast<void*>(7)));
-    EXPECT_EQ(7, a);
-    EXPECT_EQ(3, TarnCheckMemory(reinterpret_cast<void*>(1), reinterpret_cast<void*>(2), &g_tag,
-                                 nullptr));
-    EXPECT_EQ("memory checking enabled\n", DebugText());
-}
-
-TEST_F(MemoryCheck, MissingFunctionIsReportedOnce) {
-    m_config.values["debug/memory"] = "1";
-    m_config.values["debug/memory/library"] = MVT_MEMCHECK_MODULE;
-    m_config.values["debug/memory/function"] = "NoSuchCheck";
-    ScopedDefaultConfig scoped(&m_config);
-    EXPECT_EQ(-1, TarnCheckMemory(nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(-1, TarnCheckMemory(nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ("unable to get the memory check function\n", DebugText());
+    EXPECT_EQ(0, later.lookups);
+    mvb::frame::ForgetMemoryCheck();
 }
 
 }  // namespace

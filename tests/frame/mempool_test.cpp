@@ -4,81 +4,44 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
-#include <set>
 #include <vector>
 
 #include "frame.h"
 
 namespace {
 
-TEST(MemPool, SmallNodesFillA4096ByteBufferFirst) {
-    TnMemPool pool(16);
-    EXPECT_EQ(nullptr, pool.m_current);
-    std::vector<unsigned char*> nodes;
-    for (int i = 0; i < 256; ++i) nodes.push_back(static_cast<unsigned char*>(pool.GetNode()));
-    EXPECT_EQ(1u, pool.m_buffersObtained);
-    for (int i = 1; i < 256; ++i) EXPECT_EQ(nodes[0] + 16 * i, nodes[i]);
-    EXPECT_EQ(nodes[255], pool.m_last);
-    unsigned char* next = static_cast<unsigned char*>(pool.GetNode());
-    EXPECT_EQ(2u, pool.m_buffersObtained);
-    EXPECT_EQ(pool.m_current, next);
-    EXPECT_EQ(next + 255 * 16, pool.m_last);
-    EXPECT_EQ(257u, pool.m_getCalls);
+// A buffer holds 4096 / size nodes (at least one), handed out in address order; the
+// node after the last opens the next buffer.
+TEST(MemPool, BufferArithmeticAndRelease) {
+    for (uint32_t size : {16u, 1000u, 1365u, 4096u, 5000u}) {
+        TnMemPool pool(size);
+        EXPECT_EQ(nullptr, pool.m_current);
+        const uint32_t perBuffer = std::max(1u, 4096u / size);
+        auto* first = static_cast<unsigned char*>(pool.GetNode());
+        for (uint32_t i = 1; i < perBuffer; ++i) {
+            ASSERT_EQ(first + size * i, pool.GetNode()) << size;
+        }
+        EXPECT_EQ(1u, pool.m_buffersObtained) << size;
+        EXPECT_EQ(pool.m_current, pool.m_last) << size;
+        auto* next = static_cast<unsigned char*>(pool.GetNode());
+        EXPECT_EQ(2u, pool.m_buffersObtained) << size;
+        EXPECT_EQ(next + (perBuffer - 1) * size, pool.m_last) << size;
+        EXPECT_EQ(perBuffer + 1, pool.m_getCalls);
+        // Release gives back both buffers and forgets the chains; the counters go on.
+        pool.PutNode(first);
+        pool.DeallocateBuffers();
+        pool.DeallocateBuffers();
+        EXPECT_EQ(2u, pool.m_buffersReleased);
+        EXPECT_TRUE(pool.m_buffers == nullptr && pool.m_free == nullptr);
+        EXPECT_TRUE(pool.m_current == nullptr && pool.m_last == nullptr);
+        pool.GetNode();  // opens a fresh buffer again
+        EXPECT_EQ(3u, pool.m_buffersObtained);
+        EXPECT_EQ(1u, pool.m_putCalls);
+    }
 }
 
-TEST(MemPool, NodesLargerThanABufferGetOneBufferEach) {
-    TnMemPool pool(5000);
-    void* a = pool.GetNode();
-    void* b = pool.GetNode();
-    EXPECT_NE(a, b);
-    EXPECT_EQ(2u, pool.m_buffersObtained);
-    EXPECT_EQ(pool.m_current, pool.m_last);
-    pool.PutNode(a);
-    EXPECT_EQ(a, pool.GetNode());  // the free chain first, no new buffer
-    EXPECT_EQ(2u, pool.m_buffersObtained);
-    // A buffer of exactly one node and one of a few.
-    TnMemPool exact(4096), third(1365);
-    exact.GetNode();
-    EXPECT_EQ(exact.m_current, exact.m_last);
-    third.GetNode();
-    EXPECT_EQ(third.m_current + 2 * 1365, third.m_last);
-}
-
-TEST(MemPool, GivenBackNodesReturnLastInFirstOut) {
-    TnMemPool pool(24);
-    void* a = pool.GetNode();
-    void* b = pool.GetNode();
-    pool.PutNode(a);
-    pool.PutNode(b);
-    EXPECT_EQ(b, pool.GetNode());
-    EXPECT_EQ(a, pool.GetNode());
-    EXPECT_EQ(2u, pool.m_putCalls);
-    EXPECT_EQ(4u, pool.m_getCalls);
-    EXPECT_EQ(nullptr, pool.m_free);
-}
-
-TEST(MemPool, DeallocateReleasesEverythingAndKeepsCounting) {
-    TnMemPool pool(1000);  // four nodes a buffer
-    std::vector<void*> nodes;
-    for (int i = 0; i < 10; ++i) nodes.push_back(pool.GetNode());
-    pool.PutNode(nodes[3]);
-    EXPECT_EQ(3u, pool.m_buffersObtained);
-    pool.DeallocateBuffers();
-    EXPECT_EQ(3u, pool.m_buffersReleased);
-    EXPECT_EQ(nullptr, pool.m_buffers);
-    EXPECT_EQ(nullptr, pool.m_free);
-    EXPECT_EQ(nullptr, pool.m_current);
-    EXPECT_EQ(nullptr, pool.m_last);
-    EXPECT_EQ(10u, pool.m_getCalls);
-    pool.GetNode();  // opens a fresh buffer again
-    EXPECT_EQ(4u, pool.m_buffersObtained);
-    pool.DeallocateBuffers();
-    pool.DeallocateBuffers();
-    EXPECT_EQ(4u, pool.m_buffersReleased);
-}
-
-// Random get/put sequences against a model: live nodes never overlap, each lies in one
-// node slot of the pool, and give-backs come back in stack order.
+// Random get/put sequences against a model: given-back nodes come back last in first
+// out, live nodes never overlap, and buffers are opened only when needed.
 TEST(MemPool, RandomUseAgainstAModel) {
     std::mt19937 rng(12345);
     for (uint32_t size : {1u, 8u, 24u, 1000u, 4096u, 5000u}) {

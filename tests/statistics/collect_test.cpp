@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,17 +12,16 @@
 
 namespace {
 
+using prftest::Ctr;
+using prftest::End;
 using prftest::LocalBlock;
+using prftest::Obj;
 using prftest::TableUnderTest;
 
-struct Result {
-    uint32_t status;
-    uint32_t bytes;
-    uint32_t objects;
-    ptrdiff_t advanced;
-};
+// Status, byte count, object count and how far the data pointer moved.
+using Outcome = std::array<int64_t, 4>;
 
-Result Collect(const char16_t* request, std::vector<uint8_t>& out, uint32_t room) {
+Outcome Collect(const char16_t* request, std::vector<uint8_t>& out, uint32_t room) {
     std::u16string name(request);
     void* data = out.data();
     uint32_t bytes = room;
@@ -30,22 +30,15 @@ Result Collect(const char16_t* request, std::vector<uint8_t>& out, uint32_t room
     return {status, bytes, objects, static_cast<uint8_t*>(data) - out.data()};
 }
 
-// Checks all four outputs of one collection.
-void ExpectResult(const Result& r, uint32_t status, uint32_t bytes, uint32_t objects,
-                  ptrdiff_t advanced) {
-    EXPECT_EQ(r.status, status);
-    EXPECT_EQ(r.bytes, bytes);
-    EXPECT_EQ(r.objects, objects);
-    EXPECT_EQ(r.advanced, advanced);
-}
+const Outcome kNothing = {0, 0, 0, 0};
+const Outcome kWholeBlock = {0, 1128, 1, 1128};
 
-TEST(PrfCollect, GlobalInAnyCaseCopiesTheWholeObject) {
-    LocalBlock block;
+TEST(PrfCollect, GlobalInAnyCaseAndTitleIndexListsSelectTheObject) {
+    LocalBlock block(1000, 1001);
     *PrfData::sm_pPrfData->GetCtr32Slot(108, 0) = 5;
-    for (const char16_t* request : {u"Global", u"global", u"GLOBAL"}) {
+    for (const char16_t* request : {u"Global", u"global", u"GLOBAL", u"1000", u"238 1000 2"}) {
         std::vector<uint8_t> out(2000, 0xCC);
-        Result r = Collect(request, out, 2000);
-        ExpectResult(r, 0u, 1128u, 1u, 1128);
+        EXPECT_EQ(Collect(request, out, 2000), kWholeBlock);
         PERF_OBJECT_TYPE pot;
         std::memcpy(&pot, out.data(), sizeof pot);
         EXPECT_EQ(pot.TotalByteLength, 1128u);
@@ -53,114 +46,87 @@ TEST(PrfCollect, GlobalInAnyCaseCopiesTheWholeObject) {
         EXPECT_EQ(std::memcmp(out.data() + 4, block.Bytes().data() + 4, 1124), 0);
         EXPECT_EQ(out[1128], 0xCC);  // nothing written past the object
     }
-}
-
-TEST(PrfCollect, TitleIndexListsSelectObjectsByTheirNameIndex) {
-    LocalBlock block(1000, 1001);
     std::vector<uint8_t> out(2000);
-    EXPECT_EQ(Collect(u"1000", out, 2000).objects, 1u);
-    EXPECT_EQ(Collect(u"238 1000 2", out, 2000).objects, 1u);
-    EXPECT_EQ(Collect(u"10000", out, 2000).objects, 0u);
-    for (const char16_t* none : {u"1002", u"1001", u"100", u"", u"Costly", u"Globals"}) {
-        Result r = Collect(none, out, 2000);
-        ExpectResult(r, 0u, 0u, 0u, 0);
-    }
+    for (const char16_t* none : {u"1002", u"1001", u"10000", u"", u"Costly", u"Globals"})
+        EXPECT_EQ(Collect(none, out, 2000), kNothing);
+    // One byte short: more data is asked for, and nothing is written.
+    std::vector<uint8_t> exact(1128, 0xCC);
+    EXPECT_EQ(Collect(u"Global", exact, 1127), (Outcome{234, 0, 0, 0}));
+    EXPECT_EQ(exact[0], 0xCC);
+    EXPECT_EQ(Collect(u"Global", exact, 1128), kWholeBlock);
 }
 
-TEST(PrfCollect, TooSmallABufferAsksForMoreData) {
-    LocalBlock block;
-    std::vector<uint8_t> out(1128, 0xCC);
-    Result r = Collect(u"Global", out, 1127);
-    ExpectResult(r, 234u, 0u, 0u, 0);
-    EXPECT_EQ(out[0], 0xCC);
-    r = Collect(u"Global", out, 1128);
-    ExpectResult(r, 0u, 1128u, 1u, 1128);
-}
-
-TEST(PrfCollect, WithoutABlockNothingIsCollected) {
+TEST(PrfCollect, WithoutABlockOrWithAFaultNothingIsCollected) {
+    std::vector<uint8_t> out(2000, 0xCC);
     ASSERT_EQ(PrfData::sm_pPrfData->m_pPrfData, nullptr);
     EXPECT_EQ(PrfData_Close(), 0u);
-    std::vector<uint8_t> out(2000);
-    Result r = Collect(u"Global", out, 2000);
-    ExpectResult(r, 0u, 0u, 0u, 0);
-}
+    EXPECT_EQ(Collect(u"Global", out, 2000), kNothing);
 
-TEST(PrfCollect, AFaultInsideIsTurnedIntoAnEmptyResult) {
     LocalBlock block;
     void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(page, MAP_FAILED);
     PrfData::sm_pPrfData->m_pPrfData = static_cast<uint8_t*>(page);  // unreadable
-    std::vector<uint8_t> out(2000, 0xCC);
-    Result r = Collect(u"Global", out, 2000);
-    ExpectResult(r, 0u, 0u, 0u, 0);
-    // The next collection works again.
-    PrfData::sm_pPrfData->m_pPrfData = block.Bytes().data();
-    EXPECT_EQ(Collect(u"Global", out, 2000).bytes, 1128u);
+    EXPECT_EQ(Collect(u"Global", out, 2000), kNothing);
+    PrfData::sm_pPrfData->m_pPrfData = block.Bytes().data();  // the next one works again
+    EXPECT_EQ(Collect(u"Global", out, 2000), kWholeBlock);
     munmap(page, 4096);
 }
 
-// Two objects; the second has instances whose parent is an instance of the first.
+// Two objects with instances: the parent (2 slots, names of up to 4 characters) and
+// the child (3 slots, up to 5), one counter each, first title index 500.
 class InstanceCollect : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_items = {
-            {PrfItmObject, 1, u"p", u"p", PERF_DETAIL_NOVICE, static_cast<CTRID>(-1), 2, 4, 0, 0, 0,
-             0, 0, 0},
-            {PrfItmCounter, 2, u"c", u"c", PERF_DETAIL_NOVICE, static_cast<CTRID>(-1), 0, 0, 0, 0,
-             0, 0, 0, PERF_COUNTER_RAWCOUNT},
-            {PrfItmObject, 10, u"o", u"o", PERF_DETAIL_NOVICE, static_cast<CTRID>(-1), 3, 5, 0, 0,
-             0, 0, 0, 0},
-            {PrfItmCounter, 11, u"c", u"c", PERF_DETAIL_NOVICE, static_cast<CTRID>(-1), 0, 0, 0, 0,
-             0, 0, 0, PERF_COUNTER_RAWCOUNT},
-            {PrfItmEnd, 0xFFFFFFFFu, nullptr, nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-        };
+        m_items = {Obj(1, kNone, 2, 4), Ctr(2), Obj(10, kNone, 3, 5), Ctr(11), End()};
         ASSERT_TRUE(m_table.Construct(m_items.data()));
         m_table.Attach(&m_block, 500);
-        // Parent object: slot 1 "pa" in use, slot 0 free.
+        // Parent: slot 1 "pa". Child: slot 0 "ab" with parent (object 1, slot 1), slot 2 "abcd".
         Name(0, 1, u"pa", 3);
-        // Child object: slot 0 "ab" with parent (object 1, slot 1); slot 2 "abcd".
-        Name(1, 0, u"ab", 3);
         Name(1, 2, u"abcd", 5);
-        ObjLayout l;
-        m_table->GetMetrics(1, 0, &l);
+        ObjLayout l = Name(1, 0, u"ab", 3);
         l.pPID->ParentObjectTitleIndex = 1;
         l.pPID->ParentObjectInstance = 1;
-        l.pPID->UniqueID = PERF_NO_UNIQUE_ID;
         *reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(l.pPCB) + 8) = 42;
-        m_table->GetMetrics(1, 2, &l);
-        l.pPID->UniqueID = PERF_NO_UNIQUE_ID;
-        m_table->GetMetrics(0, 1, &l);
-        l.pPID->UniqueID = PERF_NO_UNIQUE_ID;
     }
-    void Name(OBJORD ord, INSTID slot, const char16_t* name, size_t chars) {
+    // Names an instance slot (without a unique id).
+    ObjLayout Name(OBJORD ord, INSTID slot, const char16_t* name, size_t chars) {
         ObjLayout l;
         m_table->GetMetrics(ord, slot, &l);
         std::memcpy(l.pPIN, name, 2 * chars);
+        l.pPID->UniqueID = PERF_NO_UNIQUE_ID;
+        return l;
     }
+    static constexpr CTRID kNone = static_cast<CTRID>(-1);
     std::vector<PrfItm> m_items;
     TableUnderTest m_table;
     std::vector<uint8_t> m_block;
 };
 
-TEST_F(InstanceCollect, ChildObjectBringsItsParentAndInstancesArePacked) {
-    // Parent: 64 + 40 + one instance (24 + 16 + 8). Child: 64 + 40 + (24 + 16 + 8) + (24 + 16 +
-    // 12).
+TEST_F(InstanceCollect, SlotsAreLaidOutApartAndPackedInTheCopy) {
+    // Parent: 64 + 40 + 2 x (24 + 16 + 8) = 200 bytes; child: 64 + 40 + 3 x (24 + 16 + 10).
+    ASSERT_EQ(m_block.size(), 200u + 254u);
+    const uint8_t* defsEnd = m_block.data() + 200 + 104;
+    ObjLayout l;
+    m_table->GetMetrics(1, 2, &l);
+    EXPECT_EQ(reinterpret_cast<uint8_t*>(l.pPID), defsEnd + 2 * 24);
+    EXPECT_EQ(reinterpret_cast<uint8_t*>(l.pPCB), defsEnd + 3 * 24 + 2 * 16);
+    EXPECT_EQ(reinterpret_cast<uint8_t*>(l.pPIN), defsEnd + 3 * (24 + 16) + 2 * 10);
+    EXPECT_EQ(l.cbPIN, 10u);
+    EXPECT_EQ(l.pPCB->ByteLength, 16u);
+    EXPECT_FALSE(m_table->IsValidInstId(1, 3));
+    EXPECT_EQ(m_table->GetNumInstances(1), 2u);
+
+    // In use: parent 104 + (24 + 16 + 8); child 104 + (24 + 16 + 8) + (24 + 16 + 12).
     ASSERT_EQ(m_table->ObjBytesNeeded(0), 152u);
     ASSERT_EQ(m_table->ObjBytesNeeded(1), 204u);
     std::vector<uint8_t> out(400, 0xCC);
-    Result r = Collect(u"504", out, 400);  // the child's name index: 500 + 2 x 2
-    ASSERT_EQ(r.status, 0u);
-    EXPECT_EQ(r.objects, 2u);
-    EXPECT_EQ(r.bytes, 356u);
-    EXPECT_EQ(r.advanced, 356);
-
+    EXPECT_EQ(Collect(u"504", out, 400), (Outcome{0, 356, 2, 356}));  // the child brings its parent
     PERF_OBJECT_TYPE pot;
     std::memcpy(&pot, out.data(), sizeof pot);
     EXPECT_EQ(pot.ObjectNameTitleIndex, 500u);
     EXPECT_EQ(pot.NumInstances, 1);
-    EXPECT_EQ(pot.TotalByteLength, 152u);
     std::memcpy(&pot, out.data() + 152, sizeof pot);
-    EXPECT_EQ(pot.ObjectNameTitleIndex, 504u);
+    EXPECT_EQ(pot.TotalByteLength, 204u);
     EXPECT_EQ(pot.NumInstances, 2);
 
     const uint8_t* inst = out.data() + 152 + 104;
@@ -172,11 +138,8 @@ TEST_F(InstanceCollect, ChildObjectBringsItsParentAndInstancesArePacked) {
     EXPECT_EQ(pid.NameOffset, 24u);
     EXPECT_EQ(pid.NameLength, 6u);
     EXPECT_EQ(std::memcmp(inst + 24, u"ab\0", 8), 0);
-    uint32_t word = 0;
-    std::memcpy(&word, inst + 32, 4);
-    EXPECT_EQ(word, 16u);  // the counter block's length
-    std::memcpy(&word, inst + 40, 4);
-    EXPECT_EQ(word, 42u);
+    const uint32_t counterBlock[] = {16, 0, 42};
+    EXPECT_EQ(std::memcmp(inst + 32, counterBlock, sizeof counterBlock), 0);
     std::memcpy(&pid, inst + 48, sizeof pid);
     EXPECT_EQ(pid.ByteLength, 36u);
     EXPECT_EQ(pid.ParentObjectTitleIndex, 0u);
@@ -184,13 +147,9 @@ TEST_F(InstanceCollect, ChildObjectBringsItsParentAndInstancesArePacked) {
     EXPECT_EQ(out[356], 0xCC);
 }
 
-std::string g_boxTitle;
-std::string g_boxText;
-uint32_t g_boxStyle = 0;
+std::string g_box;
 int RecordBox(const char* title, uint32_t style, const char* text) {
-    g_boxTitle = title;
-    g_boxText = text;
-    g_boxStyle = style;
+    g_box = std::string(title) + "|" + std::to_string(style & 0xF0u) + "|" + text;
     return mvos::kIdOk;
 }
 
@@ -200,12 +159,11 @@ TEST_F(InstanceCollect, AnUnknownParentObjectTurnsIntoAnEmptyResult) {
     l.pPID->ParentObjectTitleIndex = 77;
     std::vector<uint8_t> out(400, 0xCC);
     const mvos::BoxPresenter saved = mvos::SetBoxPresenter(&RecordBox);
-    Result r = Collect(u"Global", out, 400);
+    EXPECT_EQ(Collect(u"Global", out, 400), kNothing);
     mvos::SetBoxPresenter(saved);
-    ExpectResult(r, 0, 0, 0, 0);
-    EXPECT_EQ(g_boxTitle, "Assertion Failed");
-    EXPECT_EQ(g_boxText, "File basics\\src\\prfdata, line 816 : Object ID Not in list");
-    EXPECT_EQ(g_boxStyle & 0xF0u, 0x10u);  // the stop icon
+    // Titled "Assertion Failed", with the stop icon (0x10).
+    EXPECT_EQ(g_box,
+              "Assertion Failed|16|File basics\\src\\prfdata, line 816 : Object ID Not in list");
 }
 
 }  // namespace

@@ -118,80 +118,6 @@ TEST_F(MultiProcess, OneWriterAtATimeAndReadersAfterIt) {
     EXPECT_EQ(next.Ask("activate writer"), "0");
 }
 
-TEST_F(MultiProcess, ACollectorSeesWhatTheWriterPublishes) {
-    WritePerformanceKey("Merivane", 1000, 1044, 1001, 1045);
-    Helper writer;
-    writer.Ask("IncCommits");  // counted before Enable, cleared by it
-    ASSERT_EQ(writer.Ask("enable"), "1");
-    for (const char* op : {"IncClients", "IncClients", "DecClients", "AddLocks 5",
-                           "AddDeletedObjects 0", "IncCommits", "IncCommits", "IncWaitingJobs"})
-        ASSERT_EQ(writer.Ask(op), "ok") << op;
-    Helper collector;
-    std::vector<uint32_t> n = Numbers(collector.Ask("collect Global"));
-    ASSERT_EQ(n.size(), 3u + 22u);
-    EXPECT_EQ(n[0], 0u);
-    EXPECT_EQ(n[1], 1128u);
-    EXPECT_EQ(n[2], 1u);
-    const uint32_t* v = n.data() + 3 - 101;  // v[id] is the value of counter id
-    EXPECT_EQ(v[102], 2u);
-    EXPECT_EQ(v[108], 1u);
-    EXPECT_EQ(v[111], 5u);
-    EXPECT_EQ(v[116], 0u);
-    EXPECT_EQ(v[119], 1u);
-    EXPECT_EQ(v[101], 0u);
-    EXPECT_EQ(collector.Ask("collect 1000"), collector.Ask("collect global"));
-    EXPECT_EQ(collector.Ask("collect 1002"), "0 0 0");
-
-    // Values move under the collector's feet, without a lock.
-    ASSERT_EQ(writer.Ask("AddLocks 10"), "ok");
-    n = Numbers(collector.Ask("collect Global"));
-    ASSERT_EQ(n.size(), 25u);
-    EXPECT_EQ(n[3 + 111 - 101], 15u);
-}
-
-TEST_F(MultiProcess, RegistrationBesideTheCounterTextFile) {
-    Helper helper;  // its folder holds the counter text file
-    EXPECT_EQ(helper.Ask("deregister"), "-1");
-    ASSERT_EQ(helper.Ask("register"), "0");
-    EXPECT_EQ(helper.Ask("register"), "-1");
-    mvos::RegKey key = nullptr;
-    ASSERT_EQ(mvos::RegOpenKey(mvos::kLocalMachine,
-                               "SYSTEM\\CurrentControlSet\\Services\\Merivane\\Performance",
-                               mvos::kKeyRead, &key),
-              mvos::kOk);
-    char text[2100] = {};
-    uint32_t size = sizeof text;
-    ASSERT_EQ(mvos::RegQueryValue(key, "Library", nullptr, text, &size), mvos::kOk);
-    EXPECT_EQ(std::string(text), MVB_STATISTICS_HELPER);
-    for (const char* name : {"Open", "Close", "Collect"}) {
-        size = sizeof text;
-        ASSERT_EQ(mvos::RegQueryValue(key, name, nullptr, text, &size), mvos::kOk);
-        EXPECT_EQ(std::string(text), std::string("PrfData_") + name);
-    }
-    uint32_t value = 9;
-    size = sizeof value;
-    ASSERT_EQ(mvos::RegQueryValue(key, "Disable Performance Counters", nullptr, &value, &size),
-              mvos::kOk);
-    EXPECT_EQ(value, 0u);
-    size = sizeof value;
-    ASSERT_EQ(mvos::RegQueryValue(key, "First Counter", nullptr, &value, &size), mvos::kOk);
-    EXPECT_EQ(value, 1000u);
-    mvos::RegCloseKey(key);
-
-    // Registered this way, the counters publish.
-    ASSERT_EQ(helper.Ask("enable"), "1");
-    ASSERT_EQ(helper.Ask("IncClients"), "ok");
-    Helper collector;
-    EXPECT_EQ(Numbers(collector.Ask("collect 1000")).at(3 + 108 - 101), 1u);
-
-    EXPECT_EQ(helper.Ask("deregister"), "0");
-    EXPECT_EQ(helper.Ask("deregister"), "-1");
-    EXPECT_NE(mvos::RegOpenKey(mvos::kLocalMachine,
-                               "SYSTEM\\CurrentControlSet\\Services\\Merivane\\Performance",
-                               mvos::kKeyRead, &key),
-              mvos::kOk);
-}
-
 // Runs the mvbasics tool with arguments; its standard output and exit status.
 std::string RunTool(const std::string& arguments, int* status) {
     std::string output;
@@ -205,33 +131,62 @@ std::string RunTool(const std::string& arguments, int* status) {
     return output;
 }
 
-TEST_F(MultiProcess, TheToolRegistersAndReadsThroughTheSharedObject) {
+// Registered by the tool (through the shared object, beside which the counter text
+// file lies), published by one helper, collected by another and by the tool.
+TEST_F(MultiProcess, RegisteredCountersReachCollectorsAndTheTool) {
     int status = -1;
     RunTool("perf collect", &status);
     EXPECT_EQ(status, 1);  // nothing to collect yet
     EXPECT_NE(RunTool("perf register", &status).find("registered (0)"), std::string::npos);
     EXPECT_EQ(status, 0);
+    const std::string key = prftest::Service("Merivane");
+    EXPECT_EQ(prftest::RegText(key, "Library"), MVB_LIBRARY_PATH);
+    for (const char* name : {"Open", "Close", "Collect"})
+        EXPECT_EQ(prftest::RegText(key, name), std::string("PrfData_") + name);
+    EXPECT_EQ(prftest::RegDword(key, "Disable Performance Counters"), 0u);
+    EXPECT_EQ(prftest::RegDword(key, "First Counter"), 1000u);
+    EXPECT_NE(RunTool("perf register", &status).find("already registered (-1)"), std::string::npos);
+
     Helper writer;
+    writer.Ask("IncCommits");  // counted before Enable, cleared by it
     ASSERT_EQ(writer.Ask("enable"), "1");
-    for (const char* op : {"IncClients", "AddLocks 5", "IncCommits", "IncCommits"})
-        ASSERT_EQ(writer.Ask(op), "ok");
+    for (const char* op : {"IncClients", "IncClients", "DecClients", "AddLocks 5",
+                           "AddDeletedObjects 0", "IncCommits", "IncCommits", "IncWaitingJobs"})
+        ASSERT_EQ(writer.Ask(op), "ok") << op;
+    Helper collector;
+    std::vector<uint32_t> n = Numbers(collector.Ask("collect Global"));
+    ASSERT_EQ(n.size(), 3u + 22u);
+    EXPECT_EQ(n[0], 0u);
+    EXPECT_EQ(n[1], 1128u);
+    EXPECT_EQ(n[2], 1u);
+    const uint32_t* v = n.data() + 3 - 101;  // v[id] is the value of counter id
+    EXPECT_EQ(v[101], 0u);
+    EXPECT_EQ(v[102], 2u);
+    EXPECT_EQ(v[108], 1u);
+    EXPECT_EQ(v[111], 5u);
+    EXPECT_EQ(v[116], 0u);
+    EXPECT_EQ(v[119], 1u);
+    EXPECT_EQ(collector.Ask("collect 1000"), collector.Ask("collect global"));
+    EXPECT_EQ(collector.Ask("collect 1002"), "0 0 0");
+    // Values move under the collector's feet, without a lock.
+    ASSERT_EQ(writer.Ask("AddLocks 10"), "ok");
+    EXPECT_EQ(Numbers(collector.Ask("collect Global")).at(3 + 111 - 101), 15u);
 
     const std::string metrics = RunTool("perf prometheus", &status);
     EXPECT_EQ(status, 0);
     for (const char* line :
          {"# TYPE merivane_clients gauge\nmerivane_clients 1\n",
-          "# TYPE merivane_commits_total counter\nmerivane_commits_total 2\n", "merivane_locks 5\n",
-          "# HELP merivane_c_s_requests_total The number of client/server",
-          "merivane_waiting_jobs 0\n", "merivane_objdesc_csqueuelength 0\n"})
+          "# TYPE merivane_commits_total counter\nmerivane_commits_total 2\n",
+          "merivane_locks 15\n", "# HELP merivane_c_s_requests_total The number of client/server",
+          "merivane_waiting_jobs 1\n", "merivane_objdesc_csqueuelength 0\n"})
         EXPECT_NE(metrics.find(line), std::string::npos) << line << "\n" << metrics;
-    const std::string values = RunTool("perf collect", &status);
+    EXPECT_NE(RunTool("perf collect", &status).find("Commits/sec"), std::string::npos);
     EXPECT_EQ(status, 0);
-    EXPECT_NE(values.find("Commits/sec"), std::string::npos);
-    const std::string watched = RunTool("perf watch 0.05 1", &status);
+    EXPECT_NE(RunTool("perf watch 0.05 1", &status).find("Clients"), std::string::npos);
     EXPECT_EQ(status, 0);
-    EXPECT_NE(watched.find("Clients"), std::string::npos);
 
     EXPECT_NE(RunTool("perf unregister", &status).find("deregistered (0)"), std::string::npos);
+    EXPECT_FALSE(prftest::KeyExists(key));
     RunTool("perf unregister", &status);
     EXPECT_EQ(status, 1);
 }

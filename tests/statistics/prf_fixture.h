@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -14,33 +15,27 @@
 
 namespace prftest {
 
+// The fields of a PrfData that a block in test memory replaces.
+inline auto BlockFields(PrfData* prf) {
+    return std::tie(prf->m_pPrfData, prf->m_cbPrfData, prf->m_fWritable, prf->m_dwFirstCounter,
+                    prf->m_dwFirstHelp);
+}
+
 // Points the process's performance-data object at a block in test memory, laid out
 // and headed for the given title indexes, as an activated writer would see it; puts
 // everything back on destruction.
 class LocalBlock {
   public:
     explicit LocalBlock(uint32_t firstCounter = 1000, uint32_t firstHelp = 1001)
-        : m_prf(PrfData::sm_pPrfData),
-          m_savedView(m_prf->m_pPrfData),
-          m_savedSize(m_prf->m_cbPrfData),
-          m_savedWritable(m_prf->m_fWritable),
-          m_savedFirst(m_prf->m_dwFirstCounter),
-          m_savedHelp(m_prf->m_dwFirstHelp) {
+        : m_prf(PrfData::sm_pPrfData), m_saved(BlockFields(m_prf)) {
         m_prf->m_dwFirstCounter = firstCounter;
         m_prf->m_dwFirstHelp = firstHelp;
         m_block.assign(m_prf->ComputeObjectSizes(), 0);
         m_prf->WriteHeaders(m_block.data());
-        m_prf->m_pPrfData = m_block.data();
-        m_prf->m_cbPrfData = static_cast<uint32_t>(m_block.size());
-        m_prf->m_fWritable = true;
+        BlockFields(m_prf) = std::make_tuple(m_block.data(), static_cast<uint32_t>(m_block.size()),
+                                             true, firstCounter, firstHelp);
     }
-    ~LocalBlock() {
-        m_prf->m_pPrfData = m_savedView;
-        m_prf->m_cbPrfData = m_savedSize;
-        m_prf->m_fWritable = m_savedWritable;
-        m_prf->m_dwFirstCounter = m_savedFirst;
-        m_prf->m_dwFirstHelp = m_savedHelp;
-    }
+    ~LocalBlock() { BlockFields(m_prf) = m_saved; }
     LocalBlock(const LocalBlock&) = delete;
     LocalBlock& operator=(const LocalBlock&) = delete;
 
@@ -50,11 +45,7 @@ class LocalBlock {
 
   private:
     PrfData* m_prf;
-    uint8_t* m_savedView;
-    uint32_t m_savedSize;
-    bool m_savedWritable;
-    uint32_t m_savedFirst;
-    uint32_t m_savedHelp;
+    std::tuple<uint8_t*, uint32_t, bool, uint32_t, uint32_t> m_saved;
     std::vector<uint8_t> m_block;
 };
 
@@ -120,15 +111,61 @@ class TableUnderTest {
     bool m_attached = false;
 };
 
+// Rows of test tables: an object (default counter, instance slots, name capacity),
+// a counter (of a type), and the end marker.
+inline PrfItm Obj(OBJID id, CTRID def = static_cast<CTRID>(-1), INSTID max = PERF_NO_INSTANCES,
+                  uint32_t cch = 0) {
+    return {PrfItmObject, id, u"o", u"o", PERF_DETAIL_NOVICE, def, max, cch, 0, 0, 0, 0, 0, 0};
+}
+inline PrfItm Ctr(CTRID id, uint32_t type = PERF_COUNTER_RAWCOUNT) {
+    PrfItm c = Obj(id, static_cast<CTRID>(-1), 0);
+    c.PrfItmType = PrfItmCounter;
+    c.dwDetailLevel = PERF_DETAIL_EXPERT;
+    c.dwCounterType = type;
+    return c;
+}
+inline PrfItm End() {
+    return {PrfItmEnd, 0xFFFFFFFFu, nullptr, nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+}
+
+// The "Performance" key of a service (driver).
+inline std::string Service(const std::string& driver) {
+    return "SYSTEM\\CurrentControlSet\\Services\\" + driver + "\\Performance";
+}
+
+// Reads a value of a key into data (at most size bytes); false when key or value is absent.
+inline bool RegRead(const std::string& path, const std::string& name, void* data, uint32_t size) {
+    mvos::RegKey key = nullptr;
+    if (mvos::RegOpenKey(mvos::kLocalMachine, path.c_str(), mvos::kKeyRead, &key) != mvos::kOk)
+        return false;
+    const bool found = mvos::RegQueryValue(key, name.c_str(), nullptr, data, &size) == mvos::kOk;
+    mvos::RegCloseKey(key);
+    return found;
+}
+inline bool KeyExists(const std::string& path) {
+    mvos::RegKey key = nullptr;
+    if (mvos::RegOpenKey(mvos::kLocalMachine, path.c_str(), mvos::kKeyRead, &key) != mvos::kOk)
+        return false;
+    mvos::RegCloseKey(key);
+    return true;
+}
+// A 32-bit value, 0xDEAD when absent; a text value, "" when absent.
+inline uint32_t RegDword(const std::string& path, const std::string& name) {
+    uint32_t value = 0xDEAD;
+    return RegRead(path, name, &value, sizeof value) ? value : 0xDEAD;
+}
+inline std::string RegText(const std::string& path, const std::string& name) {
+    char text[2100] = {};
+    return RegRead(path, name, text, sizeof text - 1) ? text : "";
+}
+
 // Writes the service's "Performance" key as a registration leaves it.
 inline void WritePerformanceKey(const char* app, uint32_t firstCounter, uint32_t lastCounter,
                                 uint32_t firstHelp, uint32_t lastHelp, uint32_t disable = 0) {
-    const std::string path =
-        std::string("SYSTEM\\CurrentControlSet\\Services\\") + app + "\\Performance";
     mvos::RegKey key = nullptr;
-    ASSERT_EQ(
-        mvos::RegCreateKey(mvos::kLocalMachine, path.c_str(), mvos::kKeyAllAccess, &key, nullptr),
-        mvos::kOk);
+    ASSERT_EQ(mvos::RegCreateKey(mvos::kLocalMachine, Service(app).c_str(), mvos::kKeyAllAccess,
+                                 &key, nullptr),
+              mvos::kOk);
     const std::pair<const char*, uint32_t> values[] = {{"First Counter", firstCounter},
                                                        {"Last Counter", lastCounter},
                                                        {"First Help", firstHelp},

@@ -1,8 +1,6 @@
 // The statistics counters: local counts, publication rules, and a model check.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <functional>
 #include <random>
 #include <vector>
 
@@ -11,7 +9,9 @@
 
 namespace {
 
+using prftest::AssertionRecorder;
 using prftest::LocalBlock;
+using S = TnStatistics;
 
 // Starts every test from a zero-filled statistics object and restores it after.
 class StatisticsTest : public ::testing::Test {
@@ -21,178 +21,111 @@ class StatisticsTest : public ::testing::Test {
         *Statistics() = TnStatistics{};
     }
     void TearDown() override { *Statistics() = m_saved; }
-    // As a successful Enable leaves it: counts and published values 0, enabled.
-    void EnableOn(LocalBlock&) {
-        Statistics()->Clear();
-        Statistics()->m_enabled = 1;
-    }
     TnStatistics m_saved;
 };
 
-TEST_F(StatisticsTest, StartsDisabledAndCountsWithoutPublishing) {
-    TnStatistics* s = Statistics();
-    EXPECT_EQ(s, Statistics());
+TEST_F(StatisticsTest, BeforeEnableCountsAreKeptButNothingIsPublished) {
     LocalBlock block;
-    s->IncCommits();
-    s->IncCommits();
-    s->IncCommits();
-    EXPECT_EQ(s->m_Commits, 3);
-    EXPECT_EQ(block.Value(102), 0u);
+    S* s = Statistics();
+    for (int i = 0; i < 3; ++i) s->IncCommits();
     s->AddLocks(5);
+    EXPECT_EQ(s->m_Commits, 3);
     EXPECT_EQ(s->m_Locks, 5);
+    EXPECT_EQ(block.Value(102), 0u);
     EXPECT_EQ(block.Value(111), 0u);
     EXPECT_EQ(s->m_enabled, 0);
-}
-
-TEST_F(StatisticsTest, EnableWithoutRegistrationLeavesStatisticsDisabled) {
-    TnStatistics* s = Statistics();
-    s->IncCommits();
-    s->Enable();
-    EXPECT_EQ(s->m_enabled, 0);
-    EXPECT_EQ(s->m_Commits, 1);
-}
-
-TEST_F(StatisticsTest, IncrementsAndDecrementsStoreTheCount) {
-    LocalBlock block;
-    EnableOn(block);
-    TnStatistics* s = Statistics();
-    s->IncClients();
-    s->IncClients();
-    s->DecClients();
-    EXPECT_EQ(s->m_Clients, 1);
-    EXPECT_EQ(block.Value(108), 1u);
-    // A value written behind the counter's back is replaced by the next store.
-    *PrfData::sm_pPrfData->GetCtr32Slot(101, 0) = 77;
-    s->DecTransactions();
-    EXPECT_EQ(block.Value(101), 0xFFFFFFFFu);
-    EXPECT_EQ(s->m_Transactions, -1);
-}
-
-TEST_F(StatisticsTest, WaitingJobsNeverFallBelowZero) {
-    LocalBlock block;
-    EnableOn(block);
-    TnStatistics* s = Statistics();
-    s->DecWaitingJobs();
-    EXPECT_EQ(s->m_WaitingJobs, 0);
-    EXPECT_EQ(block.Value(119), 0u);
-    s->m_WaitingJobs = -7;
-    s->DecWaitingJobs();
-    EXPECT_EQ(s->m_WaitingJobs, 0);
-    for (int i = 0; i < 5; ++i) s->IncWaitingJobs();
-    s->DecWaitingJobs();
-    EXPECT_EQ(s->m_WaitingJobs, 4);
-    EXPECT_EQ(block.Value(119), 4u);
-}
-
-TEST_F(StatisticsTest, AddOfOneStoresAndOtherAmountsAddToTheSlot) {
-    LocalBlock block;
-    EnableOn(block);
-    TnStatistics* s = Statistics();
-    uint32_t* slot = PrfData::sm_pPrfData->GetCtr32Slot(111, 0);
-    *slot = 100;  // as if another writer had left a value
-    s->AddLocks(1);
-    EXPECT_EQ(*slot, 1u);
-    *slot = 100;
-    s->AddLocks(-1);
+    // Without a block this process writes, Clear only zeroes the counts.
+    PrfData::sm_pPrfData->m_fWritable = false;
+    *PrfData::sm_pPrfData->GetCtr32Slot(111, 0) = 9;
+    s->Clear();
     EXPECT_EQ(s->m_Locks, 0);
-    EXPECT_EQ(*slot, 0u);
-    *slot = 100;
-    s->AddLocks(5);
-    EXPECT_EQ(s->m_Locks, 5);
-    EXPECT_EQ(*slot, 105u);
-    s->AddLocks(-3);
-    EXPECT_EQ(*slot, 102u);
-    s->AddDeletedObjects(0);
-    EXPECT_EQ(s->m_DeletedObjects, 0);
-    EXPECT_EQ(block.Value(116), 0u);
+    EXPECT_EQ(block.Value(111), 9u);
 }
 
-TEST_F(StatisticsTest, ClearZeroesEveryCountAndEveryPublishedValue) {
+// An update checks the counter's size on every call, also on the fast path.
+TEST_F(StatisticsTest, AWideCounterFailsTheCheckOnUpdate) {
     LocalBlock block;
-    EnableOn(block);
-    TnStatistics* s = Statistics();
-    for (CTRID id = 101; id <= 122; ++id) {
-        *s->CountOf(id) = static_cast<int32_t>(id);
-        *PrfData::sm_pPrfData->GetCtr32Slot(id, 0) = id * 3;
-    }
+    S* s = Statistics();
     s->Clear();
-    for (CTRID id = 101; id <= 122; ++id) {
-        SCOPED_TRACE(id);
-        EXPECT_EQ(*s->CountOf(id), 0);
-        EXPECT_EQ(block.Value(id), 0u);
-    }
-    EXPECT_EQ(s->CountOf(100), nullptr);
-    EXPECT_EQ(s->CountOf(123), nullptr);
-    // The counter block's length word is not a value.
-    uint32_t length = 0;
-    std::memcpy(&length, block.Bytes().data() + 944, 4);
-    EXPECT_EQ(length, 184u);
+    s->m_enabled = 1;
+    PrfItm& clients = MerivanePrfItems()[8];
+    const uint32_t type = clients.dwCounterType;
+    clients.dwCounterType |= PERF_SIZE_LARGE;
+    AssertionRecorder rec;
+    EXPECT_ANY_THROW(s->IncClients());
+    clients.dwCounterType = type;
+    ASSERT_EQ(rec.Texts().size(), 1u);
+    EXPECT_EQ(rec.Texts()[0],
+              "(CvtCtrIdToPrfItm(CtrId)->dwCounterType & PERF_MASK_SIZE_FLD) == PERF_SIZE_DWORD");
+    EXPECT_EQ(rec.Files()[0], "basics\\inc\\prfdata");
+    s->IncClients();
+    EXPECT_EQ(block.Value(108), 2u);
 }
 
-TEST_F(StatisticsTest, ClearWithoutAWritableBlockOnlyZeroesTheCounts) {
-    TnStatistics* s = Statistics();
-    s->m_Queries = 4;
-    s->Clear();
-    EXPECT_EQ(s->m_Queries, 0);
-}
-
-// Every update operation against a model of the count and of the published slot.
+// Every update operation, Clear, and values written into the block behind the
+// counters' back, against a model of the counts and of the published slots.
 TEST_F(StatisticsTest, AllUpdateFamiliesFollowTheModel) {
     enum Kind { kInc, kDec, kAdd, kDecFloor };
     struct Op {
         CTRID id;
         Kind kind;
-        std::function<void(TnStatistics*, int)> run;
+        void (S::*step)();
+        void (S::*add)(int);
     };
-    using S = TnStatistics;
     const std::vector<Op> ops = {
-        {101, kInc, [](S* s, int) { s->IncTransactions(); }},
-        {101, kDec, [](S* s, int) { s->DecTransactions(); }},
-        {102, kInc, [](S* s, int) { s->IncCommits(); }},
-        {103, kInc, [](S* s, int) { s->IncAborts(); }},
-        {104, kInc, [](S* s, int) { s->IncCSRequests(); }},
-        {105, kInc, [](S* s, int) { s->IncFailedCSRequests(); }},
-        {106, kInc, [](S* s, int) { s->IncServerNotifications(); }},
-        {107, kInc, [](S* s, int) { s->IncQueries(); }},
-        {108, kInc, [](S* s, int) { s->IncClients(); }},
-        {108, kDec, [](S* s, int) { s->DecClients(); }},
-        {109, kInc, [](S* s, int) { s->IncObjDescs(); }},
-        {109, kDec, [](S* s, int) { s->DecObjDescs(); }},
-        {110, kInc, [](S* s, int) { s->IncExtents(); }},
-        {110, kDec, [](S* s, int) { s->DecExtents(); }},
-        {111, kInc, [](S* s, int) { s->IncLocks(); }},
-        {111, kDec, [](S* s, int) { s->DecLocks(); }},
-        {111, kAdd, [](S* s, int n) { s->AddLocks(n); }},
-        {112, kInc, [](S* s, int) { s->IncWatches(); }},
-        {112, kDec, [](S* s, int) { s->DecWatches(); }},
-        {112, kAdd, [](S* s, int n) { s->AddWatches(n); }},
-        {113, kAdd, [](S* s, int n) { s->AddRefreshedObjects(n); }},
-        {114, kAdd, [](S* s, int n) { s->AddDeliveredObjects(n); }},
-        {115, kInc, [](S* s, int) { s->IncInternalTransactions(); }},
-        {116, kAdd, [](S* s, int n) { s->AddDeletedObjects(n); }},
-        {117, kAdd, [](S* s, int n) { s->AddUpdatedObjects(n); }},
-        {118, kAdd, [](S* s, int n) { s->AddInsertedObjects(n); }},
-        {119, kInc, [](S* s, int) { s->IncWaitingJobs(); }},
-        {119, kDecFloor, [](S* s, int) { s->DecWaitingJobs(); }},
-        {120, kAdd, [](S* s, int n) { s->AddObjDescRetryLoops(n); }},
-        {121, kAdd, [](S* s, int n) { s->AddObjDescCSUsedCount(n); }},
-        {122, kAdd, [](S* s, int n) { s->AddObjDescWaitCSCount(n); }},
+        {101, kInc, &S::IncTransactions, nullptr},
+        {101, kDec, &S::DecTransactions, nullptr},
+        {102, kInc, &S::IncCommits, nullptr},
+        {103, kInc, &S::IncAborts, nullptr},
+        {104, kInc, &S::IncCSRequests, nullptr},
+        {105, kInc, &S::IncFailedCSRequests, nullptr},
+        {106, kInc, &S::IncServerNotifications, nullptr},
+        {107, kInc, &S::IncQueries, nullptr},
+        {108, kInc, &S::IncClients, nullptr},
+        {108, kDec, &S::DecClients, nullptr},
+        {109, kInc, &S::IncObjDescs, nullptr},
+        {109, kDec, &S::DecObjDescs, nullptr},
+        {110, kInc, &S::IncExtents, nullptr},
+        {110, kDec, &S::DecExtents, nullptr},
+        {111, kInc, &S::IncLocks, nullptr},
+        {111, kDec, &S::DecLocks, nullptr},
+        {111, kAdd, nullptr, &S::AddLocks},
+        {112, kInc, &S::IncWatches, nullptr},
+        {112, kDec, &S::DecWatches, nullptr},
+        {112, kAdd, nullptr, &S::AddWatches},
+        {113, kAdd, nullptr, &S::AddRefreshedObjects},
+        {114, kAdd, nullptr, &S::AddDeliveredObjects},
+        {115, kInc, &S::IncInternalTransactions, nullptr},
+        {116, kAdd, nullptr, &S::AddDeletedObjects},
+        {117, kAdd, nullptr, &S::AddUpdatedObjects},
+        {118, kAdd, nullptr, &S::AddInsertedObjects},
+        {119, kInc, &S::IncWaitingJobs, nullptr},
+        {119, kDecFloor, &S::DecWaitingJobs, nullptr},
+        {120, kAdd, nullptr, &S::AddObjDescRetryLoops},
+        {121, kAdd, nullptr, &S::AddObjDescCSUsedCount},
+        {122, kAdd, nullptr, &S::AddObjDescWaitCSCount},
     };
     LocalBlock block;
-    TnStatistics* s = Statistics();
+    S* s = Statistics();
     uint32_t count[23] = {};
     uint32_t slot[23] = {};
     std::mt19937 rng(20261205);
     const int amounts[] = {-1000, -7, -2, -1, 0, 1, 2, 3, 50, 0x7FFFFFFF};
     for (int step = 0; step < 20000; ++step) {
-        if (step == 5000) {  // what a successful Enable does
+        const uint32_t dice = rng() % 100;
+        if (step == 5000 || (s->m_enabled && dice == 0)) {  // Clear, as a successful Enable does
             s->Clear();
             s->m_enabled = 1;
             for (int k = 0; k < 23; ++k) count[k] = slot[k] = 0;
+            continue;
         }
         const Op& op = ops[rng() % ops.size()];
-        const int amount = amounts[rng() % (sizeof amounts / sizeof amounts[0])];
         const uint32_t k = op.id - 100;
+        if (dice < 5) {  // a value left in the block by someone else
+            slot[k] = rng();
+            *PrfData::sm_pPrfData->GetCtr32Slot(op.id, 0) = slot[k];
+        }
+        const int amount = amounts[rng() % (sizeof amounts / sizeof amounts[0])];
         bool store = true;
         switch (op.kind) {
             case kInc:
@@ -212,13 +145,18 @@ TEST_F(StatisticsTest, AllUpdateFamiliesFollowTheModel) {
                 break;
         }
         if (store && s->m_enabled) slot[k] = count[k];
-        op.run(s, amount);
+        if (op.step)
+            (s->*op.step)();
+        else
+            (s->*op.add)(amount);
         for (CTRID id = 101; id <= 122; ++id) {
             ASSERT_EQ(static_cast<uint32_t>(*s->CountOf(id)), count[id - 100])
                 << "step " << step << " id " << id;
             ASSERT_EQ(block.Value(id), slot[id - 100]) << "step " << step << " id " << id;
         }
     }
+    EXPECT_EQ(s->CountOf(100), nullptr);
+    EXPECT_EQ(s->CountOf(123), nullptr);
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 // The system log and the message object: switches, truncation, event kinds, sources,
 // registration and message-box answers.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <syslog.h>
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,8 +15,6 @@
 #include "os/os_testing.h"
 #include "os/scratch_dir.h"
 #include "systemlog.h"
-
-#include <sqlite3.h>
 
 namespace {
 
@@ -55,102 +54,81 @@ TEST(Report, TextIsCutAt1023CharactersAndTheLengthSays1024) {
     log.Report(3, "%s", fits.c_str());
     log.Report(3, "%s", longer.c_str());
     log.Report(7, "%d-%s", 42, "x");
-    ASSERT_EQ(3u, log.kinds.size());
-    EXPECT_EQ(1023u, log.lengths[0]);
-    EXPECT_EQ(fits, log.texts[0]);
-    EXPECT_EQ(1024u, log.lengths[1]);
-    EXPECT_EQ(std::string(1023, 'b'), log.texts[1]);
-    EXPECT_EQ(7, log.kinds[2]);
-    EXPECT_EQ("42-x", log.texts[2]);
-    EXPECT_EQ(4u, log.lengths[2]);
-}
-
-TEST(EventKinds, TypeAndIdentifierOfEveryKind) {
-    struct {
-        int kind;
-        mvos::EventType type;
-        uint32_t id;
-    } expected[] = {
-        {0, mvos::EventType::kInformation, 0x40000000u},
-        {1, mvos::EventType::kSuccess, 0x00000001u},
-        {2, mvos::EventType::kInformation, 0x40000002u},
-        {3, mvos::EventType::kWarning, 0x80000003u},
-        {4, mvos::EventType::kError, 0xC0000004u},
-        {5, mvos::EventType::kSuccess, 0x00000005u},
-        {6, mvos::EventType::kSuccess, 0x00000006u},
-        {7, mvos::EventType::kSuccess, 0x00000007u},
-        {8, mvos::EventType::kSuccess, 0x00000008u},
-        {9, mvos::EventType::kError, 0xC0000009u},
-        {10, mvos::EventType::kError, 0xC000000Au},
-        {11, mvos::EventType::kError, 0xC000000Bu},
-        {12, mvos::EventType::kInformation, 0x4000000Cu},
-    };
-    for (const auto& e : expected) {
-        mvos::EventType type;
-        uint32_t id = 0;
-        mvb::syslog::KindToEvent(e.kind, &type, &id);
-        EXPECT_EQ(e.type, type) << e.kind;
-        EXPECT_EQ(e.id, id) << e.kind;
-        EXPECT_EQ(e.kind >= 1 && e.kind <= 11, mvb::syslog::EventTemplateOf(id) != nullptr);
-    }
+    EXPECT_EQ((std::vector<int>{3, 3, 7}), log.kinds);
+    EXPECT_EQ((std::vector<unsigned>{1023, 1024, 4}), log.lengths);
+    EXPECT_EQ((std::vector<std::string>{fits, std::string(1023, 'b'), "42-x"}), log.texts);
 }
 
 class EventFile : public mvtest::IsolatedTest {
   protected:
-    std::string Field(const std::string& line, const std::string& name) {
+    static std::string Field(const std::string& line, const std::string& name) {
         size_t at = line.find("\"" + name + "\":");
         if (at == std::string::npos) return "";
         at += name.size() + 3;
-        if (line[at] == '"') {
-            size_t end = at + 1;
-            while (line[end] != '"') end += line[end] == '\\' ? 2 : 1;
-            return line.substr(at + 1, end - at - 1);
-        }
-        return line.substr(at, line.find_first_of(",}", at) - at);
+        if (line[at] != '"') return line.substr(at, line.find_first_of(",}", at) - at);
+        size_t end = at + 1;
+        while (line[end] != '"') end += line[end] == '\\' ? 2 : 1;
+        return line.substr(at + 1, end - at - 1);
     }
 };
 
-// Every kind through the real system log, as the event file records it.
-TEST_F(EventFile, EveryKindIsRenderedWithItsTemplate) {
+// Every kind through the real system log: its event type and identifier, the message
+// its template makes and the insertion strings, as the event file records them, and the
+// syslog priority of its type.
+TEST_F(EventFile, EveryKindHasItsTypeIdentifierAndTemplate) {
+    static std::vector<int> s_priorities;
+    mvos::ScopedSyscall<void (*)(int, const char*, const char*)> capture(
+        &mvos::SyscallTable::syslog,
+        [](int priority, const char*, const char*) { s_priorities.push_back(priority); });
     for (int kind = 0; kind <= 12; ++kind) TnSystemLog()->Report(kind, "k%d", kind);
+    ASSERT_EQ(13u, s_priorities.size());
     auto lines = EventLines();
     ASSERT_EQ(13u, lines.size());
     char exe[PATH_MAX];
     ASSERT_GT(mvos::ExecutablePath(exe, sizeof exe), 0u);
-    const std::string v = " (Merivane 12.0.2.155.0)";
-    const std::string pid = "\\nPID=" + std::to_string(getpid());
+    const std::string v = " (Merivane 12.0.2.155.0)", pid = "\\nPID=" + std::to_string(getpid());
     const std::string path = "\\nEXE=" + std::string(exe);
-    const std::string expected[] = {
-        "(Merivane 12.0.2.155.0) k0 " + std::to_string(getpid()) + " " + exe,
-        "SUCCESS: k1 ",
-        "k2",
-        "WARNING: k3" + v + pid + path,
-        "ERROR: k4" + v + pid + path,
-        "k5" + v,
-        "k6" + v,
-        "k7" + v + pid + path,
-        "k8" + v + pid,
-        "k9" + v + pid + path,
-        "k10" + v + pid + path + "\\nAborted.",
-        "k11" + v + pid + path,
-        "(Merivane 12.0.2.155.0) k12 " + std::to_string(getpid()) + " " + exe,
+    const std::string plain = std::to_string(getpid()) + " " + exe;  // no template
+    const struct {
+        const char* type;
+        uint32_t id;
+        std::string message;
+    } expected[] = {
+        {"information", 0x40000000u, "(Merivane 12.0.2.155.0) k0 " + plain},
+        {"success", 0x00000001u, "SUCCESS: k1 "},
+        {"information", 0x40000002u, "k2"},
+        {"warning", 0x80000003u, "WARNING: k3" + v + pid + path},
+        {"error", 0xC0000004u, "ERROR: k4" + v + pid + path},
+        {"success", 0x00000005u, "k5" + v},
+        {"success", 0x00000006u, "k6" + v},
+        {"success", 0x00000007u, "k7" + v + pid + path},
+        {"success", 0x00000008u, "k8" + v + pid},
+        {"error", 0xC0000009u, "k9" + v + pid + path},
+        {"error", 0xC000000Au, "k10" + v + pid + path + "\\nAborted."},
+        {"error", 0xC000000Bu, "k11" + v + pid + path},
+        {"information", 0x4000000Cu, "(Merivane 12.0.2.155.0) k12 " + plain},
     };
-    const char* types[] = {"information", "success", "information", "warning", "error",
-                           "success",     "success", "success",     "success", "error",
-                           "error",       "error",   "information"};
     for (int kind = 0; kind <= 12; ++kind) {
         const std::string& line = lines[static_cast<size_t>(kind)];
-        EXPECT_EQ(expected[kind], Field(line, "message")) << kind;
-        EXPECT_EQ(types[kind], Field(line, "type")) << kind;
-        EXPECT_EQ(std::to_string(kind), Field(line, "kind")) << kind;
+        EXPECT_EQ(expected[kind].type, Field(line, "type")) << kind;
+        EXPECT_EQ(std::to_string(expected[kind].id), Field(line, "id")) << kind;
+        EXPECT_EQ(expected[kind].message, Field(line, "message")) << kind;
         EXPECT_EQ("Merivane Runtime System 12 (100)", Field(line, "source"));
+        const std::string type = expected[kind].type;
+        EXPECT_EQ(type == "error"     ? LOG_ERR
+                  : type == "warning" ? LOG_WARNING
+                                      : LOG_INFO,
+                  s_priorities[static_cast<size_t>(kind)]);
     }
+    EXPECT_NE(std::string::npos,
+              lines[4].find("\"strings\":[\"(Merivane 12.0.2.155.0)\",\"k4\",\"" +
+                            std::to_string(getpid()) + "\",\"" + exe + "\"]}"));
 }
 
 TEST_F(EventFile, SourcesOpenOnceAndOnlyWhereEventsAreLogged) {
     TnSysLogWin32 named;
     named.m_isNT = 1;
-    named.OpenSource("Custom Source");
+    named.OpenSource("Custom \"Source\"\t");
     EXPECT_EQ(std::to_string(getpid()), named.m_processId);
     named.OpenSource("Ignored Once Open");
     named.Report(2, "one");
@@ -167,57 +145,51 @@ TEST_F(EventFile, SourcesOpenOnceAndOnlyWhereEventsAreLogged) {
 
     auto lines = EventLines();
     ASSERT_EQ(1u, lines.size());
-    EXPECT_EQ("Custom Source", Field(lines[0], "source"));
+    EXPECT_EQ(0u, lines[0].find("{\"time\":\"20"));
+    EXPECT_EQ("Custom \\\"Source\\\"\\t", Field(lines[0], "source"));  // escaped
     EXPECT_EQ("one", Field(lines[0], "message"));
 }
 
 TEST(EventSourceNames, OnlyTheRunningBuildsEntryIsFormed) {
     TnEventSourceNames names;
-    EXPECT_EQ(2, names.m_selected);
     EXPECT_STREQ("100", TnEventSourceNames::kTags[names.m_selected]);
     EXPECT_STREQ("Merivane Runtime System 12 (100)", names.SourceName());
     EXPECT_STREQ("Merivane Runtime System 12 (100D)", names.DebugSourceName());
     for (int i = 0; i < TnEventSourceNames::kTagCount; ++i) {
-        if (i == 2) continue;
-        EXPECT_EQ(nullptr, names.m_entries[i].name);
-        EXPECT_EQ(nullptr, names.m_entries[i].debugName);
+        EXPECT_EQ(i == names.m_selected, names.m_entries[i].name != nullptr) << i;
     }
     ASSERT_NE(nullptr, mvb::syslog::EventSourceNames());  // built at start-up
 
     mvos::ScopedSyscall<void* (*)(size_t)> noMemory(&mvos::SyscallTable::malloc,
                                                     [](size_t) -> void* { return nullptr; });
-    TnEventSourceNames starved;
-    EXPECT_EQ(2, starved.m_selected);
+    TnEventSourceNames starved;  // the texts are missing, the selection stands
+    EXPECT_EQ(names.m_selected, starved.m_selected);
     EXPECT_EQ(nullptr, starved.SourceName());
     EXPECT_EQ(nullptr, starved.DebugSourceName());
-}
 
-TEST(EventSourceNames, DebugBuildsAreRecognisedByTheirFileName) {
+    // A debug build is told by its file name without folder and extension.
     EXPECT_TRUE(mvb::syslog::IsDebugModuleName("/opt/x/MV120Mbs100d.so"));
     EXPECT_TRUE(mvb::syslog::IsDebugModuleName("MV120Mbs100D"));
+    EXPECT_TRUE(mvb::syslog::IsDebugModuleName("/opt/x/build.d.so"));
     EXPECT_FALSE(mvb::syslog::IsDebugModuleName("/opt/d/MV120Mbs100.so"));
     EXPECT_FALSE(mvb::syslog::IsDebugModuleName("/opt/x/.so"));
-    EXPECT_TRUE(mvb::syslog::IsDebugModuleName("/opt/x/build.d.so"));
 }
 
-class InstallSource : public mvtest::IsolatedTest {
-  protected:
-    static std::string Key(const std::string& name) {
-        return "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" + name;
-    }
-};
+using InstallSource = mvtest::IsolatedTest;
+const std::string kSources = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
 
 TEST_F(InstallSource, WritesTheMessageFileAndTheTypes) {
     TnSysLogWin32 log;
     ASSERT_EQ(0, log.InstallSource("Merivane Test Source"));
+    EXPECT_EQ(0, log.InstallSource("Merivane Test Source"));  // again: same values
     mvos::RegKey key = nullptr;
-    ASSERT_EQ(mvos::kOk, mvos::RegOpenKey(mvos::kLocalMachine, Key("merivane test source").c_str(),
-                                          mvos::kKeyRead, &key));
-    char path[PATH_MAX + 1];
+    ASSERT_EQ(mvos::kOk,
+              mvos::RegOpenKey(mvos::kLocalMachine, (kSources + "\\merivane test source").c_str(),
+                               mvos::kKeyRead, &key));
+    char path[PATH_MAX + 1], own[PATH_MAX];
     uint32_t type = 0, size = sizeof path;
     ASSERT_EQ(mvos::kOk, mvos::RegQueryValue(key, "EventMessageFile", &type, path, &size));
     EXPECT_EQ(mvos::kRegExpandSz, type);
-    char own[PATH_MAX];
     ASSERT_GT(mvos::OwnModuleFileName(own, sizeof own), 0u);
     EXPECT_EQ(std::strlen(own) + 1, size);  // the NUL is counted
     EXPECT_STREQ(own, path);
@@ -227,14 +199,12 @@ TEST_F(InstallSource, WritesTheMessageFileAndTheTypes) {
     EXPECT_EQ(mvos::kRegDword, type);
     EXPECT_EQ(7u, types);
     mvos::RegCloseKey(key);
-    EXPECT_EQ(0, log.InstallSource("Merivane Test Source"));  // again: same values
-    EXPECT_EQ(0, TnSystemLog()->InstallSource("Through The Process Log"));
 }
 
 int g_inserts = 0;
 int FailSecondValue(sqlite3_stmt* stmt) {
     const char* sql = sqlite3_sql(stmt);
-    if (std::strncmp(sql, "INSERT INTO vals", 16) == 0 && ++g_inserts == 2) return 10;  // I/O
+    if (std::strncmp(sql, "INSERT INTO vals", 16) == 0 && ++g_inserts == 2) return SQLITE_IOERR;
     return sqlite3_step(stmt);
 }
 
@@ -243,20 +213,18 @@ TEST_F(InstallSource, AHalfMadeKeyIsRemoved) {
     {
         mvos::ScopedSyscall<int (*)(sqlite3_stmt*)> fail(&mvos::SyscallTable::db_step,
                                                          FailSecondValue);
-        g_inserts = 0;
         EXPECT_EQ(-1, log.InstallSource("Half Made"));
         EXPECT_EQ(2, g_inserts);
     }
     mvos::RegKey key = nullptr;
-    EXPECT_EQ(mvos::kFileNotFound, mvos::RegOpenKey(mvos::kLocalMachine, Key("Half Made").c_str(),
-                                                    mvos::kKeyRead, &key));
+    EXPECT_EQ(mvos::kFileNotFound,
+              mvos::RegOpenKey(mvos::kLocalMachine, (kSources + "\\Half Made").c_str(),
+                               mvos::kKeyRead, &key));
     // The parent keys stay; only the source's key goes.
     ASSERT_EQ(mvos::kOk,
-              mvos::RegOpenKey(mvos::kLocalMachine,
-                               "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application",
-                               mvos::kKeyRead, &key));
+              mvos::RegOpenKey(mvos::kLocalMachine, kSources.c_str(), mvos::kKeyRead, &key));
     mvos::RegCloseKey(key);
-    // A name no key can carry fails cleanly too.
+    // Names no key can carry fail cleanly too.
     EXPECT_EQ(-1, log.InstallSource(std::string(300, 'n').c_str()));
     EXPECT_EQ(-1, log.InstallSource(""));
 }
@@ -289,79 +257,57 @@ class MessageBoxes : public ::testing::Test {
     TnMessageBoxPresenter m_old = nullptr;
 };
 
-TEST_F(MessageBoxes, SwitchOffShowsNothingUnlessBit29) {
+TEST_F(MessageBoxes, SwitchOffShowsNothingUnlessBit29AndTextsAreCut) {
     TnMessage()->Enable(0);
     EXPECT_EQ(TN_MSG_NOT_SHOWN, TnMessage()->Show("t", 0, "hidden %d", 1));
+    EXPECT_EQ(TN_MSG_NOT_SHOWN, TnMessage()->Show("t", 0x1FFFFFFFu, "hidden"));
     EXPECT_TRUE(g_boxes.empty());
     EXPECT_EQ(TN_MSG_OK, TnMessage()->Show("t", TN_MSG_ALWAYS_SHOW, "shown %d", 2));
-    ASSERT_EQ(1u, g_boxes.size());
-    EXPECT_EQ("shown 2", g_boxes[0].text);
     TnMessage()->Enable(1);
-    EXPECT_EQ(TN_MSG_OK, TnMessage()->Show(nullptr, 0, "on"));
+    EXPECT_EQ(TN_MSG_OK, TnMessage()->Show(nullptr, 0, "%s", std::string(5000, 'm').c_str()));
     ASSERT_EQ(2u, g_boxes.size());
+    EXPECT_EQ("shown 2", g_boxes[0].text);
     EXPECT_EQ("Merivane Runtime System", g_boxes[1].title);
+    EXPECT_EQ(std::string(4095, 'm'), g_boxes[1].text);
 }
 
-TEST_F(MessageBoxes, StyleGetsTheFixedFlagsAndLosesTheLibrarysBits) {
-    TnMsgWindows box;
-    box.Display("t", 0, "x");
-    box.Display("t", 0xFFFFFFFFu, "x");
-    box.Display("t", 0x00000023u | TN_MSG_ALWAYS_SHOW, "x");
-    ASSERT_EQ(3u, g_boxes.size());
-    EXPECT_EQ(0x252000u, g_boxes[0].style);
-    EXPECT_EQ(0xFFFFFFu, g_boxes[1].style);  // 0xDADFFF | 0x252000
-    EXPECT_EQ(0x252023u, g_boxes[2].style);
-}
-
-TEST_F(MessageBoxes, AnswersMapToTheLibrarysResults) {
-    const unsigned expected[] = {TN_MSG_OK,     TN_MSG_OK,    TN_MSG_CANCEL,
-                                 TN_MSG_CANCEL, TN_MSG_RETRY, TN_MSG_IGNORE,
-                                 TN_MSG_OK,     TN_MSG_NO,    TN_MSG_OK};
-    TnMsgWindows box;
-    for (int answer = 0; answer <= 8; ++answer) {
-        g_answer = answer;
-        EXPECT_EQ(expected[answer], box.Display("t", 0, "x")) << answer;
-    }
-}
-
-TEST_F(MessageBoxes, DebuggerBreaksOnTheChosenAnswers) {
-    TnMsgWindows box;
+// The style the box gets, the answer's result and when the debugger is called: inside
+// a fault guard a debugger break shows up as the breakpoint code.
+TEST_F(MessageBoxes, StyleAnswersAndDebuggerBreaks) {
     struct {
         unsigned style;
-        int answer;
+        int answer;  // 1 OK, 2 Cancel, 3 Abort, 4 Retry, 5 Ignore, 6 Yes, 7 No
+        unsigned boxStyle, result;
         bool breaks;
     } cases[] = {
-        {TN_MSG_BREAK_ON_RETRY, 4, true},
-        {TN_MSG_BREAK_ON_RETRY, 2, false},
-        {TN_MSG_BREAK_ON_CANCEL, 2, true},
-        {TN_MSG_BREAK_ON_CANCEL, 3, true},
-        {TN_MSG_BREAK_ON_CANCEL, 4, false},
-        {0, 4, false},
-        {0, 2, false},
+        {0, 0, 0x252000u, TN_MSG_OK, false},  // no box could be shown
+        {0, 1, 0x252000u, TN_MSG_OK, false},
+        {0xFFFFFFFFu, 6, 0xFFFFFFu, TN_MSG_OK, false},
+        {0x23u | TN_MSG_ALWAYS_SHOW, 8, 0x252023u, TN_MSG_OK, false},
+        {0, 2, 0x252000u, TN_MSG_CANCEL, false},
+        {0, 3, 0x252000u, TN_MSG_CANCEL, false},
+        {0, 4, 0x252000u, TN_MSG_RETRY, false},
+        {0, 5, 0x252000u, TN_MSG_IGNORE, false},
+        {0, 7, 0x252000u, TN_MSG_NO, false},
+        {TN_MSG_BREAK_ON_RETRY, 4, 0x252000u, TN_MSG_RETRY, true},
+        {TN_MSG_BREAK_ON_RETRY, 2, 0x252000u, TN_MSG_CANCEL, false},
+        {TN_MSG_BREAK_ON_CANCEL, 2, 0x252000u, TN_MSG_CANCEL, true},
+        {TN_MSG_BREAK_ON_CANCEL, 3, 0x252000u, TN_MSG_CANCEL, true},
+        {TN_MSG_BREAK_ON_CANCEL, 4, 0x252000u, TN_MSG_RETRY, false},
     };
-    for (const auto& c : cases) {
-        g_answer = c.answer;
-        // Inside a fault guard a debugger break shows up as the breakpoint code.
-        uint32_t code = mvos::Guarded([&] { box.Display("t", c.style, "x"); });
-        EXPECT_EQ(c.breaks ? mvos::kBreakpoint : 0u, code) << c.style << " " << c.answer;
-    }
-}
-
-TEST_F(MessageBoxes, ShowCutsTextAt4095) {
-    TnMessage()->Enable(1);
-    std::string longText(5000, 'm');
-    TnMessage()->Show("t", 0, "%s", longText.c_str());
-    ASSERT_EQ(1u, g_boxes.size());
-    EXPECT_EQ(std::string(4095, 'm'), g_boxes[0].text);
-}
-
-TEST(DefaultPresenter, WritesAFramedBlockAndAnswersOk) {
     TnMsgWindows box;
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(TN_MSG_OK, box.Display(nullptr, 0x30, "first\nsecond"));
-    std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(std::string::npos, err.find("Merivane Runtime System"));
-    EXPECT_NE(std::string::npos, err.find("| first\n| second\n"));
+    for (const auto& c : cases) {
+        g_boxes.clear();
+        g_answer = c.answer;
+        unsigned result = 0;
+        uint32_t code = mvos::Guarded([&] { result = box.Display("t", c.style, "x"); });
+        EXPECT_EQ(c.breaks ? mvos::kBreakpoint : 0u, code) << c.style << " " << c.answer;
+        ASSERT_EQ(1u, g_boxes.size());
+        EXPECT_EQ(c.boxStyle, g_boxes[0].style) << c.style;
+        if (!c.breaks) {
+            EXPECT_EQ(c.result, result) << c.style << " " << c.answer;
+        }
+    }
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // Helper of the statistics tests: answers one command per line on standard input
 // with one line on standard output, so that a test can drive writers, readers and
 // collectors in processes of their own.
-//   register | deregister              -> the result
 //   activate writer|reader             -> the activation result
 //   enable                             -> the enabled flag after Statistics()->Enable()
 //   <update> [amount]                  -> "ok" (IncClients, DecClients, AddLocks, ...)
@@ -10,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "prfdata.h"
@@ -45,21 +45,19 @@ std::string Collect(const std::string& request) {
 
 std::string Update(const std::string& op, int amount) {
     TnStatistics* s = Statistics();
-    if (op == "IncClients")
-        s->IncClients();
-    else if (op == "DecClients")
-        s->DecClients();
-    else if (op == "IncCommits")
-        s->IncCommits();
-    else if (op == "AddLocks")
-        s->AddLocks(amount);
-    else if (op == "AddDeletedObjects")
-        s->AddDeletedObjects(amount);
-    else if (op == "IncWaitingJobs")
-        s->IncWaitingJobs();
-    else
-        return "unknown";
-    return "ok";
+    const std::pair<const char*, void (TnStatistics::*)()> steps[] = {
+        {"IncClients", &TnStatistics::IncClients},
+        {"DecClients", &TnStatistics::DecClients},
+        {"IncCommits", &TnStatistics::IncCommits},
+        {"IncWaitingJobs", &TnStatistics::IncWaitingJobs}};
+    const std::pair<const char*, void (TnStatistics::*)(int)> adds[] = {
+        {"AddLocks", &TnStatistics::AddLocks},
+        {"AddDeletedObjects", &TnStatistics::AddDeletedObjects}};
+    for (const auto& step : steps)
+        if (op == step.first) return (s->*step.second)(), "ok";
+    for (const auto& add : adds)
+        if (op == add.first) return (s->*add.second)(amount), "ok";
+    return "unknown";
 }
 
 }  // namespace
@@ -73,11 +71,7 @@ int main() {
         std::sscanf(line, "%63s %399[^\n]", word, arg);
         const std::string command = word;
         std::string answer;
-        if (command == "register") {
-            answer = std::to_string(RegisterStatistics());
-        } else if (command == "deregister") {
-            answer = std::to_string(DeregisterStatistics());
-        } else if (command == "activate") {
+        if (command == "activate") {
             answer =
                 std::to_string(PrfData::sm_pPrfData->Activate(std::strcmp(arg, "writer") == 0));
         } else if (command == "enable") {

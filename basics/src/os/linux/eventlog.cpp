@@ -1,6 +1,6 @@
 // Linux backend: the event log is syslog(3), optionally mirrored to a JSON-lines file.
 #include <fcntl.h>
-#include <sys/syslog.h>  // <syslog.h> would find the library's own header
+#include <syslog.h>
 #include <unistd.h>
 
 #include <cstdio>

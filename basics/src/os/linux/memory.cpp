@@ -1,7 +1,7 @@
 // Linux backend: the C heap and the syscall table.
 #include <dlfcn.h>
 #include <sqlite3.h>
-#include <sys/syslog.h>  // <syslog.h> would find the library's own header
+#include <syslog.h>
 
 #include <cstdlib>
 

@@ -1,0 +1,29 @@
+// Between the checksum engine and its carry-less multiply folding. The build compiles
+// one folding file: the x86-64 one on x86-64 processors, the portable one (no folding)
+// everywhere else.
+#ifndef MV_DATABLOCKS_CRC32_FOLD_H
+#define MV_DATABLOCKS_CRC32_FOLD_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace mvcrc {
+
+// The reflected CRC-32 polynomial.
+constexpr uint32_t kPoly = 0xEDB88320u;
+
+// Slicing-by-8 over n bytes of the raw register; the folds finish with it.
+uint32_t UpdateSlice8(uint32_t reg, const unsigned char* p, size_t n);
+
+// Whether this CPU runs the 128-bit (PCLMULQDQ) and 512-bit (VPCLMULQDQ) folds; asked
+// once and remembered.
+bool CpuHasFold128();
+bool CpuHasFold512();
+
+// The folds, for n >= 64 and n >= 256 bytes; called only when the CPU has them.
+uint32_t UpdateFold128(uint32_t reg, const unsigned char* p, size_t n);
+uint32_t UpdateFold512(uint32_t reg, const unsigned char* p, size_t n);
+
+}  // namespace mvcrc
+
+#endif
