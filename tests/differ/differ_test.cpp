@@ -269,9 +269,7 @@ TEST(MemFileContainer, WalksWholeRecordsFromTheFilePosition) {
     TnMemFileContainer c(&file, 8, 5);
     TnMemFileIterator it(&c);
     EXPECT_EQ(0, it.First());
-    int rc = 1;
-    EXPECT_EQ(file.Data() + 2, it.GetKey(&rc, nullptr));
-    EXPECT_EQ(0, rc);
+    EXPECT_EQ(file.Data() + 2, it.record);
     EXPECT_EQ(0, it.Next());
     EXPECT_EQ(1u, c.currentIndex);
     EXPECT_EQ(0, it.Next());
