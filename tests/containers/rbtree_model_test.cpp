@@ -66,7 +66,8 @@ class ModelRun {
     }
 
   private:
-    int64_t RandKey() { return int64_t(rng_() % 48); }
+    // Keys are drawn so that the tree can reach its target size with runs of equal keys.
+    int64_t RandKey() { return int64_t(rng_() % (flags_ == 0 ? target_ + 16 : target_ / 3 + 8)); }
     int64_t RandOrd() { return int64_t(rng_() % 4); }
     // First entry not before (k, o), and first entry after it.
     size_t Bound(int64_t k, int64_t o, bool upper) {
@@ -86,13 +87,17 @@ class ModelRun {
     }
 
     void Step() {
+        // The target size changes now and then, so that small and deep trees both occur.
+        if (op_ % 3000 == 0) target_ = size_t(8) << (rng_() % 6);
         const int what = int(rng_() % 100);
-        if (model_.size() > 250 && what < 40) return DeleteByElement();
-        if (what < 38) return Insert();
-        if (what < 58) return Search();
-        if (what < 68) return DeleteByElement();
-        if (what < 76) return DeleteByEntry();
-        if (what < 98) return DeleteThroughIterator();
+        if (what < 30 && model_.size() != target_) {
+            return model_.size() < target_ ? Insert() : DeleteByEntry();
+        }
+        if (what < 45) return Insert();
+        if (what < 73) return Search();
+        if (what < 78) return DeleteByElement();
+        if (what < 83) return DeleteByEntry();
+        if (what < 99 || rng_() % 8 != 0) return DeleteThroughIterator();
         return Clear();
     }
 
@@ -279,13 +284,16 @@ class ModelRun {
         }
         const bool backwards = rng_() % 2 != 0, fast = rng_() % 2 != 0;
         const uint16_t mode = backwards ? TN_MODE_BACKWARDS : 0;
-        long i = long(rng_() % model_.size());
+        // Small trees are sometimes emptied from their end, one deletion after another.
+        const bool all = model_.size() <= 30 && rng_() % 16 == 0;
+        long i = all ? (backwards ? long(model_.size()) - 1 : 0) : long(rng_() % model_.size());
         PositionAt(it, size_t(i));
         int r = 0;
-        for (size_t step = 0, steps = 1 + rng_() % 40; r == 0 && step < steps; ++step) {
+        const size_t steps = all ? model_.size() : 1 + rng_() % 16;
+        for (size_t step = 0; r == 0 && step < steps; ++step) {
             int rc;
             ASSERT_EQ(model_[size_t(i)].id, IdOf(it.GetEntry(&rc, nullptr)));
-            if (step == 0 || rng_() % 2) {
+            if (all || step == 0 || rng_() % 8 == 0) {
                 r = fast ? it.DeleteElement1(mode, nullptr) : it.DeleteElement(mode, nullptr);
                 Erase(size_t(i));
                 CheckAfterIteratorDelete(it, size_t(i), backwards, fast, r);
@@ -297,6 +305,7 @@ class ModelRun {
             }
             ASSERT_EQ(0, tree_.CheckTree(nullptr));
         }
+        ASSERT_TRUE(!all || (model_.empty() && tree_.root == nullptr));
     }
 
     // The watcher of Run checks that positioned iterators go stale.
@@ -350,6 +359,7 @@ class ModelRun {
     std::vector<Rec> model_;
     bool hasEqualKeys_ = false;
     long op_ = 0;
+    size_t target_ = 8;
 };
 
 void RunPolicy(uint16_t flags) {

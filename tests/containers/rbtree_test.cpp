@@ -70,31 +70,6 @@ TEST(RBTree, EmptyDetachedAndForeignIterators) {
     EXPECT_EQ(TN_E_NOT_IMPLEMENTED, t.Find(10, &foreign));
 }
 
-TEST(RBTree, IteratorDeletionToBothEnds) {
-    for (bool fast : {false, true}) {
-        for (bool backwards : {false, true}) {
-            SCOPED_TRACE(testing::Message() << "fast " << fast << " backwards " << backwards);
-            Tree t;
-            for (int64_t k = 1; k <= 50; ++k) ASSERT_EQ(0, t.Add(k));
-            TnRBTreeIterator it(&t, nullptr);
-            ASSERT_EQ(0, backwards ? it.Last() : it.First());
-            const uint16_t mode = backwards ? TN_MODE_BACKWARDS : 0;
-            int64_t expect = backwards ? 50 : 1;
-            int r = 0;
-            while (r == 0 && it.state == 0) {
-                ASSERT_EQ(expect, KeyAt(it));
-                expect += backwards ? -1 : 1;
-                r = fast ? it.DeleteElement1(mode, nullptr) : it.DeleteElement(mode, nullptr);
-                ASSERT_EQ(0, t.CheckTree(nullptr));
-            }
-            EXPECT_EQ(backwards ? 0 : 51, expect);
-            EXPECT_EQ(nullptr, t.root);
-            // The fast removal of the only entry going backwards finds no last entry.
-            EXPECT_EQ(backwards && !fast ? TN_STATE_BEFORE_FIRST : TN_STATE_AFTER_LAST, it.state);
-        }
-    }
-}
-
 TEST(RBTree, CloneChecksTheTargetsType) {
     Tree t;
     for (int64_t k = 1; k <= 5; ++k) ASSERT_EQ(0, t.Add(k));

@@ -53,6 +53,8 @@ TEST(TnError, DocumentedForms) {
         {"Open", 0, 0, "Open : ok"},
         {"Open", 0, 1, "ok"},
         {nullptr, 500, 0, "count"},
+        {nullptr, 1, 1, "count"},
+        {nullptr, 999, 1, "count"},
         {nullptr, 1000, 0, "unknown error"},
         {nullptr, -1, 1, "unknown error"},
         {"P", INT32_MIN, 0, "P : -2147483648 -> unknown error"},

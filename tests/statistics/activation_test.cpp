@@ -72,27 +72,6 @@ TEST_F(Activation, UnregisteredDisabledAndInconsistentRegistrations) {
     EXPECT_EQ(table->Activate(true), PrfOtherWriter);
 }
 
-TEST_F(Activation, ReaderSharesTheWritersBlockWhichOutlivesIt) {
-    WritePerformanceKey("Test", 1000, 1044, 1001, 1045);
-    TableUnderTest reader;
-    ASSERT_TRUE(reader.Construct(MerivanePrfItems()));
-    {
-        TableUnderTest writer;
-        Activated(writer, true);
-        EXPECT_EQ(writer->m_cbPrfData, 1128u);
-        EXPECT_EQ(Header(writer).ObjectHelpTitleIndex, 1001u);
-        *writer->GetCtr32Slot(108, 0) = 12;
-        ASSERT_EQ(reader->Activate(false), PrfActivated);
-        EXPECT_EQ(std::memcmp(reader->m_pPrfData, writer->m_pPrfData, 1128), 0);
-        AssertionRecorder rec;
-        EXPECT_ANY_THROW(reader->Activate(false));  // activation is done once
-        EXPECT_EQ(rec.Texts(), std::vector<std::string>{"m_pPrfData == NULL"});
-    }
-    TableUnderTest next;
-    Activated(next, true);
-    EXPECT_EQ(*next->GetCtr32Slot(108, 0), 12u);
-}
-
 TEST_F(Activation, ABlockThatDoesNotMatchTheTableIsRebuilt) {
     WritePerformanceKey("Test", 1000, 1044, 1001, 1045);
     mvos::SharedMemory* shm = nullptr;
@@ -115,46 +94,58 @@ TEST_F(Activation, ABlockThatDoesNotMatchTheTableIsRebuilt) {
     }
 }
 
-// The global and the local name are two blocks, each readable by every account.
-TEST_F(Activation, AnExistingLocalBlockIsUsedInsteadOfTheGlobalOne) {
+// An existing local block is used rather than creating the global one; readers share
+// it, and it outlives its writer. Blocks are readable by every account.
+TEST_F(Activation, ReadersShareTheWritersBlockWhichOutlivesIt) {
     const mode_t savedMask = umask(077);
     mvos::SharedMemory* shm = nullptr;
     bool existed = false;
     ASSERT_EQ(mvos::CreateSharedMemory("Test_Performance", 1128, &shm, &existed), mvos::kOk);
     umask(savedMask);
     mvos::CloseSharedMemory(shm);
-    WritePerformanceKey("Test", 2000, 2044, 2001, 2045);
-    TableUnderTest writer;
-    Activated(writer, true);
-    EXPECT_EQ(Header(writer).ObjectNameTitleIndex, 2000u);
-    EXPECT_EQ(mvos::OpenSharedMemory("Global\\Test_Performance", false, &shm), mvos::kFileNotFound);
-    TableUnderTest reader;
-    Activated(reader, false);
-    EXPECT_EQ(Header(reader).ObjectNameTitleIndex, 2000u);
     struct stat st;
     const std::string path =
         std::string("/dev/shm/") + std::getenv("MERIVANE_IPC_NAMESPACE") + "Test_Performance";
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
+
+    WritePerformanceKey("Test", 2000, 2044, 2001, 2045);
+    TableUnderTest reader;
+    ASSERT_TRUE(reader.Construct(MerivanePrfItems()));
+    {
+        TableUnderTest writer;
+        Activated(writer, true);
+        EXPECT_EQ(writer->m_cbPrfData, 1128u);
+        EXPECT_EQ(Header(writer).ObjectNameTitleIndex, 2000u);
+        EXPECT_EQ(mvos::OpenSharedMemory("Global\\Test_Performance", false, &shm),
+                  mvos::kFileNotFound);
+        *writer->GetCtr32Slot(108, 0) = 12;
+        ASSERT_EQ(reader->Activate(false), PrfActivated);
+        EXPECT_EQ(std::memcmp(reader->m_pPrfData, writer->m_pPrfData, 1128), 0);
+        AssertionRecorder rec;
+        EXPECT_ANY_THROW(reader->Activate(false));  // activation is done once
+        EXPECT_EQ(rec.Texts(), std::vector<std::string>{"m_pPrfData == NULL"});
+    }
+    TableUnderTest next;
+    Activated(next, true);
+    EXPECT_EQ(*next->GetCtr32Slot(108, 0), 12u);
 }
 
-TEST_F(Activation, EnableWarnsOnEveryCallWhileDisabled) {
+TEST_F(Activation, EnableReportsWhyItCannotPublish) {
+    // The failed activation below keeps its writer mutex for the life of this process,
+    // so it must not be the namespace of other tests.
+    mvtest::ScopedEnv ns("MERIVANE_IPC_NAMESPACE",
+                         std::string(std::getenv("MERIVANE_IPC_NAMESPACE")) + "retry_");
     Statistics()->Enable();  // not registered: nothing logged
     EXPECT_TRUE(EventLines().empty());
     WritePerformanceKey("Merivane", 1000, 1044, 1001, 1045, 7);
     Statistics()->IncQueries();
     Statistics()->Enable();
     Statistics()->Enable();
-    EXPECT_EQ(Statistics()->m_enabled, 0);
     EXPECT_EQ(Statistics()->m_Queries, 1);
     EXPECT_EQ(Logged("Performance counters are disabled", "warning"), 2u);
-}
-
-TEST_F(Activation, AFailedEnableIsAnErrorAndItsRetryFindsTheOwnMutex) {
-    // Inconsistent title indexes fail after the writer mutex was created. This
-    // process keeps that mutex, so it must not be the namespace of other tests.
-    mvtest::ScopedEnv ns("MERIVANE_IPC_NAMESPACE",
-                         std::string(std::getenv("MERIVANE_IPC_NAMESPACE")) + "retry_");
+    // Inconsistent title indexes fail after the writer mutex was created; the retry
+    // finds this process's own mutex.
     WritePerformanceKey("Merivane", 1000, 1046, 1001, 1045);
     Statistics()->Enable();
     EXPECT_EQ(Logged("An error occurs during activate performance counters", "error"), 1u);

@@ -124,25 +124,23 @@ TEST_F(InstanceCollect, SlotsAreLaidOutApartAndPackedInTheCopy) {
     PERF_OBJECT_TYPE pot;
     std::memcpy(&pot, out.data(), sizeof pot);
     EXPECT_EQ(pot.ObjectNameTitleIndex, 500u);
+    EXPECT_EQ(pot.DefaultCounter, -1);
     EXPECT_EQ(pot.NumInstances, 1);
     std::memcpy(&pot, out.data() + 152, sizeof pot);
+    EXPECT_EQ(pot.ObjectNameTitleIndex, 504u);
     EXPECT_EQ(pot.TotalByteLength, 204u);
     EXPECT_EQ(pot.NumInstances, 2);
 
+    // Each instance: its definition (the parent as title index and position in the
+    // copy), its name padded to 4 bytes, its counter block.
     const uint8_t* inst = out.data() + 152 + 104;
-    PERF_INSTANCE_DEFINITION pid;
-    std::memcpy(&pid, inst, sizeof pid);
-    EXPECT_EQ(pid.ByteLength, 32u);
-    EXPECT_EQ(pid.ParentObjectTitleIndex, 500u);
-    EXPECT_EQ(pid.ParentObjectInstance, 0u);  // the parent's first instance in the copy
-    EXPECT_EQ(pid.NameOffset, 24u);
-    EXPECT_EQ(pid.NameLength, 6u);
-    EXPECT_EQ(std::memcmp(inst + 24, u"ab\0", 8), 0);
+    const PERF_INSTANCE_DEFINITION ab = {32, 500, 0, PERF_NO_UNIQUE_ID, 24, 6};
+    const PERF_INSTANCE_DEFINITION abcd = {36, 0, 0, PERF_NO_UNIQUE_ID, 24, 10};
     const uint32_t counterBlock[] = {16, 0, 42};
+    EXPECT_EQ(std::memcmp(inst, &ab, 24), 0);
+    EXPECT_EQ(std::memcmp(inst + 24, u"ab\0", 8), 0);
     EXPECT_EQ(std::memcmp(inst + 32, counterBlock, sizeof counterBlock), 0);
-    std::memcpy(&pid, inst + 48, sizeof pid);
-    EXPECT_EQ(pid.ByteLength, 36u);
-    EXPECT_EQ(pid.ParentObjectTitleIndex, 0u);
+    EXPECT_EQ(std::memcmp(inst + 48, &abcd, 24), 0);
     EXPECT_EQ(std::memcmp(inst + 72, u"abcd\0", 12), 0);
     EXPECT_EQ(out[356], 0xCC);
 }

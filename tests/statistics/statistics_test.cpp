@@ -24,21 +24,14 @@ class StatisticsTest : public ::testing::Test {
     TnStatistics m_saved;
 };
 
-TEST_F(StatisticsTest, BeforeEnableCountsAreKeptButNothingIsPublished) {
+// Without a block this process writes, Clear only zeroes the counts.
+TEST_F(StatisticsTest, ClearWithoutAWritableBlockLeavesTheBlockAlone) {
     LocalBlock block;
-    S* s = Statistics();
-    for (int i = 0; i < 3; ++i) s->IncCommits();
-    s->AddLocks(5);
-    EXPECT_EQ(s->m_Commits, 3);
-    EXPECT_EQ(s->m_Locks, 5);
-    EXPECT_EQ(block.Value(102), 0u);
-    EXPECT_EQ(block.Value(111), 0u);
-    EXPECT_EQ(s->m_enabled, 0);
-    // Without a block this process writes, Clear only zeroes the counts.
     PrfData::sm_pPrfData->m_fWritable = false;
     *PrfData::sm_pPrfData->GetCtr32Slot(111, 0) = 9;
-    s->Clear();
-    EXPECT_EQ(s->m_Locks, 0);
+    Statistics()->AddLocks(5);
+    Statistics()->Clear();
+    EXPECT_EQ(Statistics()->m_Locks, 0);
     EXPECT_EQ(block.Value(111), 9u);
 }
 

@@ -28,59 +28,24 @@ TEST(PrfLayout, BlockOfThisSystemIs1128BytesWithItsHeaders) {
     const std::vector<uint8_t>& b = block.Bytes();
     ASSERT_EQ(b.size(), 1128u);
     EXPECT_EQ(PrfData::sm_pPrfData->ObjBytesNeeded(0), 1128u);
-
-    const auto pot = At<PERF_OBJECT_TYPE>(b, 0);
-    EXPECT_EQ(pot.TotalByteLength, 0u);
-    EXPECT_EQ(pot.DefinitionLength, 944u);
-    EXPECT_EQ(pot.HeaderLength, 64u);
-    EXPECT_EQ(pot.ObjectNameTitleIndex, 1000u);
-    EXPECT_EQ(pot.ObjectHelpTitleIndex, 1001u);
-    EXPECT_EQ(pot.DetailLevel, 100u);
-    EXPECT_EQ(pot.NumCounters, 22u);
-    EXPECT_EQ(pot.DefaultCounter, 3);  // "C/S Requests/sec"
-    EXPECT_EQ(pot.NumInstances, -1);
-
-    const auto transactions = At<PERF_COUNTER_DEFINITION>(b, 64);
-    EXPECT_EQ(transactions.ByteLength, 40u);
-    EXPECT_EQ(transactions.CounterOffset, 8u);
-    EXPECT_EQ(transactions.CounterSize, 8u);
-    const auto commits = At<PERF_COUNTER_DEFINITION>(b, 64 + 40);
-    EXPECT_EQ(commits.CounterNameTitleIndex, 1004u);
-    EXPECT_EQ(commits.CounterHelpTitleIndex, 1005u);
-    EXPECT_EQ(commits.DefaultScale, -1);
-    EXPECT_EQ(commits.CounterType, PERF_COUNTER_COUNTER);
-    const auto queue = At<PERF_COUNTER_DEFINITION>(b, 64 + 21 * 40);
-    EXPECT_EQ(queue.CounterOffset, 176u);
-    EXPECT_EQ(queue.CounterNameTitleIndex, 1044u);
-    EXPECT_EQ(queue.CounterHelpTitleIndex, 1045u);
-
+    // Default counter 3 is "C/S Requests/sec"; no instances.
+    const PERF_OBJECT_TYPE pot = {0, 944, 64, 1000, 0, 1001, 0, 100, 22, 3, -1, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(b.data(), &pot, 64), 0);
+    const PrfItm* items = MerivanePrfItems();
+    for (uint32_t k = 0; k < 22; ++k) {
+        const PrfItm& c = items[k + 1];
+        const PERF_COUNTER_DEFINITION def = {40, 1002 + 2 * k,   0,   1003 + 2 * k,
+                                             0,  c.DefaultScale, 100, c.dwCounterType,
+                                             8,  8 + 8 * k};
+        EXPECT_EQ(std::memcmp(b.data() + 64 + 40 * k, &def, 40), 0) << k;
+    }
+    // "Commits/sec" 1004/1005, "ObjDesc_CSQueueLength" at offset 176.
+    EXPECT_EQ(At<PERF_COUNTER_DEFINITION>(b, 64 + 40).CounterHelpTitleIndex, 1005u);
+    EXPECT_EQ(At<PERF_COUNTER_DEFINITION>(b, 64 + 21 * 40).CounterOffset, 176u);
     EXPECT_EQ(At<uint32_t>(b, 944), 184u);  // the counter block's length word
     for (size_t i = 948; i < b.size(); ++i) ASSERT_EQ(b[i], 0) << i;
     EXPECT_EQ(PrfData::sm_pPrfData->GetCtr32Slot(122, 0),
               reinterpret_cast<const uint32_t*>(b.data() + 944 + 176));
-}
-
-TEST(PrfTableCheck, AcceptsAWellFormedTableAndLinksItsObjects) {
-    std::vector<PrfItm> items = {Obj(1, 3), Ctr(2), Ctr(3), Obj(4), Ctr(5), End()};
-    TableUnderTest table;
-    ASSERT_TRUE(table.Construct(items.data()));
-    EXPECT_EQ(table->m_NumItems, 5u);
-    EXPECT_EQ(table->m_NumObjects, 2u);
-    EXPECT_EQ(items[0].NumCounters, 2u);
-    EXPECT_EQ(items[0].NextObjIndex, 3);
-    EXPECT_EQ(items[3].NextObjIndex, -1);
-    EXPECT_EQ(table->CvtObjOrdToPrfItm(1), &items[3]);
-    EXPECT_EQ(table->CvtObjIdToObjOrd(4), 1u);
-    EXPECT_EQ(table->CvtCtrIdToObjOrd(5), 1u);
-    EXPECT_EQ(table->CvtObjIdToPrfItmIndex(2), -1);  // ids are looked up by kind
-    EXPECT_EQ(table->CvtCtrIdToPrfItmIndex(4), -1);
-    std::vector<uint8_t> block;
-    table.Attach(&block, 2000);
-    EXPECT_EQ(block.size(), (64u + 80 + 24) + (64u + 40 + 16));
-    EXPECT_EQ(At<PERF_OBJECT_TYPE>(block, 0).DefaultCounter, 1);
-    EXPECT_EQ(At<PERF_OBJECT_TYPE>(block, 168).ObjectNameTitleIndex, 2006u);
-    EXPECT_EQ(At<PERF_OBJECT_TYPE>(block, 168).DefaultCounter, -1);
-    EXPECT_EQ(table->GetCtr32Slot(5, 0), reinterpret_cast<uint32_t*>(block.data() + 168 + 104 + 8));
 }
 
 std::string FirstFailure(std::vector<PrfItm> items) {
