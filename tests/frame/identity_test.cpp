@@ -52,7 +52,7 @@ TEST(DllNames, GeneratedGenericAndCopiedNames) {
     EXPECT_STREQ("kept", empty.GetDllName());
 
     // A copy keeps the resolved name, whatever becomes of its source.
-    DllNameClass source("srv", 7), copy;
+    DllNameClass source("srv", 7), copy("old", 1);
     copy = source;
     EXPECT_EQ(nullptr, copy.m_baseName);
     EXPECT_EQ(0, copy.m_number);

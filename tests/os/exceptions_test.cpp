@@ -3,7 +3,6 @@
 #include <signal.h>
 #include <sys/mman.h>
 
-#include <cstring>
 #include <vector>
 
 #include "frame.h"
@@ -25,13 +24,6 @@ int ContinueExecution2(uint32_t code, void* context) {
 }
 
 TEST(RaiseException, HandlersAreAskedNewestFirstUntilOneContinues) {
-    try {
-        RaiseException(kAssertionException);
-        FAIL() << "no exception";
-    } catch (const TnException& e) {  // no handler: the host's catch gets the code
-        EXPECT_EQ(kAssertionException, e.Code());
-        EXPECT_NE(nullptr, std::strstr(e.what(), "0xE0000001"));
-    }
     uint32_t seen = 0;
     void* c2 = AddExceptionHandler(ContinueExecution2, &seen);
     void* c1 = AddExceptionHandler(ContinueSearch1, nullptr);
@@ -42,7 +34,7 @@ TEST(RaiseException, HandlersAreAskedNewestFirstUntilOneContinues) {
     EXPECT_TRUE(RemoveExceptionHandler(c2));
     EXPECT_FALSE(RemoveExceptionHandler(c2));
     g_calls.clear();
-    EXPECT_THROW(RaiseException(kAssertionException), std::exception);
+    EXPECT_THROW(RaiseException(kAssertionException), TnException);  // none continued
     EXPECT_EQ((std::vector<int>{1}), g_calls);
     EXPECT_TRUE(RemoveExceptionHandler(c1));
     EXPECT_EQ(nullptr, AddExceptionHandler(nullptr, nullptr));

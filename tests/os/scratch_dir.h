@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,15 +24,14 @@ class ScratchDir {
   public:
     ScratchDir() {
         const char* base = std::getenv("MERIVANE_TEST_BINARY_DIR");
-        std::string root = base != nullptr && *base ? base : "/tmp";
-        ::mkdir(root.c_str(), 0755);
-        std::string pattern = root + "/scratch-XXXXXX";
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        if (::mkdtemp(buf.data()) != nullptr) m_path = buf.data();
+        std::string pattern = std::string(base != nullptr && *base ? base : "/tmp");
+        ::mkdir(pattern.c_str(), 0755);
+        pattern += "/scratch-XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
     }
     ~ScratchDir() {
-        if (!m_path.empty()) std::system(("rm -rf '" + m_path + "'").c_str());
+        std::error_code ignored;
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
     }
     const std::string& Path() const { return m_path; }
     std::string File(const std::string& name) const { return m_path + "/" + name; }
@@ -43,24 +44,21 @@ class ScratchDir {
 class ScopedEnv {
   public:
     ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        const char* old = std::getenv(name);
-        m_had = old != nullptr;
-        if (m_had) m_old = old;
+        if (const char* old = std::getenv(name)) m_old = old;
         ::setenv(name, value.c_str(), 1);
     }
-    ~ScopedEnv() {
-        if (m_had) {
-            ::setenv(m_name, m_old.c_str(), 1);
-        } else {
-            ::unsetenv(m_name);
-        }
-    }
+    ~ScopedEnv() { m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name); }
 
   private:
     const char* m_name;
-    bool m_had;
-    std::string m_old;
+    std::optional<std::string> m_old;
 };
+
+inline std::string ReadFile(const std::string& path) {
+    std::stringstream s;
+    s << std::ifstream(path).rdbuf();
+    return s.str();
+}
 
 // A test fixture whose registry and event file live in a scratch folder; events are
 // kept out of the machine's system log.
@@ -84,13 +82,6 @@ class IsolatedTest : public ::testing::Test {
     ScopedEnv m_events;
     mvos::ScopedSyscall<void (*)(int, const char*, const char*)> m_syslog;
 };
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 }  // namespace mvtest
 
