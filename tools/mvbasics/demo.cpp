@@ -48,6 +48,7 @@ int HostHandler(uint32_t code, void*) {
 void HostFatalCallback(const char* expression, const char* file, int32_t line) {
     std::printf("   fatal-error callback: '%s' at %s:%d\n", expression, file,
                 static_cast<int>(line));
+    std::fflush(stdout);  // before the assertion text reaches standard error
 }
 
 }  // namespace
