@@ -4,7 +4,7 @@
 
 #include "mvexport.h"
 #include "frame.h"       // allocation, node pool, module identity, hooks, assertion
-#include "systemlog.h"      // system log and message boxes
+#include "systemlog.h"   // system log and message boxes
 #include "arrays.h"      // array interface, contiguous array, pointer array, sorted list
 #include "memfile.h"     // memory file
 #include "datablocks.h"  // record queue, raw buffer, CRC-32, byte-run compression

@@ -55,7 +55,7 @@ TEST_F(Assertion, ContinuingHandlerMakesItReturnOneAfterTheReport) {
     EXPECT_EQ(1, result);
     ASSERT_EQ(4u, g_order.size());
     EXPECT_EQ("fatal:x%s > 0|src\\resize|172", g_order[0]);  // the callback first,
-    EXPECT_EQ("continue:3758096385", g_order[1]);          // then the exception 0xE0000001
+    EXPECT_EQ("continue:3758096385", g_order[1]);            // then the exception 0xE0000001
     EXPECT_EQ("Assertion 'x%s > 0' failed.\nFile 'src\\resize' \nLine 172 \n", err);
     auto lines = EventLines();
     ASSERT_EQ(2u, lines.size());

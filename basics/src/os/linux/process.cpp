@@ -60,6 +60,17 @@ std::string LinkMapFile(const link_map* map) {
     return FullPath(map->l_name);
 }
 
+// The full file name of a loaded object into the caller's buffer; 0 and "file not found"
+// when the name cannot be had.
+size_t CopyLinkMapFile(const link_map* map, char* buffer, size_t size) {
+    std::string name = LinkMapFile(map);
+    if (name.empty()) {
+        SetLastError(kFileNotFound);
+        return 0;
+    }
+    return CopyName(name, buffer, size);
+}
+
 struct ErrorEntry {
     uint32_t code;
     const char* text;
@@ -150,12 +161,7 @@ size_t OwnModuleFileName(char* buffer, size_t size) {
         SetLastError(kModNotFound);
         return 0;
     }
-    std::string name = LinkMapFile(map);
-    if (name.empty()) {
-        SetLastError(kFileNotFound);
-        return 0;
-    }
-    return CopyName(name, buffer, size);
+    return CopyLinkMapFile(map, buffer, size);
 }
 
 bool ComputerName(char* buffer, uint32_t* size) {
@@ -246,12 +252,7 @@ size_t ModuleFileName(ModuleHandle module, char* buffer, size_t size) {
         SetLastError(kInvalidHandle);
         return 0;
     }
-    std::string name = LinkMapFile(map);
-    if (name.empty()) {
-        SetLastError(kFileNotFound);
-        return 0;
-    }
-    return CopyName(name, buffer, size);
+    return CopyLinkMapFile(map, buffer, size);
 }
 
 // ------------------------------------------------------------------ debugger
