@@ -25,9 +25,8 @@ TEST(VersionCheck, AllFlagCombinationsAgainstTheRule) {
             unsigned release = (wrong & 1) ? 3 : 2, build = (wrong & 2) ? 156 : 155,
                      patch = (wrong & 4) ? 1 : 0;
             bool ok = flags != 0;
-            for (int i = 0; i < 3; ++i) {
+            for (int i = 0; i < 3; ++i)
                 if ((flags & checks[i]) && (wrong & (1 << i)) && !(flags & waivers[i])) ok = false;
-            }
             EXPECT_EQ(ok ? 0 : -5004, CheckTnVersionNumber(12, 0, release, build, patch, flags))
                 << std::hex << flags << " " << wrong;
             EXPECT_EQ(-5004, CheckTnVersionNumber(11, 0, release, build, patch, flags));

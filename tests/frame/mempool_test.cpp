@@ -18,9 +18,8 @@ TEST(MemPool, BufferArithmeticAndRelease) {
         EXPECT_EQ(nullptr, pool.m_current);
         const uint32_t perBuffer = std::max(1u, 4096u / size);
         auto* first = static_cast<unsigned char*>(pool.GetNode());
-        for (uint32_t i = 1; i < perBuffer; ++i) {
+        for (uint32_t i = 1; i < perBuffer; ++i)
             ASSERT_EQ(first + size * i, pool.GetNode()) << size;
-        }
         EXPECT_EQ(1u, pool.m_buffersObtained) << size;
         EXPECT_EQ(pool.m_current, pool.m_last) << size;
         auto* next = static_cast<unsigned char*>(pool.GetNode());

@@ -85,9 +85,8 @@ TEST(DynamicSymbols, UndecoratedEntriesAndNoInternals) {
     ASSERT_NE(nullptr, p);
     std::set<std::string> names;
     char line[4096], address[64], kind[8], name[4000];
-    while (std::fgets(line, sizeof line, p) != nullptr) {
+    while (std::fgets(line, sizeof line, p) != nullptr)
         if (std::sscanf(line, "%63s %7s %3999s", address, kind, name) == 3) names.insert(name);
-    }
     int status = pclose(p);
     if (names.empty()) GTEST_SKIP() << "nm is not available (status " << status << ")";
     for (const char* wanted : {"mmResize", "mmFarResize", "TarnCheckMemory", "TnCheckDll",
@@ -96,9 +95,8 @@ TEST(DynamicSymbols, UndecoratedEntriesAndNoInternals) {
     }
     for (const std::string& n : names) {
         // Itanium-mangled internals would carry these namespace parts.
-        for (const char* internal : {"4mvos", "3mvb", "_GLOBAL__N"}) {
+        for (const char* internal : {"4mvos", "3mvb", "_GLOBAL__N"})
             EXPECT_EQ(std::string::npos, n.find(internal)) << n;
-        }
         EXPECT_NE(0u, n.find("sqlite3")) << n;
     }
 }

@@ -101,9 +101,8 @@ TEST_F(Registry, TypedValuesSizesAndRights) {
                    {"expand", kRegExpandSz, path, sizeof path},
                    {"empty", kRegSz, nullptr, 0},
                    {"", kRegSz, "default", 7}};
-    for (const Expect& e : expects) {
+    for (const Expect& e : expects)
         ASSERT_EQ(kOk, RegSetValue(key, *e.name ? e.name : nullptr, e.type, e.bytes, e.size));
-    }
     for (const Expect& e : expects) {
         unsigned char data[64];
         std::memset(data, 0xEE, sizeof data);

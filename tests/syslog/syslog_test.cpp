@@ -151,9 +151,8 @@ TEST(EventSourceNames, OnlyTheRunningBuildsEntryIsFormed) {
     EXPECT_STREQ("100", TnEventSourceNames::kTags[names.m_selected]);
     EXPECT_STREQ("Merivane Runtime System 12 (100)", names.SourceName());
     EXPECT_STREQ("Merivane Runtime System 12 (100D)", names.DebugSourceName());
-    for (int i = 0; i < TnEventSourceNames::kTagCount; ++i) {
+    for (int i = 0; i < TnEventSourceNames::kTagCount; ++i)
         EXPECT_EQ(i == names.m_selected, names.m_entries[i].name != nullptr) << i;
-    }
     ASSERT_NE(nullptr, mvb::syslog::EventSourceNames());  // built at start-up
 
     mvos::ScopedSyscall<void* (*)(size_t)> noMemory(&mvos::SyscallTable::malloc,
