@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <random>
 #include <set>
 #include <vector>
 
 #include "containers.h"
-#include "os/os_testing.h"
+#include "memfile/alloc_failure.h"
 #include "test_support.h"
 
 namespace {
@@ -236,12 +235,6 @@ void CheckThreaded(Tree1& t, const std::set<long>& ref) {
     ASSERT_EQ(ref.size(), t.count);
 }
 
-int g_mallocs1 = 0;
-void* CountMalloc(size_t n) {
-    ++g_mallocs1;
-    return std::malloc(n);
-}
-
 // Ascending keys first (one comparison each), then random additions and Clear; the list
 // is checked against the in-order walk throughout.
 TEST(Tree1, RandomizedListMatchesWalkAndClearReusesMemory) {
@@ -280,14 +273,13 @@ TEST(Tree1, RandomizedListMatchesWalkAndClearReusesMemory) {
             ref.clear();
             CheckThreaded(t, ref);
             // Refilling as many nodes needs no new block.
-            mvos::ScopedSyscall<void* (*)(size_t)> hook(&mvos::SyscallTable::malloc, CountMalloc);
-            g_mallocs1 = 0;
+            mvtest::CountedMalloc mallocs;
             for (long i = 0; i < long(before); ++i) {
                 ASSERT_EQ(nullptr, t.SearchNode(&i, s, cmp));
                 ASSERT_NE(nullptr, t.AddNode(&i, s, cmp));
                 ref.insert(i);
             }
-            EXPECT_EQ(0, g_mallocs1);
+            EXPECT_EQ(0, mallocs.Count());
         }
     }
     CheckThreaded(t, ref);

@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "containers.h"
-#include "frame.h"
-#include "os/os_testing.h"
+#include "memfile/alloc_failure.h"
 #include "test_support.h"
 
 namespace {
@@ -170,18 +169,11 @@ TEST(RBTree, CheckTreeFindsCorruption) {
     EXPECT_EQ(-77, t.CheckTree(nullptr));
 }
 
-int32_t QuietHandler(uint32_t) {
-    return 0;
-}
-void* NoMalloc(size_t) {
-    return nullptr;
-}
-
 TEST(RBTree, NoMemoryForANewEntry) {
-    TnMemoryHandler previous = mmTnSetHandler(QuietHandler);
+    mvtest::CountingMemoryHandler handler;
     {
         Tree t(0, 4);
-        mvos::ScopedSyscall<void* (*)(size_t)> fail(&mvos::SyscallTable::malloc, NoMalloc);
+        mvtest::HeapFailure failure;
         int rc = 0;
         EXPECT_EQ(nullptr, t.CreateEntry(&rc));
         EXPECT_EQ(TN_E_NO_MEMORY, rc);
@@ -195,7 +187,6 @@ TEST(RBTree, NoMemoryForANewEntry) {
         EXPECT_EQ(nullptr, t.CreateEntry(&rc)) << size;
         EXPECT_EQ(TN_E_NO_MEMORY, rc);
     }
-    mmTnSetHandler(previous);
 }
 
 }  // namespace
