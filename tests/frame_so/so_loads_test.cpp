@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "mvbasics.h"
 
@@ -38,9 +39,7 @@ TEST_F(SharedObject, DescribesItselfThroughItsUndecoratedEntryPoints) {
     EXPECT_STREQ("Merivane Basic Algorithms",
                  describe(&v[0], &v[1], &v[2], &v[3], &v[4], &name, &date, &fourth,
                           &compilerVersion, &compiler, &extra));
-    EXPECT_EQ("12.0.2.155.0", std::to_string(v[0]) + "." + std::to_string(v[1]) + "." +
-                                  std::to_string(v[2]) + "." + std::to_string(v[3]) + "." +
-                                  std::to_string(v[4]));
+    EXPECT_EQ((std::vector<unsigned>{12, 0, 2, 155, 0}), std::vector<unsigned>(v, v + 5));
     EXPECT_STREQ("MV120Mbs100", name);
     EXPECT_STREQ("Feb 19 2016 01:46:47", date);
     EXPECT_STREQ("unknown", fourth);

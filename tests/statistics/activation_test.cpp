@@ -9,7 +9,6 @@
 
 #include "os/scratch_dir.h"
 #include "prf_fixture.h"
-#include "statistics.h"
 
 namespace {
 
@@ -19,12 +18,7 @@ using prftest::WritePerformanceKey;
 
 class Activation : public mvtest::IsolatedTest {
   protected:
-    void SetUp() override {
-        m_saved = *Statistics();
-        *Statistics() = TnStatistics{};
-    }
     void TearDown() override {
-        *Statistics() = m_saved;
         mvos::RemoveSharedMemory("Global\\Test_Performance");
         mvos::RemoveSharedMemory("Test_Performance");
     }
@@ -41,12 +35,10 @@ class Activation : public mvtest::IsolatedTest {
         ASSERT_TRUE(table.Construct(MerivanePrfItems()));
         ASSERT_EQ(table->Activate(writer), expected);
     }
-    static PERF_OBJECT_TYPE Header(TableUnderTest& table) {
-        PERF_OBJECT_TYPE pot;
-        std::memcpy(&pot, table->m_pPrfData, sizeof pot);
-        return pot;
+    static uint32_t TitleIndex(TableUnderTest& table) {
+        return prftest::At<PERF_OBJECT_TYPE>(table->m_pPrfData).ObjectNameTitleIndex;
     }
-    TnStatistics m_saved;
+    prftest::FreshStatistics m_fresh;
 };
 
 TEST_F(Activation, UnregisteredDisabledAndInconsistentRegistrations) {
@@ -87,7 +79,7 @@ TEST_F(Activation, ABlockThatDoesNotMatchTheTableIsRebuilt) {
         // Round 0: too small, resized. Round 1: a header damaged behind the writer's back.
         TableUnderTest writer;
         Activated(writer, true);
-        EXPECT_EQ(Header(writer).ObjectNameTitleIndex, 1000u);
+        EXPECT_EQ(TitleIndex(writer), 1000u);
         EXPECT_EQ(*writer->GetCtr32Slot(101, 0), 0u);
         *writer->GetCtr32Slot(101, 0) = 5;
         writer->m_pPrfData[12] = 0x10;
@@ -116,7 +108,7 @@ TEST_F(Activation, ReadersShareTheWritersBlockWhichOutlivesIt) {
         TableUnderTest writer;
         Activated(writer, true);
         EXPECT_EQ(writer->m_cbPrfData, 1128u);
-        EXPECT_EQ(Header(writer).ObjectNameTitleIndex, 2000u);
+        EXPECT_EQ(TitleIndex(writer), 2000u);
         EXPECT_EQ(mvos::OpenSharedMemory("Global\\Test_Performance", false, &shm),
                   mvos::kFileNotFound);
         *writer->GetCtr32Slot(108, 0) = 12;

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "prf_fixture.h"
-#include "statistics.h"
 
 namespace {
 
+using prftest::At;
 using prftest::Ctr;
 using prftest::End;
 using prftest::LocalBlock;
@@ -39,8 +39,7 @@ TEST(PrfCollect, GlobalInAnyCaseAndTitleIndexListsSelectTheObject) {
     for (const char16_t* request : {u"Global", u"global", u"GLOBAL", u"1000", u"238 1000 2"}) {
         std::vector<uint8_t> out(2000, 0xCC);
         EXPECT_EQ(Collect(request, out, 2000), kWholeBlock);
-        PERF_OBJECT_TYPE pot;
-        std::memcpy(&pot, out.data(), sizeof pot);
+        const auto pot = At<PERF_OBJECT_TYPE>(out.data());
         EXPECT_EQ(pot.TotalByteLength, 1128u);
         EXPECT_EQ(pot.NumInstances, -1);
         EXPECT_EQ(std::memcmp(out.data() + 4, block.Bytes().data() + 4, 1124), 0);
@@ -121,12 +120,11 @@ TEST_F(InstanceCollect, SlotsAreLaidOutApartAndPackedInTheCopy) {
     ASSERT_EQ(m_table->ObjBytesNeeded(1), 204u);
     std::vector<uint8_t> out(400, 0xCC);
     EXPECT_EQ(Collect(u"504", out, 400), (Outcome{0, 356, 2, 356}));  // the child brings its parent
-    PERF_OBJECT_TYPE pot;
-    std::memcpy(&pot, out.data(), sizeof pot);
+    auto pot = At<PERF_OBJECT_TYPE>(out.data());
     EXPECT_EQ(pot.ObjectNameTitleIndex, 500u);
     EXPECT_EQ(pot.DefaultCounter, -1);
     EXPECT_EQ(pot.NumInstances, 1);
-    std::memcpy(&pot, out.data() + 152, sizeof pot);
+    pot = At<PERF_OBJECT_TYPE>(out.data(), 152);
     EXPECT_EQ(pot.ObjectNameTitleIndex, 504u);
     EXPECT_EQ(pot.TotalByteLength, 204u);
     EXPECT_EQ(pot.NumInstances, 2);

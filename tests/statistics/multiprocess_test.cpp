@@ -28,10 +28,7 @@ class Helper {
         if (m_pid == 0) {
             dup2(in[0], 0);
             dup2(out[1], 1);
-            close(in[0]);
-            close(in[1]);
-            close(out[0]);
-            close(out[1]);
+            for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
             execl(MVB_STATISTICS_HELPER, MVB_STATISTICS_HELPER, static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -41,8 +38,8 @@ class Helper {
         m_from = fdopen(out[0], "r");
     }
     ~Helper() {
-        if (m_to) std::fclose(m_to);
-        if (m_from) std::fclose(m_from);
+        for (FILE* f : {m_to, m_from})
+            if (f) std::fclose(f);
         Wait();
     }
     Helper(const Helper&) = delete;
@@ -65,9 +62,7 @@ class Helper {
 
   private:
     void Wait() {
-        if (m_pid <= 0) return;
-        int status = 0;
-        waitpid(m_pid, &status, 0);
+        if (m_pid > 0) waitpid(m_pid, nullptr, 0);
         m_pid = -1;
     }
     pid_t m_pid = -1;
@@ -156,16 +151,11 @@ TEST_F(MultiProcess, RegisteredCountersReachCollectorsAndTheTool) {
     Helper collector;
     std::vector<uint32_t> n = Numbers(collector.Ask("collect Global"));
     ASSERT_EQ(n.size(), 3u + 22u);
-    EXPECT_EQ(n[0], 0u);
-    EXPECT_EQ(n[1], 1128u);
-    EXPECT_EQ(n[2], 1u);
-    const uint32_t* v = n.data() + 3 - 101;  // v[id] is the value of counter id
-    EXPECT_EQ(v[101], 0u);
-    EXPECT_EQ(v[102], 2u);
-    EXPECT_EQ(v[108], 1u);
-    EXPECT_EQ(v[111], 5u);
-    EXPECT_EQ(v[116], 0u);
-    EXPECT_EQ(v[119], 1u);
+    EXPECT_EQ(std::vector<uint32_t>(n.begin(), n.begin() + 3), (std::vector<uint32_t>{0, 1128, 1}));
+    // Counter id and its value (the values follow the three numbers from id 101 on).
+    const std::pair<int, uint32_t> values[] = {{101, 0}, {102, 2}, {108, 1},
+                                               {111, 5}, {116, 0}, {119, 1}};
+    for (const auto& c : values) EXPECT_EQ(n[3 + c.first - 101], c.second) << c.first;
     EXPECT_EQ(collector.Ask("collect 1000"), collector.Ask("collect global"));
     EXPECT_EQ(collector.Ask("collect 1002"), "0 0 0");
     // Values move under the collector's feet, without a lock.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -12,8 +13,27 @@
 #include "frame.h"
 #include "os/os.h"
 #include "prfdata.h"
+#include "statistics.h"
 
 namespace prftest {
+
+// A value of type T copied out of a byte block at an offset.
+template <typename T>
+T At(const uint8_t* block, size_t offset = 0) {
+    T value;
+    std::memcpy(&value, block + offset, sizeof value);
+    return value;
+}
+
+// A zero-filled statistics object while it lives; the process's own comes back after.
+class FreshStatistics {
+  public:
+    FreshStatistics() : m_saved(*Statistics()) { *Statistics() = TnStatistics{}; }
+    ~FreshStatistics() { *Statistics() = m_saved; }
+
+  private:
+    TnStatistics m_saved;
+};
 
 // The fields of a PrfData that a block in test memory replaces.
 inline auto BlockFields(PrfData* prf) {
@@ -159,13 +179,20 @@ inline std::string RegText(const std::string& path, const std::string& name) {
     return RegRead(path, name, text, sizeof text - 1) ? text : "";
 }
 
+// Creates (or opens) a key with every right.
+inline mvos::RegKey CreateKey(const std::string& path) {
+    mvos::RegKey key = nullptr;
+    EXPECT_EQ(
+        mvos::RegCreateKey(mvos::kLocalMachine, path.c_str(), mvos::kKeyAllAccess, &key, nullptr),
+        mvos::kOk)
+        << path;
+    return key;
+}
+
 // Writes the service's "Performance" key as a registration leaves it.
 inline void WritePerformanceKey(const char* app, uint32_t firstCounter, uint32_t lastCounter,
                                 uint32_t firstHelp, uint32_t lastHelp, uint32_t disable = 0) {
-    mvos::RegKey key = nullptr;
-    ASSERT_EQ(mvos::RegCreateKey(mvos::kLocalMachine, Service(app).c_str(), mvos::kKeyAllAccess,
-                                 &key, nullptr),
-              mvos::kOk);
+    mvos::RegKey key = CreateKey(Service(app));
     const std::pair<const char*, uint32_t> values[] = {{"First Counter", firstCounter},
                                                        {"Last Counter", lastCounter},
                                                        {"First Help", firstHelp},

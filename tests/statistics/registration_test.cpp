@@ -6,7 +6,6 @@
 
 #include "os/scratch_dir.h"
 #include "prf_fixture.h"
-#include "statistics.h"
 
 namespace {
 
@@ -24,11 +23,7 @@ std::string Text(uint32_t index, bool help) {
 }
 
 void CreateKey(const std::string& path) {
-    mvos::RegKey key = nullptr;
-    ASSERT_EQ(
-        mvos::RegCreateKey(mvos::kLocalMachine, path.c_str(), mvos::kKeyAllAccess, &key, nullptr),
-        mvos::kOk);
-    mvos::RegCloseKey(key);
+    mvos::RegCloseKey(prftest::CreateKey(path));
 }
 
 class Registration : public mvtest::IsolatedTest {};
@@ -120,12 +115,11 @@ TEST_F(CounterTextLoader, RefusesMalformedFilesAndChangesNothing) {
 TEST_F(CounterTextLoader, TheShippedFileNamesEveryItemOfTheTable) {
     std::string lib = MVB_LIBRARY_PATH;
     const std::string ini = lib.substr(0, lib.rfind('/') + 1) + "MerivanePerformanceCounters.ini";
-    CreateKey(Service("Merivane"));
+    CreateKey(kMerivaneKey);
     ASSERT_EQ(mvos::LoadPerfCounterTextStrings(("xx \"" + ini + "\"").c_str(), true), mvos::kOk);
-    EXPECT_EQ(RegDword(Service("Merivane"), "First Counter"), 1000u);
-    EXPECT_EQ(RegDword(Service("Merivane"), "Last Counter"), 1044u);
-    EXPECT_EQ(RegDword(Service("Merivane"), "First Help"), 1001u);
-    EXPECT_EQ(RegDword(Service("Merivane"), "Last Help"), 1045u);
+    const std::pair<const char*, uint32_t> range[] = {
+        {"First Counter", 1000}, {"Last Counter", 1044}, {"First Help", 1001}, {"Last Help", 1045}};
+    for (const auto& r : range) EXPECT_EQ(RegDword(kMerivaneKey, r.first), r.second) << r.first;
     const PrfItm* items = MerivanePrfItems();
     for (uint32_t k = 0; k < kMerivanePrfItemCount; ++k) {
         SCOPED_TRACE(k);

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "prf_fixture.h"
-#include "statistics.h"
 
 namespace {
 
@@ -15,13 +14,7 @@ using S = TnStatistics;
 
 // Starts every test from a zero-filled statistics object and restores it after.
 class StatisticsTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        m_saved = *Statistics();
-        *Statistics() = TnStatistics{};
-    }
-    void TearDown() override { *Statistics() = m_saved; }
-    TnStatistics m_saved;
+    prftest::FreshStatistics m_fresh;
 };
 
 // Without a block this process writes, Clear only zeroes the counts.

@@ -5,23 +5,16 @@
 #include <string>
 
 #include "prf_fixture.h"
-#include "prfdata.h"
 
 namespace {
 
 using prftest::AssertionRecorder;
+using prftest::At;
 using prftest::Ctr;
 using prftest::End;
 using prftest::LocalBlock;
 using prftest::Obj;
 using prftest::TableUnderTest;
-
-template <typename T>
-T At(const std::vector<uint8_t>& block, size_t offset) {
-    T value;
-    std::memcpy(&value, block.data() + offset, sizeof value);
-    return value;
-}
 
 TEST(PrfLayout, BlockOfThisSystemIs1128BytesWithItsHeaders) {
     LocalBlock block(1000, 1001);
@@ -40,9 +33,9 @@ TEST(PrfLayout, BlockOfThisSystemIs1128BytesWithItsHeaders) {
         EXPECT_EQ(std::memcmp(b.data() + 64 + 40 * k, &def, 40), 0) << k;
     }
     // "Commits/sec" 1004/1005, "ObjDesc_CSQueueLength" at offset 176.
-    EXPECT_EQ(At<PERF_COUNTER_DEFINITION>(b, 64 + 40).CounterHelpTitleIndex, 1005u);
-    EXPECT_EQ(At<PERF_COUNTER_DEFINITION>(b, 64 + 21 * 40).CounterOffset, 176u);
-    EXPECT_EQ(At<uint32_t>(b, 944), 184u);  // the counter block's length word
+    EXPECT_EQ(At<PERF_COUNTER_DEFINITION>(b.data(), 64 + 40).CounterHelpTitleIndex, 1005u);
+    EXPECT_EQ(At<PERF_COUNTER_DEFINITION>(b.data(), 64 + 21 * 40).CounterOffset, 176u);
+    EXPECT_EQ(At<uint32_t>(b.data(), 944), 184u);  // the counter block's length word
     for (size_t i = 948; i < b.size(); ++i) ASSERT_EQ(b[i], 0) << i;
     EXPECT_EQ(PrfData::sm_pPrfData->GetCtr32Slot(122, 0),
               reinterpret_cast<const uint32_t*>(b.data() + 944 + 176));
