@@ -67,12 +67,6 @@ std::vector<long> Walk(TnRBTreeNode* root, bool backwards) {
     return seqs;
 }
 
-std::vector<long> Seqs(const Ref& ref) {
-    std::vector<long> v;
-    for (auto& e : ref) v.push_back(e.second);
-    return v;
-}
-
 TEST(Tree2, CheckTreeReportsEachViolation) {
     Tree2 t;
     TnRBTreeNodeStack s;
@@ -191,7 +185,8 @@ TEST(Tree2, RandomizedAgainstSortedReference) {
         ASSERT_EQ(0, t.CheckTree(t.root));
         ASSERT_EQ(long(ref.size()), t.live);
         if (op % 7 == 0 || ref.size() < 50) {
-            const std::vector<long> want = Seqs(ref);
+            std::vector<long> want;
+            for (auto& e : ref) want.push_back(e.second);
             ASSERT_EQ(want, Walk(t.root, false));
             ASSERT_EQ(want, Walk(t.root, true));
         }

@@ -32,12 +32,14 @@ void RecordDisposal(TnVContainer*, void* e) {
 }
 
 struct Tree : TnRBTree {
-    explicit Tree(uint16_t flags = 0, uint32_t perBlock = 0)
+    // Holds the keys 1 to `keys`.
+    explicit Tree(uint16_t flags = 0, uint32_t perBlock = 0, int64_t keys = 0)
         : TnRBTree(sizeof(Elem), flags, perBlock) {
         mvtest::SetUpTable(*this, CompareCounted, RecordDisposal);
         g_disposed.clear();
         g_compares = 0;
         g_breakCompare = false;
+        for (int64_t k = 1; k <= keys; ++k) EXPECT_EQ(0, Add(k));
     }
     int Add(int64_t key) {
         Source src(Elem{key, 0, 0});
@@ -70,8 +72,7 @@ TEST(RBTree, EmptyDetachedAndForeignIterators) {
 }
 
 TEST(RBTree, CloneChecksTheTargetsType) {
-    Tree t;
-    for (int64_t k = 1; k <= 5; ++k) ASSERT_EQ(0, t.Add(k));
+    Tree t(0, 0, 5);
     TnRBTreeIterator it(&t, nullptr);
     ASSERT_EQ(0, it.First());
     ASSERT_EQ(0, it.Next());
@@ -95,9 +96,7 @@ TEST(RBTree, CloneChecksTheTargetsType) {
 }
 
 TEST(RBTree, FailuresOfTheTableLinkNothing) {
-    Tree t;
-    ASSERT_EQ(0, t.Add(1));
-    ASSERT_EQ(0, t.Add(2));
+    Tree t(0, 0, 2);
     const uint32_t changes = t.changeCount;
     EXPECT_EQ(-77, t.Add(-666));
     EXPECT_EQ((std::vector<int64_t>{-666}), g_disposed);  // the refused element is disposed of
@@ -124,8 +123,7 @@ TEST(RBTree, FailuresOfTheTableLinkNothing) {
 }
 
 TEST(RBTree, NeighbourNotFoundAgainAfterDeletion) {
-    Tree t;
-    for (int64_t k = 1; k <= 3; ++k) ASSERT_EQ(0, t.Add(k));
+    Tree t(0, 0, 3);
     TnRBTreeIterator it(&t, nullptr);
     ASSERT_EQ(0, it.First());
     // Disposing of the element breaks the order, so the neighbour cannot be found again.
@@ -150,8 +148,7 @@ TEST(RBTree, AscendingInsertsCostOneComparisonEach) {
 }
 
 TEST(RBTree, CheckTreeFindsCorruption) {
-    Tree t;
-    for (int64_t k = 1; k <= 7; ++k) ASSERT_EQ(0, t.Add(k));
+    Tree t(0, 0, 7);
     ASSERT_EQ(0, t.CheckTree(nullptr));
     t.count = 8;
     EXPECT_EQ(-5, t.CheckTree(nullptr));
