@@ -38,10 +38,9 @@ TEST(CList, InitRules) {
     EXPECT_EQ(0u, big.Count());
     EXPECT_EQ(2u, big.GetCurMaxCount());
 
-    mvtest::CountingMemoryHandler handler;
-    mvtest::HeapFailure failure;
+    mvtest::OutOfMemory oom;
     EXPECT_EQ(-501, big.Init(8, 10));
-    EXPECT_EQ(std::vector<uint32_t>{80}, handler.Calls());
+    EXPECT_EQ(std::vector<uint32_t>{80}, oom.Calls());
     EXPECT_EQ(0u, big.GetCurMaxCount());
     EXPECT_EQ(-501, big.Insert(0, &v));
 }
@@ -96,10 +95,9 @@ TEST(CList, FailedGrowthLeavesTheArrayAsItWas) {
     list.Insert(0, &v[0]);
     list.Insert(1, &v[1]);
     EXPECT_EQ(-501, list.SizeSet(32768));
-    mvtest::CountingMemoryHandler handler;
-    mvtest::HeapFailure failure;
+    mvtest::OutOfMemory oom;
     EXPECT_EQ(-501, list.Insert(2, &v[2]));
-    EXPECT_EQ(std::vector<uint32_t>{16}, handler.Calls());
+    EXPECT_EQ(std::vector<uint32_t>{16}, oom.Calls());
     EXPECT_EQ(-501, list.SizeSet(50));
     EXPECT_EQ(2u, list.GetCurMaxCount());
     EXPECT_EQ((std::vector<int32_t>{5, 6}), Ints(list));
@@ -213,12 +211,11 @@ TEST(LList, GrowthFailuresLeaveTheArrayAsItWas) {
     TnLList list(sizeof(int32_t), 0);
     const int32_t v = 3;
     list.Insert(0, &v);
-    mvtest::CountingMemoryHandler handler;
-    mvtest::HeapFailure failure;
+    mvtest::OutOfMemory oom;
     EXPECT_EQ(0, list.Insert(1, &v));  // still inside the file's first segment
     EXPECT_EQ(-501, list.Insert(2, &v));
     EXPECT_EQ(-10001, list.SizeSet(100));
-    EXPECT_EQ(2u, handler.Calls().size());
+    EXPECT_EQ(2u, oom.Calls().size());
     MemFile source(16);
     EXPECT_EQ(-501, list.Import(4, source));
     EXPECT_EQ(nullptr, list.PrepareInsert(0));
@@ -229,8 +226,7 @@ TEST(LList, GrowthFailuresLeaveTheArrayAsItWas) {
 TEST(LList, FileCatchesUpAfterAnUnreportedSizingFailure) {
     TnLList list(sizeof(int32_t), 0);
     {
-        mvtest::CountingMemoryHandler handler;
-        mvtest::HeapFailure failure;
+        mvtest::OutOfMemory oom;
         EXPECT_EQ(0, list.Init(sizeof(int32_t), 10));  // the file stays empty
     }
     EXPECT_EQ(0, list.File()->Size());

@@ -121,12 +121,6 @@ TEST(ArraySort, MatchesTheSchemeOnOrderedInput) {
     }
 }
 
-// Only the first allocation (the work element) succeeds, so Sort takes the in-place way.
-int g_mallocs = 0;
-void* FirstMallocOnly(size_t n) {
-    return ++g_mallocs == 1 ? mvos::DefaultSyscalls().malloc(n) : nullptr;
-}
-
 // The in-place scheme (small arrays, or no memory for the faster ways) on random and on
 // ordered input, which must not nest deeper than log2(n).
 TEST(ArraySort, InPlaceScheme) {
@@ -142,9 +136,7 @@ TEST(ArraySort, InPlaceScheme) {
         TnCList copy(list);
         EXPECT_LE(mvb::arrays::PartitionSortInPlace(copy, ByKey, &work), 10u);
         {
-            g_mallocs = 0;
-            mvos::ScopedSyscall<void* (*)(size_t)> fail(&mvos::SyscallTable::malloc,
-                                                        &FirstMallocOnly);
+            mvtest::CountedMalloc onlyTheWorkElement(1);  // so Sort takes the in-place way
             ASSERT_EQ(0, list.Sort());
         }
         ReferenceSort(*v);
@@ -169,10 +161,9 @@ TEST(ArraySort, ResultCodes) {
     EXPECT_EQ(0, g_comparisons);  // one element: nothing to compare
     list.Insert(1, &t);
     {
-        mvtest::CountingMemoryHandler handler;
-        mvtest::HeapFailure failure;
+        mvtest::OutOfMemory oom;
         EXPECT_EQ(-2030, list.Sort());
-        EXPECT_EQ(std::vector<uint32_t>{sizeof(Rec)}, handler.Calls());
+        EXPECT_EQ(std::vector<uint32_t>{sizeof(Rec)}, oom.Calls());
     }
     EXPECT_TRUE((std::vector<Rec>{r, t}) == Contents(list));  // nothing moved
 }

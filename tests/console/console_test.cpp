@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "mvbasics.h"
+#include "os/scratch_dir.h"
 
 namespace {
 
@@ -138,20 +137,18 @@ TEST(ServCons, StateRecomputedOnlyAfterModeChanges) {
 }
 
 TEST(ServCons, BaseWriteGoesToDebuggerOutput) {
-    std::string path = ::testing::TempDir() + "console_debug_output.txt";
-    std::remove(path.c_str());
-    setenv("MERIVANE_DEBUG_OUTPUT", path.c_str(), 1);
-    BaseMode base;
-    TnServCons cons(&base);
-    cons << "hello";
-    base.write(static_cast<const char*>(nullptr), 3);
-    base.printf("n=%d", 4);
-    endl(cons);
-    unsetenv("MERIVANE_DEBUG_OUTPUT");
-    std::ifstream in(path);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ("hello\nn=4\n\r\n", text);  // the debugger output ends each text with a line break
-    std::remove(path.c_str());
+    mvtest::ScratchDir dir;
+    {
+        mvtest::ScopedEnv output("MERIVANE_DEBUG_OUTPUT", dir.File("debug.txt"));
+        BaseMode base;
+        TnServCons cons(&base);
+        cons << "hello";
+        base.write(static_cast<const char*>(nullptr), 3);
+        base.printf("n=%d", 4);
+        endl(cons);
+    }
+    // The debugger output ends each text with a line break.
+    EXPECT_EQ("hello\nn=4\n\r\n", mvtest::ReadFile(dir.File("debug.txt")));
 }
 
 TEST(ServiceFlag, GoesToOneAndStays) {

@@ -1,37 +1,12 @@
 // Entry cache, entry ring and bit stack.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <vector>
 
 #include "containers.h"
-#include "frame.h"
-#include "os/os_testing.h"
+#include "memfile/alloc_failure.h"
 
 namespace {
-
-// Counts heap requests made through the OS layer while in scope; can make them fail.
-// The memory handler records the size it is called with and lets the allocation fail.
-int g_mallocs = 0;
-bool g_failMalloc = false;
-uint32_t g_handlerSize = 0;
-void* CountingMalloc(size_t n) {
-    ++g_mallocs;
-    return g_failMalloc ? nullptr : std::malloc(n);
-}
-int32_t RecordingHandler(uint32_t size) {
-    g_handlerSize = size;
-    return 0;
-}
-struct HeapScope {
-    HeapScope() : previous(mmTnSetHandler(RecordingHandler)) { g_mallocs = g_handlerSize = 0; }
-    ~HeapScope() {
-        g_failMalloc = false;
-        mmTnSetHandler(previous);
-    }
-    TnMemoryHandler previous;
-    mvos::ScopedSyscall<void* (*)(size_t)> hook{&mvos::SyscallTable::malloc, CountingMalloc};
-};
 
 TEST(EntryCache, InitArithmetic) {
     // {size, perBlock, alignment} -> {entrySize, entriesPerBlock}; a free entry holds a link,
@@ -57,11 +32,11 @@ TEST(EntryCache, InitArithmetic) {
 
 TEST(EntryCache, HandsOutFromTheEndOfABlockAndTakesBack) {
     TnEntryCache c(16, 4, 8);
-    HeapScope heap;
+    mvtest::CountedMalloc heap;
     auto* e3 = static_cast<unsigned char*>(c.GetEntry());
     auto* e2 = static_cast<unsigned char*>(c.GetEntry());
     auto* e1 = static_cast<unsigned char*>(c.GetEntry());
-    EXPECT_EQ(1, g_mallocs);
+    EXPECT_EQ(1, heap.Count());
     EXPECT_EQ(static_cast<unsigned char*>(c.blockList) + sizeof(void*) + 48, e3);
     EXPECT_EQ(e3 - 16, e2);
     EXPECT_EQ(e2 - 16, e1);
@@ -73,36 +48,37 @@ TEST(EntryCache, HandsOutFromTheEndOfABlockAndTakesBack) {
     EXPECT_EQ(e2, c.GetEntry());
     EXPECT_EQ(e1 - 16, c.GetEntry());
     void* next = c.GetEntry();  // block exhausted: a second block
-    EXPECT_EQ(2, g_mallocs);
+    EXPECT_EQ(2, heap.Count());
     // Taking back the only entry of the newest block makes it spare; it is reused.
     void* spareBlock = c.blockList;
     EXPECT_EQ(next, c.UngetEntry());
     EXPECT_EQ(spareBlock, c.spareBlocks);
     EXPECT_EQ(next, c.GetEntry());
-    EXPECT_EQ(2, g_mallocs);
+    EXPECT_EQ(2, heap.Count());
     // All at once: the blocks are kept and serve the next entries; Clear releases them.
     c.ReturnEntry(e1);
     c.UngetAllEntries();
     EXPECT_EQ(nullptr, c.freeList);
     EXPECT_EQ(nullptr, c.UngetEntry());
     for (int i = 0; i < 8; ++i) EXPECT_NE(nullptr, c.GetEntry());
-    EXPECT_EQ(2, g_mallocs);
+    EXPECT_EQ(2, heap.Count());
     c.Clear();
     EXPECT_EQ(nullptr, c.spareBlocks);
     c.GetEntry();
-    EXPECT_EQ(3, g_mallocs);
+    EXPECT_EQ(3, heap.Count());
 }
 
 TEST(EntryCache, FailedBlockCallsTheHandlerAndYieldsNull) {
     TnEntryCache c(16, 10, 8), huge(UINT32_MAX - 2, 0, 8);
-    HeapScope heap;
-    g_failMalloc = true;
-    EXPECT_EQ(nullptr, c.GetEntry());
-    EXPECT_EQ(10u * 16 + sizeof(void*), g_handlerSize);
-    g_failMalloc = false;
+    mvtest::CountingMemoryHandler handler;
+    {
+        mvtest::HeapFailure failure;
+        EXPECT_EQ(nullptr, c.GetEntry());
+    }
     EXPECT_NE(nullptr, c.GetEntry());
     EXPECT_EQ(nullptr, huge.GetEntry());  // no block of that size can exist
-    EXPECT_EQ(UINT32_MAX, g_handlerSize);
+    EXPECT_EQ((std::vector<uint32_t>{uint32_t(10 * 16 + sizeof(void*)), UINT32_MAX}),
+              handler.Calls());
 }
 
 // ---------------------------------------------------------------- entry ring
@@ -255,10 +231,9 @@ TEST(BitsStack, ResizeBothWaysAndFailureKeepsTheStack) {
 }
 
 TEST(BitsStack, AllocationFailureCallsTheHandler) {
-    HeapScope heap;
-    g_failMalloc = true;
+    mvtest::OutOfMemory oom;
     TnBitsStack s(100);
-    EXPECT_EQ(108u, g_handlerSize);
+    EXPECT_EQ(std::vector<uint32_t>{108}, oom.Calls());
     EXPECT_EQ(1u, s.store);  // falls back to the empty inline form
     s.Push(1, 1);
     EXPECT_EQ(-1, s.Resize(50, 1));

@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <random>
 #include <set>
 #include <vector>
 
 #include "containers.h"
-#include "os/os_testing.h"
+#include "memfile/alloc_failure.h"
 #include "test_support.h"
 
 namespace {
@@ -66,12 +65,6 @@ std::vector<long> Walk(TnRBTreeNode* root, bool backwards) {
     }
     if (backwards) std::reverse(seqs.begin(), seqs.end());
     return seqs;
-}
-
-std::vector<long> Seqs(const Ref& ref) {
-    std::vector<long> v;
-    for (auto& e : ref) v.push_back(e.second);
-    return v;
 }
 
 TEST(Tree2, CheckTreeReportsEachViolation) {
@@ -192,7 +185,8 @@ TEST(Tree2, RandomizedAgainstSortedReference) {
         ASSERT_EQ(0, t.CheckTree(t.root));
         ASSERT_EQ(long(ref.size()), t.live);
         if (op % 7 == 0 || ref.size() < 50) {
-            const std::vector<long> want = Seqs(ref);
+            std::vector<long> want;
+            for (auto& e : ref) want.push_back(e.second);
             ASSERT_EQ(want, Walk(t.root, false));
             ASSERT_EQ(want, Walk(t.root, true));
         }
@@ -236,12 +230,6 @@ void CheckThreaded(Tree1& t, const std::set<long>& ref) {
     ASSERT_EQ(ref.size(), t.count);
 }
 
-int g_mallocs1 = 0;
-void* CountMalloc(size_t n) {
-    ++g_mallocs1;
-    return std::malloc(n);
-}
-
 // Ascending keys first (one comparison each), then random additions and Clear; the list
 // is checked against the in-order walk throughout.
 TEST(Tree1, RandomizedListMatchesWalkAndClearReusesMemory) {
@@ -280,14 +268,13 @@ TEST(Tree1, RandomizedListMatchesWalkAndClearReusesMemory) {
             ref.clear();
             CheckThreaded(t, ref);
             // Refilling as many nodes needs no new block.
-            mvos::ScopedSyscall<void* (*)(size_t)> hook(&mvos::SyscallTable::malloc, CountMalloc);
-            g_mallocs1 = 0;
+            mvtest::CountedMalloc mallocs;
             for (long i = 0; i < long(before); ++i) {
                 ASSERT_EQ(nullptr, t.SearchNode(&i, s, cmp));
                 ASSERT_NE(nullptr, t.AddNode(&i, s, cmp));
                 ref.insert(i);
             }
-            EXPECT_EQ(0, g_mallocs1);
+            EXPECT_EQ(0, mallocs.Count());
         }
     }
     CheckThreaded(t, ref);

@@ -78,9 +78,7 @@ class ModelRun {
     }
     size_t Lower(int64_t k, int64_t o) { return Bound(k, o, false); }
     size_t Upper(int64_t k, int64_t o) { return Bound(k, o, true); }
-    bool KeyStored(int64_t k) {
-        return std::any_of(model_.begin(), model_.end(), [&](const Rec& r) { return r.key == k; });
-    }
+    bool KeyStored(int64_t k) { return Lower(k, INT64_MIN) != Upper(k, INT64_MAX); }
     int64_t NewId() {
         destroyed_.push_back(0);
         return int64_t(destroyed_.size() - 1);

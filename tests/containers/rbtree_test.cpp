@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "containers.h"
-#include "frame.h"
-#include "os/os_testing.h"
+#include "memfile/alloc_failure.h"
 #include "test_support.h"
 
 namespace {
@@ -33,12 +32,14 @@ void RecordDisposal(TnVContainer*, void* e) {
 }
 
 struct Tree : TnRBTree {
-    explicit Tree(uint16_t flags = 0, uint32_t perBlock = 0)
+    // Holds the keys 1 to `keys`.
+    explicit Tree(uint16_t flags = 0, uint32_t perBlock = 0, int64_t keys = 0)
         : TnRBTree(sizeof(Elem), flags, perBlock) {
         mvtest::SetUpTable(*this, CompareCounted, RecordDisposal);
         g_disposed.clear();
         g_compares = 0;
         g_breakCompare = false;
+        for (int64_t k = 1; k <= keys; ++k) EXPECT_EQ(0, Add(k));
     }
     int Add(int64_t key) {
         Source src(Elem{key, 0, 0});
@@ -71,8 +72,7 @@ TEST(RBTree, EmptyDetachedAndForeignIterators) {
 }
 
 TEST(RBTree, CloneChecksTheTargetsType) {
-    Tree t;
-    for (int64_t k = 1; k <= 5; ++k) ASSERT_EQ(0, t.Add(k));
+    Tree t(0, 0, 5);
     TnRBTreeIterator it(&t, nullptr);
     ASSERT_EQ(0, it.First());
     ASSERT_EQ(0, it.Next());
@@ -96,9 +96,7 @@ TEST(RBTree, CloneChecksTheTargetsType) {
 }
 
 TEST(RBTree, FailuresOfTheTableLinkNothing) {
-    Tree t;
-    ASSERT_EQ(0, t.Add(1));
-    ASSERT_EQ(0, t.Add(2));
+    Tree t(0, 0, 2);
     const uint32_t changes = t.changeCount;
     EXPECT_EQ(-77, t.Add(-666));
     EXPECT_EQ((std::vector<int64_t>{-666}), g_disposed);  // the refused element is disposed of
@@ -125,8 +123,7 @@ TEST(RBTree, FailuresOfTheTableLinkNothing) {
 }
 
 TEST(RBTree, NeighbourNotFoundAgainAfterDeletion) {
-    Tree t;
-    for (int64_t k = 1; k <= 3; ++k) ASSERT_EQ(0, t.Add(k));
+    Tree t(0, 0, 3);
     TnRBTreeIterator it(&t, nullptr);
     ASSERT_EQ(0, it.First());
     // Disposing of the element breaks the order, so the neighbour cannot be found again.
@@ -151,8 +148,7 @@ TEST(RBTree, AscendingInsertsCostOneComparisonEach) {
 }
 
 TEST(RBTree, CheckTreeFindsCorruption) {
-    Tree t;
-    for (int64_t k = 1; k <= 7; ++k) ASSERT_EQ(0, t.Add(k));
+    Tree t(0, 0, 7);
     ASSERT_EQ(0, t.CheckTree(nullptr));
     t.count = 8;
     EXPECT_EQ(-5, t.CheckTree(nullptr));
@@ -170,18 +166,11 @@ TEST(RBTree, CheckTreeFindsCorruption) {
     EXPECT_EQ(-77, t.CheckTree(nullptr));
 }
 
-int32_t QuietHandler(uint32_t) {
-    return 0;
-}
-void* NoMalloc(size_t) {
-    return nullptr;
-}
-
 TEST(RBTree, NoMemoryForANewEntry) {
-    TnMemoryHandler previous = mmTnSetHandler(QuietHandler);
+    mvtest::CountingMemoryHandler handler;
     {
         Tree t(0, 4);
-        mvos::ScopedSyscall<void* (*)(size_t)> fail(&mvos::SyscallTable::malloc, NoMalloc);
+        mvtest::HeapFailure failure;
         int rc = 0;
         EXPECT_EQ(nullptr, t.CreateEntry(&rc));
         EXPECT_EQ(TN_E_NO_MEMORY, rc);
@@ -195,7 +184,6 @@ TEST(RBTree, NoMemoryForANewEntry) {
         EXPECT_EQ(nullptr, t.CreateEntry(&rc)) << size;
         EXPECT_EQ(TN_E_NO_MEMORY, rc);
     }
-    mmTnSetHandler(previous);
 }
 
 }  // namespace

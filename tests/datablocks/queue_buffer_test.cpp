@@ -76,10 +76,9 @@ TEST(MemQueue, Failures) {
     MemQueue q(1);
     EXPECT_EQ(-12005, q.Put(nullptr, 4));
     ASSERT_EQ(0, q.Put(std::string(200, 'x').data(), 200));
-    mvtest::CountingMemoryHandler handler;
-    mvtest::HeapFailure failure;
+    mvtest::OutOfMemory oom;
     EXPECT_EQ(-12002, q.Put(std::string(100, 'y').data(), 100));
-    EXPECT_EQ(1u, handler.Calls().size());
+    EXPECT_EQ(1u, oom.Calls().size());
     EXPECT_EQ(200, q.Size());
     std::string out(150, ' ');
     EXPECT_EQ(-12006, q.Get(&out[0], 150));  // shrinking to 50 bytes needs a new block
@@ -124,15 +123,14 @@ TEST(TnRawBuffer, EnsureCapacity) {
     std::memset(ref.GetBuf(), 'q', 100);  // the whole new block is usable, and owned
 
     TnRawBuffer copy(bytes, 6, TnRawBufferCopy);
-    mvtest::CountingMemoryHandler handler;
-    mvtest::HeapFailure failure;
+    mvtest::OutOfMemory oom;
     EXPECT_EQ(-2030, copy.EnsureCapacity(64));  // the old block is freed
     EXPECT_EQ(nullptr, copy.GetBuf());
     EXPECT_EQ(64u, copy.GetBufLen());
     // A copy that cannot be made leaves the buffer null; each failure reports its size.
     TnRawBuffer failed(bytes, 6, TnRawBufferCopy);
     EXPECT_EQ(nullptr, failed.GetBuf());
-    EXPECT_EQ(std::vector<uint32_t>({64u, 6u}), handler.Calls());
+    EXPECT_EQ(std::vector<uint32_t>({64u, 6u}), oom.Calls());
 }
 
 }  // namespace

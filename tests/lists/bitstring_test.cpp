@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <random>
 #include <vector>
 
 #include "mvbasics.h"
-#include "platform/out_of_memory.h"
+#include "memfile/alloc_failure.h"
 
 namespace {
 
@@ -31,9 +30,9 @@ TEST(BitString, StorageBytesAndWrappingAreas) {
 }
 
 TEST(BitString, FailedAllocationGivesEmptyString) {
-    OutOfMemory oom;
+    mvtest::OutOfMemory oom;
     _TnBitString s(100);
-    EXPECT_EQ(13u, OutOfMemory::Asked());
+    EXPECT_EQ(std::vector<uint32_t>{13}, oom.Calls());
     EXPECT_EQ(0u, s.Length());
     unsigned p;
     EXPECT_EQ(-2005, s.Set(0));

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -10,7 +8,8 @@
 
 #include "mvbasics.h"
 #include "os/os.h"
-#include "platform/out_of_memory.h"
+#include "os/scratch_dir.h"
+#include "memfile/alloc_failure.h"
 
 namespace fs = std::filesystem;
 
@@ -48,15 +47,10 @@ int CountBox(const char*, uint32_t, const char* text) {
 class Loader : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* work = std::getenv("MERIVANE_TEST_BINARY_DIR");
-        m_work = fs::path(work != nullptr ? work : "/tmp/loader_work") / "dirs";
-        fs::remove_all(m_work);
         for (const char* d : {"path", "config", "cwd"}) fs::create_directories(m_work / d);
         m_own = fs::canonical("/proc/self/exe").parent_path();
         fs::remove(m_own / "mvtorder.so");  // left behind by an interrupted run
-        m_savedPath = std::getenv("PATH");
         m_savedCwd = fs::current_path();
-        setenv("PATH", (m_work / "path").c_str(), 1);
         DefaultConfig(&m_config);
         Console(&m_console);
         TnSetMessageBoxPresenter(CountBox);
@@ -68,9 +62,7 @@ class Loader : public ::testing::Test {
         TnSetMessageBoxPresenter(nullptr);
         DefaultConfig(nullptr);
         fs::current_path(m_savedCwd);
-        setenv("PATH", m_savedPath.c_str(), 1);
         fs::remove(m_own / "mvtorder.so");
-        fs::remove_all(m_work);
     }
     // Places a copy of a test module under another base name.
     fs::path Place(const char* module, const fs::path& dir, const char* name) {
@@ -91,8 +83,9 @@ class Loader : public ::testing::Test {
         return where;
     }
 
-    fs::path m_work, m_own, m_savedCwd;
-    std::string m_savedPath;
+    mvtest::ScratchDir m_dir;
+    fs::path m_work = m_dir.Path(), m_own, m_savedCwd;
+    mvtest::ScopedEnv m_path{"PATH", m_dir.File("path")};
     LoaderConfig m_config;
     RecordingConsole m_console;
     int m_savedSwitch = 0;
@@ -179,11 +172,11 @@ TEST_F(Loader, ReportsOnlyWithTheFlag) {
 
 TEST_F(Loader, HandleAllocationFailure) {
     Place("mvtplain", m_work / "path", "mvtalloc");
-    OutOfMemory oom;
+    mvtest::OutOfMemory oom;
     TnModuleHandle* handle = reinterpret_cast<TnModuleHandle*>(1);
     EXPECT_EQ(-5002, TnDynamicLoader::LoadModule("mvtalloc", 0, handle));
     EXPECT_EQ(nullptr, handle);
-    EXPECT_EQ(sizeof(TnModuleHandle), OutOfMemory::Asked());
+    EXPECT_EQ(sizeof(TnModuleHandle), oom.Calls().back());
 }
 
 // TnGetDescription's outputs as one text: "rc|file|versions|number|texts one to six".

@@ -1,7 +1,9 @@
-// Test support: make the C heap fail and count the memory handler's calls.
+// Test support: make the C heap fail, count the library's mallocs and the memory
+// handler's calls.
 #ifndef MV_TESTS_ALLOC_FAILURE_H
 #define MV_TESTS_ALLOC_FAILURE_H
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -34,23 +36,35 @@ class CountingMemoryHandler {
     TnMemoryHandler m_previous;
 };
 
-inline void* FailMalloc(size_t) {
-    return nullptr;
-}
-inline void* FailRealloc(void*, size_t) {
-    return nullptr;
-}
-
 // Every malloc and realloc of the library fails while this object lives.
 class HeapFailure {
+    mvos::ScopedSyscall<void* (*)(size_t)> m_malloc{&mvos::SyscallTable::malloc,
+                                                    [](size_t) -> void* { return nullptr; }};
+    mvos::ScopedSyscall<void* (*)(void*, size_t)> m_realloc{
+        &mvos::SyscallTable::realloc, [](void*, size_t) -> void* { return nullptr; }};
+};
+
+// Both: the heap fails and the handler's calls are recorded.
+struct OutOfMemory : CountingMemoryHandler, HeapFailure {};
+
+// Counts the library's mallocs while it lives; only the first `served` of them succeed.
+class CountedMalloc {
   public:
-    HeapFailure()
-        : m_malloc(&mvos::SyscallTable::malloc, &FailMalloc),
-          m_realloc(&mvos::SyscallTable::realloc, &FailRealloc) {}
+    explicit CountedMalloc(int served = INT_MAX) { Count() = 0, Served() = served; }
+    static int& Count() {
+        static int count = 0;
+        return count;
+    }
 
   private:
-    mvos::ScopedSyscall<void* (*)(size_t)> m_malloc;
-    mvos::ScopedSyscall<void* (*)(void*, size_t)> m_realloc;
+    static int& Served() {
+        static int served = 0;
+        return served;
+    }
+    static void* Malloc(size_t n) {
+        return ++Count() > Served() ? nullptr : mvos::DefaultSyscalls().malloc(n);
+    }
+    mvos::ScopedSyscall<void* (*)(size_t)> m_hook{&mvos::SyscallTable::malloc, &Malloc};
 };
 
 }  // namespace mvtest

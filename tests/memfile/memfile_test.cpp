@@ -82,10 +82,9 @@ TEST(MemFileSizing, FailedGrowthLeavesTheFileAsItWas) {
     const MemFile longer = FileHolding("0123456789abcdefghijklmnopqrst");
     MemFile empty;
     {
-        mvtest::CountingMemoryHandler handler;
-        mvtest::HeapFailure failure;
+        mvtest::OutOfMemory oom;
         EXPECT_EQ(-10001, f.SizeSet(5000));
-        EXPECT_EQ(std::vector<uint32_t>{6144}, handler.Calls());
+        EXPECT_EQ(std::vector<uint32_t>{6144}, oom.Calls());
         EXPECT_EQ(20, f.Size());
         // Every writing operation reports 0 bytes.
         EXPECT_EQ(0, f.Put("x", 30, 1));
@@ -97,7 +96,7 @@ TEST(MemFileSizing, FailedGrowthLeavesTheFileAsItWas) {
         EXPECT_EQ(4, f.Write(1, rc));
         EXPECT_EQ(-10001, rc);
         EXPECT_EQ(-10001, empty.SizeSet(3));
-        EXPECT_EQ(6u, handler.Calls().size());
+        EXPECT_EQ(6u, oom.Calls().size());
     }
     EXPECT_EQ(std::string("0123456789abcdefghij\1\0\0\0", 24), Contents(f));
     EXPECT_EQ(24u, f.Capacity());
@@ -165,8 +164,7 @@ TEST(MemFileBytes, CopyAndDelete) {
     ASSERT_EQ(0, big.SizeSet(5000));
     std::memset(big.Data(), 'q', 5000);
     {
-        mvtest::CountingMemoryHandler handler;
-        mvtest::HeapFailure failure;
+        mvtest::OutOfMemory oom;
         EXPECT_EQ(0, big.Delete(10, 4990));
     }
     EXPECT_EQ(std::string(10, 'q'), Contents(big));

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -9,28 +8,14 @@
 #include "mvbasics.h"
 #include "os/os.h"
 #include "os/os_testing.h"
+#include "os/scratch_dir.h"
 
 namespace {
 
 // Every test works on a fresh registry database of its own (a process keeps its
 // connection to a path open, so each test gets its own file).
-class Registry : public ::testing::Test {
+class Registry : public mvtest::IsolatedTest {
   protected:
-    void SetUp() override {
-        const char* dir = std::getenv("MERIVANE_TEST_BINARY_DIR");
-        m_path = std::string(dir != nullptr ? dir : "/tmp") + "_registry_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".db";
-        Remove();
-        setenv("MERIVANE_REGISTRY", m_path.c_str(), 1);
-    }
-    void TearDown() override {
-        unsetenv("MERIVANE_REGISTRY");
-        Remove();
-    }
-    void Remove() {
-        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-            std::remove((m_path + suffix).c_str());
-    }
     static int Set(const char** path, const char* text) {
         int length = 1;
         return TnSetRegistryEntry(path, const_cast<char*>(text), length);
@@ -45,7 +30,6 @@ class Registry : public ::testing::Test {
         return std::to_string(rc) + " " + std::to_string(length) + " " +
                std::string(buffer, static_cast<size_t>(capacity));
     }
-    std::string m_path;
 };
 
 TEST_F(Registry, ValueDirectlyUnderTheRoot) {

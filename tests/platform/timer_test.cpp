@@ -5,8 +5,8 @@
 
 #include "clock_fixture.h"
 #include "frame/lifecycle.h"
+#include "memfile/alloc_failure.h"
 #include "mvbasics.h"
-#include "out_of_memory.h"
 #include "platform/clockstate.h"
 
 namespace {
@@ -136,11 +136,10 @@ TEST_F(HiResTimer, SlowOrMissingCounterDoesNoHarm) {
 
 TEST(TimerFactory, FrequencyReadAtLoadAndExhaustedMemory) {
     EXPECT_EQ(mvos::DefaultClocks().counterFrequency(), mvb::platform::CounterFrequency());
-    OutOfMemory oom;
+    mvtest::OutOfMemory oom;
     EXPECT_EQ(nullptr, TnTimer::MakeTimer());
-    EXPECT_EQ(sizeof(WindowsTimer), OutOfMemory::Asked());
     EXPECT_EQ(nullptr, TnTimer::MakeHiResTimer());
-    EXPECT_EQ(sizeof(Win32HiResTimer), OutOfMemory::Asked());
+    EXPECT_EQ((std::vector<uint32_t>{sizeof(WindowsTimer), sizeof(Win32HiResTimer)}), oom.Calls());
 }
 
 }  // namespace
