@@ -17,9 +17,15 @@ void Check(bool ok, const char* text, int line) {
     if (!ok) TARN_assert(text, kSource, line);
 }
 
-bool IsDetailLevel(uint32_t level) {
-    return level == PERF_DETAIL_NOVICE || level == PERF_DETAIL_ADVANCED ||
-           level == PERF_DETAIL_EXPERT || level == PERF_DETAIL_WIZARD;
+// Objects and counters alike must name one of the four detail levels.
+void CheckDetailLevel(uint32_t level, int line) {
+    Check(level == PERF_DETAIL_NOVICE || level == PERF_DETAIL_ADVANCED ||
+              level == PERF_DETAIL_EXPERT || level == PERF_DETAIL_WIZARD,
+          "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_NOVICE) || "
+          "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_ADVANCED) || "
+          "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_EXPERT) || "
+          "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_WIZARD)",
+          line);
 }
 
 uint32_t CounterBlockBytes(const PrfItm& obj) {
@@ -82,12 +88,7 @@ void PrfData::CheckTable() {
                   "(m_pPrfItms[pii].MaxInstances == (INSTID) PERF_NO_INSTANCES) || "
                   "(m_pPrfItms[pii].MaxInstances > 0)",
                   __LINE__);
-            Check(IsDetailLevel(item.dwDetailLevel),
-                  "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_NOVICE) || "
-                  "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_ADVANCED) || "
-                  "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_EXPERT) || "
-                  "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_WIZARD)",
-                  __LINE__);
+            CheckDetailLevel(item.dwDetailLevel, __LINE__);
             if (crntObj != -1) {
                 Check(m_pPrfItms[crntObj].NumCounters > 0, "m_pPrfItms[piiCrntObj].NumCounters > 0",
                       __LINE__);
@@ -102,12 +103,7 @@ void PrfData::CheckTable() {
             Check(CvtCtrIdToPrfItmIndex(item.dwId) == pii,
                   "CvtCtrIdToPrfItmIndex( (CTRID)(TnPtrWord) m_pPrfItms[pii].dwId) == pii",
                   __LINE__);
-            Check(IsDetailLevel(item.dwDetailLevel),
-                  "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_NOVICE) || "
-                  "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_ADVANCED) || "
-                  "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_EXPERT) || "
-                  "(m_pPrfItms[pii].dwDetailLevel == PERF_DETAIL_WIZARD)",
-                  __LINE__);
+            CheckDetailLevel(item.dwDetailLevel, __LINE__);
             if (crntObj != -1) ++m_pPrfItms[crntObj].NumCounters;
         }
     }
