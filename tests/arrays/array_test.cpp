@@ -6,7 +6,7 @@
 
 #include "arrays.h"
 #include "memfile.h"
-#include "memfile/alloc_failure.h"
+#include "support/alloc_failure.h"
 
 namespace {
 

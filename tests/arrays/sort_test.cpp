@@ -8,7 +8,7 @@
 
 #include "arrays.h"
 #include "arrays/sort_scheme.h"
-#include "memfile/alloc_failure.h"
+#include "support/alloc_failure.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "containers.h"
-#include "memfile/alloc_failure.h"
+#include "support/alloc_failure.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "containers.h"
-#include "memfile/alloc_failure.h"
+#include "support/alloc_failure.h"
 #include "test_support.h"
 
 namespace {

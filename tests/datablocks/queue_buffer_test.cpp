@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "memfile/alloc_failure.h"
+#include "support/alloc_failure.h"
 #include "mvbasics.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "mvbasics.h"
-#include "os/scratch_dir.h"
+#include "support/scratch_dir.h"
 
 namespace {
 

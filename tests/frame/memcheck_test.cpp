@@ -8,7 +8,7 @@
 
 #include "frame.h"
 #include "frame/memcheck_internal.h"
-#include "os/scratch_dir.h"
+#include "support/scratch_dir.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "memfile.h"
-#include "memfile/alloc_failure.h"
+#include "support/alloc_failure.h"
 #include "memfile/guarantee.h"
 
 namespace {

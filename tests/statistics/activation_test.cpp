@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "os/scratch_dir.h"
+#include "support/scratch_dir.h"
 #include "prf_fixture.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "os/scratch_dir.h"
+#include "support/scratch_dir.h"
 #include "prf_fixture.h"
 
 namespace {

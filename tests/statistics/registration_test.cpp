@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string>
 
-#include "os/scratch_dir.h"
+#include "support/scratch_dir.h"
 #include "prf_fixture.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // Timers: the millisecond tick-count timer and the high-resolution counter timer.
 #include "frame.h"
 #include "os/os.h"
-#include "platform/heap.h"
-#include "platform/clockstate.h"
+#include "services/heap.h"
+#include "services/clockstate.h"
 #include "timeutil.h"
 
 // ---------------------------------------------------------------- TnTimer

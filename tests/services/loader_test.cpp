@@ -8,8 +8,8 @@
 
 #include "mvbasics.h"
 #include "os/os.h"
-#include "os/scratch_dir.h"
-#include "memfile/alloc_failure.h"
+#include "support/scratch_dir.h"
+#include "support/alloc_failure.h"
 
 namespace fs = std::filesystem;
 

@@ -8,7 +8,7 @@
 
 #include "clock_fixture.h"
 #include "mvbasics.h"
-#include "platform/clockstate.h"
+#include "services/clockstate.h"
 
 namespace {
 

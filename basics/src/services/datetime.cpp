@@ -1,6 +1,6 @@
 // Date and time of day from the system clock, with the local zone offset.
 #include "os/os.h"
-#include "platform/clockstate.h"
+#include "services/clockstate.h"
 #include "timeutil.h"
 
 namespace {

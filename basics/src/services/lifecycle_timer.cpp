@@ -1,7 +1,7 @@
 // The high-resolution counter frequency, read once at load (fourth start-up step).
 #include "frame/lifecycle.h"
 #include "os/os.h"
-#include "platform/clockstate.h"
+#include "services/clockstate.h"
 
 namespace {
 uint64_t g_counterFrequency = 0;

@@ -13,7 +13,7 @@
 #include "diag/syslog_internal.h"
 #include "os/os.h"
 #include "os/os_testing.h"
-#include "os/scratch_dir.h"
+#include "support/scratch_dir.h"
 #include "systemlog.h"
 
 namespace {

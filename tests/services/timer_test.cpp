@@ -5,9 +5,9 @@
 
 #include "clock_fixture.h"
 #include "frame/lifecycle.h"
-#include "memfile/alloc_failure.h"
+#include "support/alloc_failure.h"
 #include "mvbasics.h"
-#include "platform/clockstate.h"
+#include "services/clockstate.h"
 
 namespace {
 

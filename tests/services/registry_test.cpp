@@ -8,7 +8,7 @@
 #include "mvbasics.h"
 #include "os/os.h"
 #include "os/os_testing.h"
-#include "os/scratch_dir.h"
+#include "support/scratch_dir.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "frame.h"
 #include "loader.h"
 #include "os/os.h"
-#include "platform/heap.h"
+#include "services/heap.h"
 #include "systemlog.h"
 
 namespace {
