@@ -1,6 +1,6 @@
 # Front door: `make demo` and `make test` set up, build and run on a fresh machine.
 SHELL := /bin/bash
-DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev zlib1g-dev
+DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev zlib1g-dev libcli11-dev libcpp-httplib-dev nlohmann-json3-dev pkg-config
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all deps maybe-deps configure build demo test test-dev test-asan bench fuzz format clean

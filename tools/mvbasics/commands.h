@@ -1,10 +1,16 @@
-// The mvbasics tool's commands: one source file each.
+// The mvbasics tool's commands: each source file adds its own sub-command(s).
 #ifndef MV_TOOLS_COMMANDS_H
 #define MV_TOOLS_COMMANDS_H
 
-// Each command receives the arguments after its own name and returns the exit status.
-int CmdDemo(int argc, char** argv);   // demo.cpp
-int CmdError(int argc, char** argv);  // error.cpp
-int CmdPerf(int argc, char** argv);   // perf.cpp
+#include <CLI/CLI.hpp>
+
+namespace mvtool {
+
+void AddDemoCommand(CLI::App& app);   // demo.cpp
+void AddErrorCommand(CLI::App& app);  // error.cpp
+void AddPerfCommand(CLI::App& app);   // perf.cpp
+void AddDataCommands(CLI::App& app);  // datablocks.cpp: checksum, pack, unpack
+
+}  // namespace mvtool
 
 #endif

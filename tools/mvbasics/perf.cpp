@@ -1,210 +1,173 @@
 // mvbasics perf: registers the performance counters and reads them as a collector
-// does, through PrfData_Open and PrfData_Collect.
+// does, once, live, or for Prometheus (a file for node_exporter, or an HTTP endpoint).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <string>
 #include <thread>
-#include <vector>
 
+#include "cli.h"
 #include "commands.h"
 #include "mvbasics.h"
+#include "perf_metrics.h"
+#include "perf_serve.h"
 
+namespace mvtool {
 namespace {
 
-struct Counter {
-    std::string name;
-    std::string help;
-    uint32_t type;
-    uint64_t value;
-};
-
-std::string Narrow(const char16_t* text) {
-    std::string s;
-    for (; text && *text; ++text) s += *text < 0x80 ? static_cast<char>(*text) : '?';
-    return s;
-}
-
-// The item whose name has the given title index, or null.
-const PrfItm* ItemOfTitle(uint32_t titleIndex) {
-    const PrfData* prf = PrfData::sm_pPrfData;
-    if (!prf || titleIndex < prf->m_dwFirstCounter) return nullptr;
-    const uint32_t k = (titleIndex - prf->m_dwFirstCounter) / 2;
-    if ((titleIndex - prf->m_dwFirstCounter) % 2 != 0 || k >= prf->m_NumItems) return nullptr;
-    return &prf->m_pPrfItms[k];
-}
-
-// One collection of every object, flattened to the counters of objects without
-// instances. False when there is nothing to collect.
-bool CollectAll(std::vector<Counter>* counters) {
-    static bool opened = false;
-    if (!opened) PrfData_Open(nullptr);
-    opened = true;
-    std::vector<uint8_t> buffer(4096);
-    uint32_t status;
-    void* data;
-    uint32_t bytes;
-    uint32_t objects;
-    std::u16string request = u"Global";
-    for (;;) {
-        data = buffer.data();
-        bytes = static_cast<uint32_t>(buffer.size());
-        status = PrfData_Collect(request.data(), &data, &bytes, &objects);
-        if (status != 234 || buffer.size() > (1u << 24)) break;
-        buffer.resize(buffer.size() * 2);
-    }
-    if (status != 0 || objects == 0) return false;
-    counters->clear();
-    const uint8_t* at = buffer.data();
-    for (uint32_t o = 0; o < objects; ++o) {
-        PERF_OBJECT_TYPE pot;
-        std::memcpy(&pot, at, sizeof pot);
-        if (pot.NumInstances == PERF_NO_INSTANCES) {
-            const uint8_t* block = at + pot.DefinitionLength;
-            for (uint32_t c = 0; c < pot.NumCounters; ++c) {
-                PERF_COUNTER_DEFINITION def;
-                std::memcpy(&def, at + pot.HeaderLength + c * sizeof def, sizeof def);
-                Counter counter;
-                const PrfItm* item = ItemOfTitle(def.CounterNameTitleIndex);
-                counter.name = item ? Narrow(item->pszName)
-                                    : "counter " + std::to_string(def.CounterNameTitleIndex);
-                counter.help = item ? Narrow(item->pszHelp) : "";
-                counter.type = def.CounterType;
-                counter.value = 0;
-                const bool wide = (def.CounterType & PERF_MASK_SIZE_FLD) == PERF_SIZE_LARGE;
-                std::memcpy(&counter.value, block + def.CounterOffset, wide ? 8 : 4);
-                counters->push_back(counter);
-            }
-        }
-        at += pot.TotalByteLength;
-    }
-    return true;
-}
-
-bool IsRate(uint32_t type) {
-    return type == PERF_COUNTER_COUNTER;
-}
-
 int NoData() {
-    std::fprintf(stderr,
-                 "mvbasics perf: no performance data (are the counters registered and is a "
-                 "runtime process publishing them?)\n");
-    return 1;
+    return Fail("performance counters",
+                "no performance data (are the counters registered and is a runtime process "
+                "publishing them?)");
 }
 
-int Collect() {
-    std::vector<Counter> counters;
-    if (!CollectAll(&counters)) return NoData();
-    for (const Counter& c : counters)
-        std::printf("%-28s %12llu\n", c.name.c_str(), static_cast<unsigned long long>(c.value));
-    return 0;
+int Registration(bool reg) {
+    const int result = reg ? RegisterStatistics() : DeregisterStatistics();
+    static const char* const kRegister[] = {"registered", "already registered",
+                                            "the registration key cannot be created",
+                                            "the counter texts cannot be loaded"};
+    static const char* const kUnregister[] = {"deregistered", "not registered",
+                                              "the counter texts cannot be unloaded"};
+    const int index = -result;
+    const char* text = reg ? (index >= 0 && index <= 3 ? kRegister[index] : "failed")
+                           : (index >= 0 && index <= 2 ? kUnregister[index] : "failed");
+    if (result != 0)
+        return Fail("performance counters",
+                    std::string(text) + " (" + std::to_string(result) + ")");
+    std::printf("%s (0)\n", text);
+    return kExitOk;
+}
+
+nlohmann::json CountersJson(const Collection& collection) {
+    nlohmann::json counters = nlohmann::json::array();
+    for (const CounterSample& c : collection.counters) {
+        counters.push_back({{"name", c.name},
+                            {"metric", MetricName(c)},
+                            {"kind", c.IsRate() ? "rate" : "value"},
+                            {"value", c.Value()}});
+    }
+    return counters;
+}
+
+int Collect(bool json) {
+    const Collection collection = CollectCounters();
+    if (collection.counters.empty()) return NoData();
+    if (json) {
+        nlohmann::json doc = {{"time", collection.unixTime},
+                              {"counters", CountersJson(collection)}};
+        if (collection.writerAlive) doc["writer_alive"] = *collection.writerAlive;
+        PrintJson(doc);
+        return kExitOk;
+    }
+    for (const CounterSample& c : collection.counters)
+        std::printf("%-28s %12lld\n", c.name.c_str(), static_cast<long long>(c.Value()));
+    return kExitOk;
 }
 
 // Rates per second for the rate counters, values for the others, every interval.
-int Watch(double interval, int rounds) {
-    std::vector<Counter> before;
-    if (!CollectAll(&before)) return NoData();
-    auto then = std::chrono::steady_clock::now();
-    for (int round = 0; rounds <= 0 || round < rounds; ++round) {
+int Watch(double interval, int samples, bool json) {
+    Collection before = CollectCounters();
+    if (before.counters.empty()) return NoData();
+    for (int round = 0; samples <= 0 || round < samples; ++round) {
         std::this_thread::sleep_for(std::chrono::duration<double>(interval));
-        std::vector<Counter> now;
-        if (!CollectAll(&now) || now.size() != before.size()) return NoData();
-        const auto when = std::chrono::steady_clock::now();
-        const double seconds = std::chrono::duration<double>(when - then).count();
-        std::printf("\n%-28s %14s\n", "Merivane", "value or /s");
-        for (size_t i = 0; i < now.size(); ++i) {
-            if (IsRate(now[i].type)) {
-                // The counts are 32-bit and may wrap between two samples.
-                const uint32_t delta = static_cast<uint32_t>(now[i].value - before[i].value);
-                std::printf("%-28s %14.2f\n", now[i].name.c_str(), delta / seconds);
+        Collection now = CollectCounters();
+        if (now.counters.size() != before.counters.size()) return NoData();
+        const double seconds = now.unixTime - before.unixTime;
+        nlohmann::json line = {{"time", now.unixTime}};
+        if (!json) std::printf("\n%-28s %14s\n", "Merivane", "value or /s");
+        for (size_t i = 0; i < now.counters.size(); ++i) {
+            const CounterSample& c = now.counters[i];
+            // Rate counts are 32-bit and may wrap between two samples.
+            const double shown =
+                c.IsRate() ? static_cast<uint32_t>(c.value - before.counters[i].value) / seconds
+                           : static_cast<double>(c.Value());
+            if (json) {
+                line[c.name] = shown;
+            } else if (c.IsRate()) {
+                std::printf("%-28s %14.2f\n", c.name.c_str(), shown);
             } else {
-                std::printf("%-28s %14lld\n", now[i].name.c_str(),
-                            static_cast<long long>(static_cast<int32_t>(now[i].value)));
+                std::printf("%-28s %14lld\n", c.name.c_str(), static_cast<long long>(c.Value()));
             }
         }
+        if (json) PrintJson(line);
         std::fflush(stdout);
-        before = now;
-        then = when;
+        before = std::move(now);
     }
-    return 0;
+    return kExitOk;
 }
 
-// "C/S Requests/sec" -> "merivane_c_s_requests_total" (a counter) or, for a value,
-// "merivane_..." without the suffix.
-std::string MetricName(const Counter& c) {
-    std::string base = c.name;
-    const std::string perSecond = "/sec";
-    if (base.size() > perSecond.size() &&
-        base.compare(base.size() - perSecond.size(), perSecond.size(), perSecond) == 0)
-        base.resize(base.size() - perSecond.size());
-    std::string name = "merivane_";
-    for (char ch : base) {
-        const bool alnum =
-            (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9');
-        if (alnum) {
-            name += static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
-        } else if (name.back() != '_') {
-            name += '_';
-        }
+// Writes the text beside the target under a temporary name and renames it over the
+// target, so that a reader (node_exporter's textfile collector) never sees half a file.
+int WriteAtomically(const std::string& path, const std::string& text) {
+    std::string temp = path + ".XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) return Fail(path, "cannot create a temporary file beside it: " + SystemCause());
+    bool ok = fchmod(fd, 0644) == 0;
+    for (size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
     }
-    while (name.back() == '_') name.pop_back();
-    return IsRate(c.type) ? name + "_total" : name;
+    ok = ok && fsync(fd) == 0;
+    const std::string cause = ok ? "" : SystemCause();
+    ok = close(fd) == 0 && ok;
+    if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return kExitOk;
+    const std::string why = cause.empty() ? SystemCause() : cause;
+    unlink(temp.c_str());
+    return Fail(path, "cannot write: " + why);
 }
 
-int Prometheus() {
-    std::vector<Counter> counters;
-    if (!CollectAll(&counters)) return NoData();
-    for (const Counter& c : counters) {
-        const std::string name = MetricName(c);
-        std::string help;
-        for (char ch : c.help)
-            help += ch == '\\' ? "\\\\" : ch == '\n' ? "\\n" : std::string(1, ch);
-        std::printf("# HELP %s %s\n# TYPE %s %s\n", name.c_str(), help.c_str(), name.c_str(),
-                    IsRate(c.type) ? "counter" : "gauge");
-        if (IsRate(c.type)) {
-            std::printf("%s %llu\n", name.c_str(), static_cast<unsigned long long>(c.value));
-        } else {
-            std::printf("%s %lld\n", name.c_str(),
-                        static_cast<long long>(static_cast<int32_t>(c.value)));
-        }
+int Prometheus(const std::string& output) {
+    const Collection collection = CollectCounters();
+    if (collection.counters.empty()) return NoData();
+    const std::string text = PrometheusText(collection);
+    if (output.empty() || output == "-") {
+        std::fputs(text.c_str(), stdout);
+        return kExitOk;
     }
-    return 0;
-}
-
-int Usage() {
-    std::fprintf(stderr,
-                 "usage: mvbasics perf register | unregister | collect | prometheus\n"
-                 "       mvbasics perf watch [seconds between samples [number of samples]]\n");
-    return 2;
+    return WriteAtomically(output, text);
 }
 
 }  // namespace
 
-int CmdPerf(int argc, char** argv) {
-    if (argc < 1) return Usage();
-    const std::string command = argv[0];
-    if (command == "register" || command == "unregister") {
-        const bool reg = command == "register";
-        const int result = reg ? RegisterStatistics() : DeregisterStatistics();
-        static const char* const kRegister[] = {"registered", "already registered",
-                                                "the registration key cannot be created",
-                                                "the counter texts cannot be loaded"};
-        static const char* const kUnregister[] = {"deregistered", "not registered",
-                                                  "the counter texts cannot be unloaded"};
-        const int index = -result;
-        const char* text = reg ? (index >= 0 && index <= 3 ? kRegister[index] : "failed")
-                               : (index >= 0 && index <= 2 ? kUnregister[index] : "failed");
-        std::printf("%s: %s (%d)\n", command.c_str(), text, result);
-        return result == 0 ? 0 : 1;
-    }
-    if (command == "collect") return Collect();
-    if (command == "prometheus") return Prometheus();
-    if (command == "watch") {
-        const double interval = argc > 1 ? std::atof(argv[1]) : 1.0;
-        const int rounds = argc > 2 ? std::atoi(argv[2]) : 0;
-        if (interval <= 0) return Usage();
-        return Watch(interval, rounds);
-    }
-    return Usage();
+void AddPerfCommand(CLI::App& app) {
+    CLI::App* perf = app.add_subcommand("perf",
+                                        "performance counters: register, read, watch, "
+                                        "export to Prometheus");
+    OnRun(perf->add_subcommand("register", "register the counters with the system"),
+          [] { return Registration(true); });
+    OnRun(perf->add_subcommand("unregister", "remove the counters' registration"),
+          [] { return Registration(false); });
+
+    CLI::App* collect = perf->add_subcommand("collect", "read the shared counter block once");
+    auto collectJson = std::make_shared<bool>(false);
+    collect->add_flag("--json", *collectJson, "one JSON document");
+    OnRun(collect, [collectJson] { return Collect(*collectJson); });
+
+    CLI::App* watch = perf->add_subcommand("watch", "show rates and values every interval");
+    auto interval = std::make_shared<double>(1.0);
+    auto samples = std::make_shared<int>(0);
+    auto watchJson = std::make_shared<bool>(false);
+    watch->add_option("seconds", *interval, "seconds between samples (0.01 to 86400)")
+        ->capture_default_str()
+        ->check(CLI::Range(0.01, 86400.0));
+    watch->add_option("samples", *samples, "number of samples; 0 watches until interrupted")
+        ->capture_default_str()
+        ->check(CLI::Range(0, 100000000));
+    watch->add_flag("--json", *watchJson, "one JSON object per sample and line");
+    OnRun(watch, [=] { return Watch(*interval, *samples, *watchJson); });
+
+    CLI::App* prom =
+        perf->add_subcommand("prometheus",
+                             "the counters in the Prometheus text format, on standard output "
+                             "or atomically replacing a file (node_exporter's textfile collector)");
+    auto output = std::make_shared<std::string>();
+    prom->add_option("-o,--output", *output, "file to replace atomically ('-': standard output)");
+    OnRun(prom, [output] { return Prometheus(*output); });
+
+    AddPerfServeCommand(*perf);
 }
+
+}  // namespace mvtool

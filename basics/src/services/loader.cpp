@@ -8,6 +8,7 @@
 #include "loader.h"
 #include "os/os.h"
 #include "services/heap.h"
+#include "services/tool_interface.h"
 #include "systemlog.h"
 
 namespace {
@@ -58,10 +59,18 @@ bool JoinPath(char (&path)[kPathSize], std::initializer_list<const char*> parts)
     return used > 0;
 }
 
+// Who follows the search step by step (the mvbasics tool); null for a plain load.
+struct SearchReport {
+    MvbSearchStep step;
+    void* context;
+};
+
 // Tries one path; the system error it leaves is kept for the failure report.
-mvos::ModuleHandle TryLoad(const char* path, uint32_t* lastError) {
+mvos::ModuleHandle TryLoad(const char* place, const char* path, uint32_t* lastError,
+                           const SearchReport* report) {
     mvos::ModuleHandle module = mvos::LoadModule(path);
     if (module == nullptr) *lastError = mvos::LastError();
+    if (report != nullptr) report->step(report->context, place, path, module ? 0 : *lastError);
     return module;
 }
 
@@ -83,7 +92,8 @@ void FileNamePart(const char* name, char (&out)[kPathSize]) {
 
 // The search, steps 2 to 5; null when every step failed, or at once when a path does
 // not fit in the path buffer (an overlong directory or name fails the load).
-mvos::ModuleHandle Search(const char* name, const LoadSettings& settings, uint32_t* lastError) {
+mvos::ModuleHandle Search(const char* name, const LoadSettings& settings, uint32_t* lastError,
+                          const SearchReport* report) {
     const char* suffix = mvos::ModuleSuffix();
     const char separator[2] = {mvos::PathSeparator(), '\0'};
     char path[kPathSize];
@@ -92,7 +102,9 @@ mvos::ModuleHandle Search(const char* name, const LoadSettings& settings, uint32
     // Configured directory.
     if (settings.directory[0] != '\0') {
         if (!JoinPath(path, {settings.directory, separator, name, suffix})) return nullptr;
-        if ((module = TryLoad(path, lastError)) != nullptr) return module;
+        if ((module = TryLoad("configured directory (defaultModulePath)", path, lastError,
+                              report)) != nullptr)
+            return module;
     }
 
     // Beside this library: its directory and the requested name's file-name part.
@@ -103,14 +115,20 @@ mvos::ModuleHandle Search(const char* name, const LoadSettings& settings, uint32
         char file[kPathSize];
         FileNamePart(name, file);
         if (!JoinPath(path, {own, file, suffix})) return nullptr;
-        if ((module = TryLoad(path, lastError)) != nullptr) return module;
+        if ((module = TryLoad("beside this library", path, lastError, report)) != nullptr)
+            return module;
     }
 
     // The system's standard search, then the current directory and PATH.
     char fileName[kPathSize];
     if (!JoinPath(fileName, {name, suffix})) return nullptr;
-    if ((module = TryLoad(fileName, lastError)) != nullptr) return module;
-    if (mvos::SearchPathForFile(fileName, path, sizeof path)) module = TryLoad(path, lastError);
+    if ((module = TryLoad("the system's standard search", fileName, lastError, report)) != nullptr)
+        return module;
+    if (mvos::SearchPathForFile(fileName, path, sizeof path)) {
+        module = TryLoad("current directory and PATH", path, lastError, report);
+    } else if (report != nullptr) {
+        report->step(report->context, "current directory and PATH", fileName, mvos::kFileNotFound);
+    }
     return module;
 }
 
@@ -154,12 +172,16 @@ void TnModuleHandle::operator delete(void* block) noexcept {
     mvos::Free(block);
 }
 
-int TnDynamicLoader::LoadModule(const char* name, int, TnModuleHandle*& handle) {
+int mvb::services::LoadModuleReporting(const char* name, TnModuleHandle*& handle,
+                                       MvbSearchStep step, void* context) {
     handle = nullptr;
     LoadSettings settings;
     ReadSettings(&settings);
     uint32_t lastError = 0;
-    mvos::ModuleHandle module = name != nullptr ? Search(name, settings, &lastError) : nullptr;
+    const SearchReport report = {step, context};
+    mvos::ModuleHandle module =
+        name != nullptr ? Search(name, settings, &lastError, step != nullptr ? &report : nullptr)
+                        : nullptr;
     if (module == nullptr) {
         if (settings.report) ReportFailure(name != nullptr ? name : "", lastError);
         return ERR_TN_COULD_NOT_LOAD_MODULE;
@@ -171,6 +193,10 @@ int TnDynamicLoader::LoadModule(const char* name, int, TnModuleHandle*& handle) 
     }
     if (settings.report) ReportSuccess(handle);
     return 0;
+}
+
+int TnDynamicLoader::LoadModule(const char* name, int, TnModuleHandle*& handle) {
+    return mvb::services::LoadModuleReporting(name, handle, nullptr, nullptr);
 }
 
 int TnDynamicLoader::UnloadModule(TnModuleHandle*& handle) {

@@ -1,0 +1,46 @@
+// Reading the performance counters as the system's collector does (PrfData_Open,
+// PrfData_Collect), and writing them in the Prometheus text exposition format.
+#ifndef MV_TOOLS_PERF_METRICS_H
+#define MV_TOOLS_PERF_METRICS_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mvtool {
+
+struct CounterSample {
+    std::string name;  // the counter's display name, "C/S Requests/sec"
+    std::string help;
+    uint32_t type = 0;  // the platform's counter type
+    uint64_t value = 0;
+    bool IsRate() const;
+    // The value as the counter type defines it: rates are unsigned 32-bit counts,
+    // the others signed 32-bit values.
+    int64_t Value() const;
+};
+
+struct Collection {
+    std::vector<CounterSample> counters;  // empty: no block to read
+    double unixTime = 0;                  // when the collection was taken
+    // Whether the process that writes the block is alive; unknown when the library
+    // cannot tell.
+    std::optional<bool> writerAlive;
+};
+
+// One collection of every object (the counters of objects without instances). Safe to
+// call from several threads: collections are taken one at a time.
+Collection CollectCounters();
+
+// "C/S Requests/sec" -> "merivane_client_server_requests_total" for a rate counter;
+// "ObjDesc_CSUsedCount" -> "merivane_obj_desc_cs_used_count" for a value.
+std::string MetricName(const CounterSample& counter);
+
+// The whole exposition: every counter with HELP and TYPE, the collection time, whether
+// counters were available and (when known) whether their writer is alive.
+std::string PrometheusText(const Collection& collection);
+
+}  // namespace mvtool
+
+#endif
