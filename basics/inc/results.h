@@ -105,6 +105,7 @@ enum TnResultCode : int32_t {
     ERR_TN_AFTER_LAST = -522,
     // Iterator state: position lost (a search found nothing, or the container changed).
     ERR_TN_POSITION_LOST = -523,
+    // [text] "An internal error has occurred. Use TnBase::GetLastBaseError() for details."
     // TnRBTreeIterator::DeleteElement: the neighbour entry was not found again.
     ERR_TN_INTERNAL = -2099,
 
