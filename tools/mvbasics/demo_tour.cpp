@@ -81,7 +81,7 @@ bool TreeSection() {
     std::printf("   inserting id 19 again is refused by the duplicate policy: %d\n", duplicate);
     std::printf("   tree check: %d, %u records\n", tree.CheckTree(nullptr),
                 static_cast<unsigned>(tree.count));
-    return duplicate == TN_E_DUPLICATE;
+    return duplicate == ERR_TN_DUPLICATE;
 }
 
 // ---------------------------------------------------------------- arrays
