@@ -171,6 +171,7 @@ void BuildApp(CLI::App& app) {
     AddDemoCommand(app);
     AddErrorCommand(app);
     AddPerfCommand(app);
+    AddRegistryCommand(app);
     AddDataCommands(app);
     AddHelpCommand(app);
     // Every group needs one of its commands; every command's help ends with the exit codes.

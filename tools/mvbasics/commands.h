@@ -6,10 +6,11 @@
 
 namespace mvtool {
 
-void AddDemoCommand(CLI::App& app);   // demo.cpp
-void AddErrorCommand(CLI::App& app);  // error.cpp
-void AddPerfCommand(CLI::App& app);   // perf.cpp
-void AddDataCommands(CLI::App& app);  // datablocks.cpp: checksum, pack, unpack
+void AddDemoCommand(CLI::App& app);      // demo.cpp
+void AddErrorCommand(CLI::App& app);     // error.cpp
+void AddPerfCommand(CLI::App& app);      // perf.cpp
+void AddRegistryCommand(CLI::App& app);  // registry.cpp
+void AddDataCommands(CLI::App& app);     // datablocks.cpp: checksum, pack, unpack
 
 }  // namespace mvtool
 
