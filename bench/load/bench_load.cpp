@@ -50,9 +50,15 @@ void Load(benchmark::State& state, const char* path) {
     }
 }
 
-void BM_dlopen_library(benchmark::State& state) { Load(state, MVB_LIBRARY_PATH); }
-void BM_dlopen_sqlite(benchmark::State& state) { Load(state, "libsqlite3.so.0"); }
-void BM_dlopen_empty_cpp(benchmark::State& state) { Load(state, MVB_EMPTY_MODULE_PATH); }
+void BM_dlopen_library(benchmark::State& state) {
+    Load(state, MVB_LIBRARY_PATH);
+}
+void BM_dlopen_sqlite(benchmark::State& state) {
+    Load(state, "libsqlite3.so.0");
+}
+void BM_dlopen_empty_cpp(benchmark::State& state) {
+    Load(state, MVB_EMPTY_MODULE_PATH);
+}
 
 // Five repetitions of 200 loads each; the report keeps their median (and spread).
 void Configure(benchmark::internal::Benchmark* b) {

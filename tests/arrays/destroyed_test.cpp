@@ -30,7 +30,9 @@ struct ArrayProbe : TnCList {
     size_t sizeAt() const { return OffsetIn(this, &m_elementSize); }
 };
 
-int32_t AnyOrder(const TnVArray*, const void*, const void*) { return 0; }
+int32_t AnyOrder(const TnVArray*, const void*, const void*) {
+    return 0;
+}
 
 TEST(Destroyed, ArrayHasNoCallbackAndAllOnesCountAndElementSize) {
     alignas(ArrayProbe) unsigned char storage[sizeof(ArrayProbe)];

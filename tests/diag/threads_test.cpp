@@ -43,7 +43,8 @@ TEST(Threads, ReportsFromSeveralThreadsArriveWholeAndOnce) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([t] {
-            for (int i = 0; i < kReports; ++i) TnSystemLog()->Report(2, "thread %d report %d", t, i);
+            for (int i = 0; i < kReports; ++i)
+                TnSystemLog()->Report(2, "thread %d report %d", t, i);
         });
     for (auto& t : threads) t.join();
 

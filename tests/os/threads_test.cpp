@@ -14,7 +14,9 @@ int Continue(uint32_t, void* context) {
     static_cast<std::atomic<int>*>(context)->fetch_add(1, std::memory_order_relaxed);
     return TN_EXCEPTION_CONTINUE_EXECUTION;
 }
-int Search(uint32_t, void*) { return TN_EXCEPTION_CONTINUE_SEARCH; }
+int Search(uint32_t, void*) {
+    return TN_EXCEPTION_CONTINUE_SEARCH;
+}
 
 TEST(Threads, AssertionsRaiseWhileHandlersComeAndGo) {
     std::atomic<int> seen{0};
