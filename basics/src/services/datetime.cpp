@@ -8,7 +8,6 @@
 namespace {
 
 constexpr int32_t kZoneNotRead = 0x0FFFFFFF;
-constexpr int kZoneUnknown = -2171;
 constexpr uint64_t kUnitsPerMinute = 600000000ull;
 
 // Read and filled from any thread: the first reader stores the offset, later readers
@@ -32,7 +31,7 @@ bool ToLocal(uint64_t utc, uint64_t* local) {
 
 int ZoneOrZero() {
     int zone = bksgettimezone();
-    return zone == kZoneUnknown ? 0 : zone;
+    return zone == ERR_TN_NO_TIME_ZONE ? 0 : zone;
 }
 
 void FillDate(bdate& date, const mvb::platform::Calendar& c) {
@@ -123,7 +122,7 @@ int bksgettimezone() {
     int32_t zone = g_zoneCache.load(std::memory_order_relaxed);
     if (zone != kZoneNotRead) return zone;
     int32_t minutes = 0;
-    zone = mvos::ZoneOffset(mvos::SystemTime(), &minutes) ? minutes : kZoneUnknown;
+    zone = mvos::ZoneOffset(mvos::SystemTime(), &minutes) ? minutes : ERR_TN_NO_TIME_ZONE;
     g_zoneCache.store(zone, std::memory_order_relaxed);
     return zone;
 }
