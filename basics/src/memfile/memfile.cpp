@@ -6,7 +6,7 @@
 
 #include "frame.h"
 #include "memfile/guarantee.h"
-#include "scalar.h"
+#include "scalar/convert.h"
 
 namespace {
 
@@ -247,7 +247,8 @@ int32_t MemFile::Write(int32_t value, TnResult& rc) {
         rc = SizeSet(static_cast<int32_t>(size));
     }
     if (rc < 0) return 4;
-    LongStore(m_data + m_position, &value, 1, 1);
+    // LongStore in mode 1 (least significant byte first), inline.
+    mvscalar::Convert<4>(m_data + m_position, &value, 1, mvscalar::kIntegerModeBits, 1);
     m_position += 4;
     return 4;
 }
