@@ -77,23 +77,27 @@ void TnRBTreeBase::RebalanceAfterAdd(TnRBTreeNode*& root, TnRBTreeNodeStack& sta
                                      TnRBTreeNode* x) {
     TnRBTreeNode* p = stack.Pop();
     for (;;) {
-        // Case 1: no parent, or a black one. Nothing is violated but perhaps 2), which
-        // the final recolouring of the root restores.
+        /*
+         * Case 1: no parent, or a black one. Nothing is violated but perhaps 2), which
+         * the final recolouring of the root restores.
+         */
         if (p == nullptr || !p->IsRed()) break;
         TnRBTreeNode* g = stack.Pop();  // exists: a red node is never the root here
         const bool parentIsLeft = g->Left() == p;
         TnRBTreeNode* uncle = parentIsLeft ? g->right : g->Left();
         if (IsRed(uncle)) {
-            // Case 2: a red uncle. Flip the colours of p, u and g:
-            //
-            //       G            g
-            //      / \          / \
-            //     p   u  -->   P   U
-            //    /            /
-            //   x            x
-            //
-            // Black heights below g are unchanged; g may now have a red parent, so the
-            // loop goes on two levels up with x = g.
+            /*
+             * Case 2: a red uncle. Flip the colours of p, u and g:
+             *
+             *       G            g
+             *      / \          / \
+             *     p   u  -->   P   U
+             *    /            /
+             *   x            x
+             *
+             * Black heights below g are unchanged; g may now have a red parent, so the
+             * loop goes on two levels up with x = g.
+             */
             p->SetBlack();
             g->SetRed();
             uncle->SetBlack();
@@ -104,31 +108,35 @@ void TnRBTreeBase::RebalanceAfterAdd(TnRBTreeNode*& root, TnRBTreeNodeStack& sta
         TnRBTreeNode* gg = stack.Pop();
         if (parentIsLeft) {
             if (p->right == x) {
-                // Case 3: a black uncle and x the inner child of p. Rotate left at p,
-                // which makes p the outer child of x and leads to case 4:
-                //
-                //      G             G
-                //     / \           / \
-                //    p   U  -->    x   U
-                //     \           /
-                //      x         p
-                //
-                // Both nodes are red, so black heights do not change.
+                /*
+                 * Case 3: a black uncle and x the inner child of p. Rotate left at p,
+                 * which makes p the outer child of x and leads to case 4:
+                 *
+                 *      G             G
+                 *     / \           / \
+                 *    p   U  -->    x   U
+                 *     \           /
+                 *      x         p
+                 *
+                 * Both nodes are red, so black heights do not change.
+                 */
                 p->right = x->Left();
                 x->SetLeft(p);
                 p = x;
             }
-            // Case 4: a black uncle and x the outer child. Rotate right at g and
-            // exchange the colours of p and g:
-            //
-            //        G           P
-            //       / \         / \
-            //      p   U  -->  x   g
-            //     /                 \
-            //    x                   U
-            //
-            // P stands where G stood, with the same black height and a black colour,
-            // so 4) holds above it and the fix is complete.
+            /*
+             * Case 4: a black uncle and x the outer child. Rotate right at g and
+             * exchange the colours of p and g:
+             *
+             *        G           P
+             *       / \         / \
+             *      p   U  -->  x   g
+             *     /                 \
+             *    x                   U
+             *
+             * P stands where G stood, with the same black height and a black colour,
+             * so 4) holds above it and the fix is complete.
+             */
             g->SetLeft(p->right);
             p->right = g;
         } else {  // the mirror image: p is a right child
@@ -175,17 +183,19 @@ void TnRBTreeBase::RebalanceAfterRemove(TnRBTreeNode*& root, TnRBTreeNodeStack& 
         if (side > 0) {
             TnRBTreeNode* s = p->right;
             if (s->IsRed()) {
-                // Case 1: a red sibling (so p is black). Rotate left at p and exchange the
-                // colours of p and s:
-                //
-                //      P               S
-                //     / \             / \
-                //    x   s    -->    p   Sr
-                //       / \         / \
-                //      Sl  Sr      x   Sl
-                //
-                // x keeps its deficit, but its new sibling Sl is black and p is red: one
-                // of cases 2 to 4 follows, and case 2 then ends the loop.
+                /*
+                 * Case 1: a red sibling (so p is black). Rotate left at p and exchange the
+                 * colours of p and s:
+                 *
+                 *      P               S
+                 *     / \             / \
+                 *    x   s    -->    p   Sr
+                 *       / \         / \
+                 *      Sl  Sr      x   Sl
+                 *
+                 * x keeps its deficit, but its new sibling Sl is black and p is red: one
+                 * of cases 2 to 4 follows, and case 2 then ends the loop.
+                 */
                 p->right = s->Left();
                 ReplaceChild(root, stack.Current(), p, s);
                 s->SetLeft(p);
@@ -195,16 +205,18 @@ void TnRBTreeBase::RebalanceAfterRemove(TnRBTreeNode*& root, TnRBTreeNodeStack& 
                 s = p->right;
             }
             if (!IsRed(s->Left()) && !IsRed(s->right)) {
-                // Case 2: a black sibling with two black children. Colour s red:
-                //
-                //     (p)           (p)
-                //     / \           / \
-                //    x   S    -->  x   s
-                //       / \           / \
-                //      Sl  Sr        Sl  Sr
-                //
-                // Now both subtrees of p are short by one: the deficit moves up to p. A
-                // red p (always after case 1) takes it by turning black; else go on up.
+                /*
+                 * Case 2: a black sibling with two black children. Colour s red:
+                 *
+                 *     (p)           (p)
+                 *     / \           / \
+                 *    x   S    -->  x   s
+                 *       / \           / \
+                 *      Sl  Sr        Sl  Sr
+                 *
+                 * Now both subtrees of p are short by one: the deficit moves up to p. A
+                 * red p (always after case 1) takes it by turning black; else go on up.
+                 */
                 s->SetRed();
                 x = p;
                 if (r1 != nullptr) break;  // p is red: colouring it black ends the fix
@@ -212,19 +224,21 @@ void TnRBTreeBase::RebalanceAfterRemove(TnRBTreeNode*& root, TnRBTreeNodeStack& 
                 continue;
             }
             if (!IsRed(s->right)) {
-                // Case 3: a black sibling whose outer child is black and inner child is
-                // red. Rotate right at s and exchange their colours:
-                //
-                //     (p)           (p)
-                //     / \           / \
-                //    x   S    -->  x   Sl
-                //       / \             \
-                //      sl  Sr            s
-                //                         \
-                //                          Sr
-                //
-                // Black heights below p do not change, and the new sibling has a red
-                // outer child: case 4.
+                /*
+                 * Case 3: a black sibling whose outer child is black and inner child is
+                 * red. Rotate right at s and exchange their colours:
+                 *
+                 *     (p)           (p)
+                 *     / \           / \
+                 *    x   S    -->  x   Sl
+                 *       / \             \
+                 *      sl  Sr            s
+                 *                         \
+                 *                          Sr
+                 *
+                 * Black heights below p do not change, and the new sibling has a red
+                 * outer child: case 4.
+                 */
                 TnRBTreeNode* sl = s->Left();
                 s->SetLeft(sl->right);
                 sl->right = s;
@@ -233,17 +247,19 @@ void TnRBTreeBase::RebalanceAfterRemove(TnRBTreeNode*& root, TnRBTreeNodeStack& 
                 p->right = sl;
                 s = sl;
             }
-            // Case 4: a black sibling with a red outer child. Rotate left at p; s takes
-            // p's colour, p and sr turn black:
-            //
-            //      (p)             (s)
-            //      / \             / \
-            //     x   S     -->   P   Sr
-            //        / \         / \
-            //      (sl) sr      x  (sl)
-            //
-            // The paths through x gain the black P; those through sr keep their count
-            // with Sr black. Every property holds again: the loop ends (x = root).
+            /*
+             * Case 4: a black sibling with a red outer child. Rotate left at p; s takes
+             * p's colour, p and sr turn black:
+             *
+             *      (p)             (s)
+             *      / \             / \
+             *     x   S     -->   P   Sr
+             *        / \         / \
+             *      (sl) sr      x  (sl)
+             *
+             * The paths through x gain the black P; those through sr keep their count
+             * with Sr black. Every property holds again: the loop ends (x = root).
+             */
             p->right = s->Left();
             ReplaceChild(root, r1 != nullptr ? r1 : stack.Current(), p, s);
             s->SetLeft(p);

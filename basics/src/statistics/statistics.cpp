@@ -41,27 +41,24 @@ int32_t Wrapped(int32_t value, int32_t amount) {
     return static_cast<int32_t>(static_cast<uint32_t>(value) + static_cast<uint32_t>(amount));
 }
 
-// Where each count is published, found once in this system's item table: the offset
-// of the counter's value slot for instance 0 from the start of the block, or 0 when
-// the slot is not reachable that way (a counter of another object, or one that is not
-// 32-bit, whose check must then fail exactly as it does through the table). With it an
-// update needs no table scan and no check beyond the table's identity.
+// Where each count is published, found once in this system's item table: the
+// counter's item (for the 32-bit check) and the offset of its value slot for
+// instance 0 from the start of the block. With it an update needs no table scan.
 struct DirectIndex {
     const PrfItm* items;  // the table the index was built from; null until built
-    uintptr_t offset[kLastCounter - kFirstCounter + 1];
+    PRFITMINDEX item[kLastCounter - kFirstCounter + 1];
+    uintptr_t offset[kLastCounter - kFirstCounter + 1];  // 0: not reachable directly
 };
 DirectIndex g_index;
 
 void BuildIndex(const PrfData& prf) {
     for (CTRID id = kFirstCounter; id <= kLastCounter; ++id) {
         const uint32_t k = id - kFirstCounter;
-        const PRFITMINDEX item = prf.CvtCtrIdToPrfItmIndex(id);
+        g_index.item[k] = prf.CvtCtrIdToPrfItmIndex(id);
         g_index.offset[k] = 0;
         // The first object's region starts the block, so the offset of its slots never
         // changes; later objects start after the sizes computed at activation.
-        if (item == -1 || prf.CvtCtrIdToObjOrd(id) != 0 ||
-            (prf.m_pPrfItms[item].dwCounterType & PERF_MASK_SIZE_FLD) != PERF_SIZE_DWORD)
-            continue;
+        if (g_index.item[k] == -1 || prf.CvtCtrIdToObjOrd(id) != 0) continue;
         g_index.offset[k] = reinterpret_cast<uintptr_t>(prf.GetCtrSlot(id, 0)) -
                             reinterpret_cast<uintptr_t>(prf.m_pPrfData);
     }
@@ -69,13 +66,16 @@ void BuildIndex(const PrfData& prf) {
 }
 
 // The published value of a count: through the direct index for this system's table,
-// through the table's lookups for any other.
+// through the table's lookups for any other (and for a counter that is not 32-bit,
+// whose check then fails exactly as it would there).
 uint32_t* Slot(CTRID ctrId) {
     PrfData* prf = PrfData::sm_pPrfData;
     if (prf->m_pPrfItms != g_index.items && prf->m_pPrfItms == MerivanePrfItems()) BuildIndex(*prf);
-    const uintptr_t offset = g_index.offset[ctrId - kFirstCounter];
-    if (prf->m_pPrfItms == g_index.items && offset != 0)
-        return reinterpret_cast<uint32_t*>(reinterpret_cast<uintptr_t>(prf->m_pPrfData) + offset);
+    const uint32_t k = ctrId - kFirstCounter;
+    if (prf->m_pPrfItms == g_index.items && g_index.offset[k] != 0 &&
+        (g_index.items[g_index.item[k]].dwCounterType & PERF_MASK_SIZE_FLD) == PERF_SIZE_DWORD)
+        return reinterpret_cast<uint32_t*>(reinterpret_cast<uintptr_t>(prf->m_pPrfData) +
+                                           g_index.offset[k]);
     return prf->GetCtr32Slot(ctrId, 0);
 }
 
