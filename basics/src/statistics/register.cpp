@@ -34,12 +34,12 @@ int RegisterStatistics() {
     mvos::RegKey key = nullptr;
     if (mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, &key) == mvos::kOk) {
         mvos::RegCloseKey(key);
-        return -1;
+        return ERR_TN_FAILED;
     }
     if (mvos::RegCreateKey(mvos::kLocalMachine, keyPath,
                            mvos::kKeyQueryValue | mvos::kKeySetValue | mvos::kKeyEnumerateSubKeys,
                            &key, nullptr) != mvos::kOk)
-        return -2;
+        return ERR_TN_REGISTRATION_FAILED;
 
     // xx "<directory of this library>/MerivanePerformanceCounters.ini"
     char commandLine[sizeof library + sizeof kCounterFile + 8];
@@ -56,7 +56,7 @@ int RegisterStatistics() {
     if (!loaded) {
         mvos::RegDeleteKey(mvos::kLocalMachine, keyPath);
         mvos::RegCloseKey(key);
-        return -3;
+        return ERR_TN_COUNTER_TEXTS_FAILED;
     }
     const uint32_t enabled = 0;
     const bool written = SetString(key, "Library", library) == mvos::kOk &&
@@ -71,7 +71,7 @@ int RegisterStatistics() {
     // texts are unloaded and the key removed again.
     UnloadTexts();
     mvos::RegDeleteKey(mvos::kLocalMachine, keyPath);
-    return -2;
+    return ERR_TN_REGISTRATION_FAILED;
 }
 
 int DeregisterStatistics() {
@@ -79,9 +79,9 @@ int DeregisterStatistics() {
     mvb::prf::PerformanceKeyPath(kAppName, keyPath, sizeof keyPath);
     mvos::RegKey key = nullptr;
     if (mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, &key) != mvos::kOk)
-        return -1;
+        return ERR_TN_FAILED;
     mvos::RegCloseKey(key);
-    if (UnloadTexts() != mvos::kOk) return -2;
+    if (UnloadTexts() != mvos::kOk) return ERR_TN_REGISTRATION_FAILED;
     mvos::RegDeleteKey(mvos::kLocalMachine, keyPath);
     return 0;
 }
