@@ -20,8 +20,8 @@ namespace {
 constexpr uint32_t kPatchBit = 1u << 31;
 
 const char16_t* Request(uint32_t control) {
-    static const char16_t* const kRequests[] = {u"Global", u"1000", u"2 1000 77", u"1002",
-                                                u"global", u""};
+    static const char16_t* const kRequests[] = {u"Global", u"1000",   u"2 1000 77",
+                                                u"1002",   u"global", u""};
     return kRequests[(control >> 16) % (sizeof kRequests / sizeof kRequests[0])];
 }
 
