@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "results.h"
+
 namespace mvcodec {
 
 // Writes tokens into the caller's output, checking room before each one.
@@ -77,12 +79,12 @@ inline bool NextToken(const unsigned char* in, int32_t length, int32_t& pos, Tok
 template <class Ops>
 int32_t CompressWith(const unsigned char* input, int32_t length, unsigned char* output,
                      int32_t* outLength) {
-    if (outLength == nullptr || length < 0) return -1;
+    if (outLength == nullptr || length < 0) return ERR_TN_FAILED;
     if (length == 0) {
         *outLength = 0;
         return 0;
     }
-    if (input == nullptr || output == nullptr) return -1;
+    if (input == nullptr || output == nullptr) return ERR_TN_FAILED;
     TokenWriter<Ops> out(output, *outLength);
 
     // The pending group: input[start, start + n), ending in a run of r bytes of value v
@@ -102,7 +104,7 @@ int32_t CompressWith(const unsigned char* input, int32_t length, unsigned char* 
                 r += step;
                 more -= step;
                 if (r == 256) {
-                    if (!out.Run(255, v, kFullTokenRoom)) return -1;
+                    if (!out.Run(255, v, kFullTokenRoom)) return ERR_TN_FAILED;
                     start += 255;
                     r = 1;
                 }
@@ -115,13 +117,13 @@ int32_t CompressWith(const unsigned char* input, int32_t length, unsigned char* 
             ++r;
             ++n;
             if (r == 3 || n == 256) {
-                if (!out.Literal(input + start, n - r, n - r + 2)) return -1;
+                if (!out.Literal(input + start, n - r, n - r + 2)) return ERR_TN_FAILED;
                 start += n - r;
                 n = r;
             }
             ++i;
         } else if (r >= 3) {
-            if (!out.Run(r, v, 2)) return -1;
+            if (!out.Run(r, v, 2)) return ERR_TN_FAILED;
             start = i;
             n = r = 1;
             v = b;
@@ -135,7 +137,7 @@ int32_t CompressWith(const unsigned char* input, int32_t length, unsigned char* 
                 n += step;
                 more -= step;
                 if (n == 256) {
-                    if (!out.Literal(input + start, 255, kFullTokenRoom)) return -1;
+                    if (!out.Literal(input + start, 255, kFullTokenRoom)) return ERR_TN_FAILED;
                     start += 255;
                     n = 1;
                 }
@@ -147,7 +149,7 @@ int32_t CompressWith(const unsigned char* input, int32_t length, unsigned char* 
     }
     // The last token must leave the total strictly below the capacity.
     const bool ok = n > r ? out.Literal(input + start, n, n + 3) : out.Run(n, v, 3);
-    if (!ok) return -1;
+    if (!ok) return ERR_TN_FAILED;
     *outLength = out.Written();
     return 0;
 }

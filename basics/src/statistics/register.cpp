@@ -16,6 +16,13 @@ int32_t SetString(mvos::RegKey key, const char* name, const char* text) {
                              static_cast<uint32_t>(std::strlen(text) + 1));
 }
 
+// "xx Merivane" to the counter-text loader.
+int32_t UnloadTexts() {
+    char commandLine[sizeof kAppName + 4] = "xx ";
+    std::strcat(commandLine, kAppName);
+    return mvos::UnloadPerfCounterTextStrings(commandLine, true);
+}
+
 }  // namespace
 
 int RegisterStatistics() {
@@ -27,12 +34,12 @@ int RegisterStatistics() {
     mvos::RegKey key = nullptr;
     if (mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, &key) == mvos::kOk) {
         mvos::RegCloseKey(key);
-        return -1;
+        return ERR_TN_FAILED;
     }
     if (mvos::RegCreateKey(mvos::kLocalMachine, keyPath,
                            mvos::kKeyQueryValue | mvos::kKeySetValue | mvos::kKeyEnumerateSubKeys,
                            &key, nullptr) != mvos::kOk)
-        return -2;
+        return ERR_TN_REGISTRATION_FAILED;
 
     // xx "<directory of this library>/MerivanePerformanceCounters.ini"
     char commandLine[sizeof library + sizeof kCounterFile + 8];
@@ -49,17 +56,22 @@ int RegisterStatistics() {
     if (!loaded) {
         mvos::RegDeleteKey(mvos::kLocalMachine, keyPath);
         mvos::RegCloseKey(key);
-        return -3;
+        return ERR_TN_COUNTER_TEXTS_FAILED;
     }
     const uint32_t enabled = 0;
-    SetString(key, "Library", library);
-    SetString(key, "Open", "PrfData_Open");
-    SetString(key, "Close", "PrfData_Close");
-    SetString(key, "Collect", "PrfData_Collect");
-    mvos::RegSetValue(key, "Disable Performance Counters", mvos::kRegDword, &enabled,
-                      sizeof enabled);
+    const bool written = SetString(key, "Library", library) == mvos::kOk &&
+                         SetString(key, "Open", "PrfData_Open") == mvos::kOk &&
+                         SetString(key, "Close", "PrfData_Close") == mvos::kOk &&
+                         SetString(key, "Collect", "PrfData_Collect") == mvos::kOk &&
+                         mvos::RegSetValue(key, "Disable Performance Counters", mvos::kRegDword,
+                                           &enabled, sizeof enabled) == mvos::kOk;
     mvos::RegCloseKey(key);
-    return 0;
+    if (written) return 0;
+    // A registration without its values would look complete to the next attempt: the
+    // texts are unloaded and the key removed again.
+    UnloadTexts();
+    mvos::RegDeleteKey(mvos::kLocalMachine, keyPath);
+    return ERR_TN_REGISTRATION_FAILED;
 }
 
 int DeregisterStatistics() {
@@ -67,11 +79,9 @@ int DeregisterStatistics() {
     mvb::prf::PerformanceKeyPath(kAppName, keyPath, sizeof keyPath);
     mvos::RegKey key = nullptr;
     if (mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, &key) != mvos::kOk)
-        return -1;
+        return ERR_TN_FAILED;
     mvos::RegCloseKey(key);
-    char commandLine[sizeof kAppName + 4] = "xx ";
-    std::strcat(commandLine, kAppName);
-    if (mvos::UnloadPerfCounterTextStrings(commandLine, true) != mvos::kOk) return -2;
+    if (UnloadTexts() != mvos::kOk) return ERR_TN_REGISTRATION_FAILED;
     mvos::RegDeleteKey(mvos::kLocalMachine, keyPath);
     return 0;
 }
