@@ -1,6 +1,6 @@
 # Front door: `make demo` and `make test` set up, build and run on a fresh machine.
 SHELL := /bin/bash
-DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev zlib1g-dev
+DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev zlib1g-dev libabsl-dev
 PRESET_TESTS := test-dev test-asan test-release test-tsan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
@@ -40,10 +40,15 @@ $(PRESET_TESTS): test-%: maybe-deps
 
 test: $(PRESET_TESTS)
 
+# Every benchmark program, five repetitions each, then one table of library against peer.
+BENCH_FLAGS ?= --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 bench: maybe-deps
 	cmake --preset release
 	cmake --build --preset release -j $(JOBS)
-	@for b in build/release/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@for b in build/release/bench/bench_*; do [ -x "$$b" ] || continue; \
+	  "$$b" $(BENCH_FLAGS) --benchmark_out="$$b.json" --benchmark_out_format=json || exit 1; \
+	done
+	@python3 bench/report.py build/release/bench/bench_*.json
 
 fuzz: maybe-deps
 	CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -515,6 +515,9 @@ class MVB_API TnRBTree2 : public TnRBTreeBase {
 // ---------------------------------------------------------------- red-black tree container
 
 class TnRBTreeIterator;
+namespace mvrb {
+class Search;  // one search of TnRBTree, phase by phase (library-internal)
+}
 
 class MVB_API TnRBTreeParameter : public TnVParameter {
   public:
@@ -569,6 +572,7 @@ class MVB_API TnRBTree : public TnVContainer, public TnRBTreeBase {
 
   private:
     friend class TnRBTreeIterator;
+    friend class mvrb::Search;
 
     int CompareWith(TnVIterator* probe, void* key, void* dat, TnRBTreeNode* node,
                     TnVParameter* param, int* keyResult, int* orderResult) {
@@ -610,6 +614,11 @@ class MVB_API TnRBTreeIterator : public TnVIterator {
     void* GetEntry(int* result, TnVParameter* param) override;
     // The fast removal: no change check (the caller guarantees it) and no re-search.
     int DeleteElement1(uint16_t mode, TnVParameter* param);
+    // The current entry's element without a virtual call: null unless the iterator
+    // stands on an entry of a tree that has not changed since it was positioned.
+    void* CurrentElement() const {
+        return state == 0 && !Stale() ? path.Current()->Element() : nullptr;
+    }
 
     TnRBTreeNodeStack path;     // root path to the current entry
     uint32_t savedChangeCount;  // the tree's changeCount when last positioned
