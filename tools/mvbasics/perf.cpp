@@ -17,7 +17,12 @@
 namespace mvtool {
 namespace {
 
-int NoData() {
+int NoData(bool json) {
+    if (json) {
+        PrintJson({{"writer_alive", false}, {"counters", nlohmann::json::array()}});
+    } else {
+        std::printf("%-28s %12s\n", "Writer", "none");
+    }
     return Fail("performance counters",
                 "no performance data (are the counters registered and is a runtime process "
                 "publishing them?)");
@@ -53,46 +58,61 @@ nlohmann::json CountersJson(const Collection& collection) {
 
 int Collect(bool json) {
     const Collection collection = CollectCounters();
-    if (collection.counters.empty()) return NoData();
+    if (!collection.writerAlive) return NoData(json);
     if (json) {
-        nlohmann::json doc = {{"time", collection.unixTime},
-                              {"counters", CountersJson(collection)}};
-        if (collection.writerAlive) doc["writer_alive"] = *collection.writerAlive;
-        PrintJson(doc);
+        PrintJson({{"time", collection.unixTime},
+                   {"writer_alive", true},
+                   {"counters", CountersJson(collection)}});
         return kExitOk;
     }
+    std::printf("%-28s %12s\n", "Writer", "alive");
     for (const CounterSample& c : collection.counters)
         std::printf("%-28s %12lld\n", c.name.c_str(), static_cast<long long>(c.Value()));
     return kExitOk;
 }
 
-// Rates per second for the rate counters, values for the others, every interval.
+// One sample of the watch: rates per second since the previous sample for the rate
+// counters, values for the others. A writer that stopped shows as "none"; one that
+// (re)started as "new", with no rates, since its counts begin again from 0.
+void PrintSample(const Collection& before, const Collection& now, bool json) {
+    const bool restarted =
+        now.writerAlive && (!before.writerAlive || now.generation != before.generation);
+    const char* writer = !now.writerAlive ? "none" : restarted ? "new" : "alive";
+    const double seconds = now.unixTime - before.unixTime;
+    nlohmann::json line = {{"time", now.unixTime}, {"writer", writer}};
+    if (!json) {
+        std::printf("\n%-28s %14s\n", "Merivane", "value or /s");
+        std::printf("%-28s %14s\n", "Writer", writer);
+    }
+    for (size_t i = 0; i < now.counters.size(); ++i) {
+        const CounterSample& c = now.counters[i];
+        const bool noRate = c.IsRate() && (restarted || i >= before.counters.size());
+        // Rate counts are 32-bit and may wrap between two samples.
+        const double shown =
+            !c.IsRate() ? static_cast<double>(c.Value())
+            : noRate    ? 0
+                        : static_cast<uint32_t>(c.value - before.counters[i].value) / seconds;
+        if (json) {
+            line[c.name] = noRate ? nlohmann::json() : nlohmann::json(shown);
+        } else if (noRate) {
+            std::printf("%-28s %14s\n", c.name.c_str(), "-");
+        } else if (c.IsRate()) {
+            std::printf("%-28s %14.2f\n", c.name.c_str(), shown);
+        } else {
+            std::printf("%-28s %14lld\n", c.name.c_str(), static_cast<long long>(c.Value()));
+        }
+    }
+    if (json) PrintJson(line);
+    std::fflush(stdout);
+}
+
 int Watch(double interval, int samples, bool json) {
     Collection before = CollectCounters();
-    if (before.counters.empty()) return NoData();
+    if (!before.writerAlive) return NoData(json);
     for (int round = 0; samples <= 0 || round < samples; ++round) {
         std::this_thread::sleep_for(std::chrono::duration<double>(interval));
         Collection now = CollectCounters();
-        if (now.counters.size() != before.counters.size()) return NoData();
-        const double seconds = now.unixTime - before.unixTime;
-        nlohmann::json line = {{"time", now.unixTime}};
-        if (!json) std::printf("\n%-28s %14s\n", "Merivane", "value or /s");
-        for (size_t i = 0; i < now.counters.size(); ++i) {
-            const CounterSample& c = now.counters[i];
-            // Rate counts are 32-bit and may wrap between two samples.
-            const double shown =
-                c.IsRate() ? static_cast<uint32_t>(c.value - before.counters[i].value) / seconds
-                           : static_cast<double>(c.Value());
-            if (json) {
-                line[c.name] = shown;
-            } else if (c.IsRate()) {
-                std::printf("%-28s %14.2f\n", c.name.c_str(), shown);
-            } else {
-                std::printf("%-28s %14lld\n", c.name.c_str(), static_cast<long long>(c.Value()));
-            }
-        }
-        if (json) PrintJson(line);
-        std::fflush(stdout);
+        PrintSample(before, now, json);
         before = std::move(now);
     }
     return kExitOk;
@@ -120,9 +140,8 @@ int WriteAtomically(const std::string& path, const std::string& text) {
 }
 
 int Prometheus(const std::string& output) {
-    const Collection collection = CollectCounters();
-    if (collection.counters.empty()) return NoData();
-    const std::string text = PrometheusText(collection);
+    // Without a writer the exposition still answers, with merivane_writer_alive 0.
+    const std::string text = PrometheusText(CollectCounters());
     if (output.empty() || output == "-") {
         std::fputs(text.c_str(), stdout);
         return kExitOk;

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "mvbasics.h"
+#include "perf_decode.h"
 
 namespace mvtool {
 namespace {
@@ -38,29 +39,12 @@ bool CollectBlock(std::vector<uint8_t>* buffer, uint32_t* objects) {
         uint32_t bytes = static_cast<uint32_t>(buffer->size());
         const uint32_t status = PrfData_Collect(request.data(), &data, &bytes, objects);
         if (status == 0) {
+            if (bytes > buffer->size()) return false;
             buffer->resize(bytes);
             return *objects > 0;
         }
         if (status != 234 || buffer->size() > (1u << 24)) return false;
         buffer->resize(buffer->size() * 2);
-    }
-}
-
-// The counters of one object without instances, read from its copy in a collection.
-void ReadObject(const uint8_t* at, const PERF_OBJECT_TYPE& pot, std::vector<CounterSample>* out) {
-    const uint8_t* block = at + pot.DefinitionLength;
-    for (uint32_t c = 0; c < pot.NumCounters; ++c) {
-        PERF_COUNTER_DEFINITION def;
-        std::memcpy(&def, at + pot.HeaderLength + c * sizeof def, sizeof def);
-        CounterSample counter;
-        const PrfItm* item = ItemOfTitle(def.CounterNameTitleIndex);
-        counter.name =
-            item ? Narrow(item->pszName) : "counter " + std::to_string(def.CounterNameTitleIndex);
-        counter.help = item ? Narrow(item->pszHelp) : "";
-        counter.type = def.CounterType;
-        const bool wide = (def.CounterType & PERF_MASK_SIZE_FLD) == PERF_SIZE_LARGE;
-        std::memcpy(&counter.value, block + def.CounterOffset, wide ? 8 : 4);
-        out->push_back(counter);
     }
 }
 
@@ -130,16 +114,21 @@ Collection CollectCounters() {
         std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
     std::vector<uint8_t> buffer;
     uint32_t objects = 0;
-    if (!CollectBlock(&buffer, &objects)) return result;
-    const uint8_t* at = buffer.data();
-    const uint8_t* end = at + buffer.size();
-    for (uint32_t o = 0;
-         o < objects && end - at >= static_cast<ptrdiff_t>(sizeof(PERF_OBJECT_TYPE)); ++o) {
-        PERF_OBJECT_TYPE pot;
-        std::memcpy(&pot, at, sizeof pot);
-        if (pot.NumInstances == PERF_NO_INSTANCES) ReadObject(at, pot, &result.counters);
-        at += pot.TotalByteLength;
+    std::vector<perfdecode::RawCounter> raw;
+    if (!CollectBlock(&buffer, &objects) ||
+        !perfdecode::Decode(buffer.data(), buffer.size(), objects, &raw))
+        return result;
+    for (const perfdecode::RawCounter& r : raw) {
+        const PrfItm* item = ItemOfTitle(r.nameTitleIndex);
+        CounterSample counter;
+        counter.name = item ? Narrow(item->pszName) : "counter " + std::to_string(r.nameTitleIndex);
+        counter.help = item ? Narrow(item->pszHelp) : "";
+        counter.type = r.type;
+        counter.value = r.value;
+        result.counters.push_back(counter);
     }
+    result.writerAlive = !result.counters.empty();
+    result.generation = PrfData::sm_pPrfData ? PrfData::sm_pPrfData->m_cViews : 0;
     return result;
 }
 
@@ -153,17 +142,13 @@ std::string MetricName(const CounterSample& counter) {
 
 std::string PrometheusText(const Collection& collection) {
     std::string out;
+    AppendMetric(&out, "merivane_writer_alive", "gauge",
+                 "Whether a runtime process publishes the counters (1) or none does (0, and no "
+                 "counter values follow).",
+                 collection.writerAlive ? "1" : "0");
     for (const CounterSample& c : collection.counters) {
         AppendMetric(&out, MetricName(c), c.IsRate() ? "counter" : "gauge", c.help,
                      std::to_string(c.Value()));
-    }
-    AppendMetric(&out, "merivane_counters_available", "gauge",
-                 "Whether the shared counter block could be read (1) or not (0).",
-                 collection.counters.empty() ? "0" : "1");
-    if (collection.writerAlive.has_value()) {
-        AppendMetric(&out, "merivane_writer_alive", "gauge",
-                     "Whether the process that publishes the counters is alive (1) or not (0).",
-                     *collection.writerAlive ? "1" : "0");
     }
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%.3f", collection.unixTime);

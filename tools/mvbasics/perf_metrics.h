@@ -4,7 +4,6 @@
 #define MV_TOOLS_PERF_METRICS_H
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,12 +23,16 @@ struct CounterSample {
 struct Collection {
     std::vector<CounterSample> counters;  // empty: no block to read
     double unixTime = 0;                  // when the collection was taken
-    // Whether the process that writes the block is alive; unknown when the library
-    // cannot tell.
-    std::optional<bool> writerAlive;
+    // Whether a runtime process publishes the counters: the collector takes a block
+    // whose writer died for none, so this is whether the collection held counters.
+    bool writerAlive = false;
+    // Which block was read: it changes when a writer (re)starts, whose counts begin
+    // again from 0.
+    uint32_t generation = 0;
 };
 
-// One collection of every object (the counters of objects without instances). Safe to
+// One collection of every object (the counters of objects without instances); no
+// counters when there is no block, its writer is gone, or it does not decode. Safe to
 // call from several threads: collections are taken one at a time.
 Collection CollectCounters();
 
@@ -37,8 +40,8 @@ Collection CollectCounters();
 // "ObjDesc_CSUsedCount" -> "merivane_obj_desc_cs_used_count" for a value.
 std::string MetricName(const CounterSample& counter);
 
-// The whole exposition: every counter with HELP and TYPE, the collection time, whether
-// counters were available and (when known) whether their writer is alive.
+// The whole exposition: whether a writer is alive, every counter with HELP and TYPE,
+// and the collection time.
 std::string PrometheusText(const Collection& collection);
 
 }  // namespace mvtool

@@ -152,7 +152,8 @@ bool ParseData(LineParser& p, RegFileOp* op, std::string* error) {
     op->kind = RegFileOp::kSetValue;
     if (p.Take("dword:")) {
         uint32_t n = 0;
-        if (!p.HexNumber(&n, 8, 8) || !p.AtEnd()) return *error = "dword: wants 8 hex digits", false;
+        if (!p.HexNumber(&n, 8, 8) || !p.AtEnd())
+            return *error = "dword: wants 8 hex digits", false;
         v.type = kTypeDword;
         v.data.clear();
         for (int i = 0; i < 4; ++i) v.data += static_cast<char>((n >> (8 * i)) & 0xFF);
