@@ -326,10 +326,12 @@ int32_t RegEndTransaction(bool commit);
 // The last failure of the registry's file in this process, "registry <path>: <cause>"
 // (empty when none), at most size - 1 characters; returns the length written.
 size_t RegistryFailure(char* buffer, size_t size);
-// Receives each new failure text once per process (null: none is reported). The sink
-// runs while the registry is locked and must not call the registry.
+// Receives a failure of the registry's file when the failure reported last was not of
+// the same file, so a broken file is reported once, not at every call (null: none is
+// reported); returns the previous sink. The sink runs while the registry is locked and
+// must not call the registry.
 using RegistryFailureSink = void (*)(const char* text);
-void SetRegistryFailureSink(RegistryFailureSink sink);
+RegistryFailureSink SetRegistryFailureSink(RegistryFailureSink sink);
 
 // ------------------------------------------------------------------ unload
 // Releases what the OS layer opened on demand (the registry's connection, the SQLite

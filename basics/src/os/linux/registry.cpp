@@ -225,11 +225,12 @@ class Database {
         return Fail(m_path, status, cause.c_str());
     }
 
-    // Records a failure "registry <path>: <cause>" and reports it when it is new.
+    // Records a failure "registry <path>: <cause>"; the first failure of a file is
+    // reported (a file that keeps failing is not reported again and again).
     int32_t Fail(const std::string& path, int32_t status, const char* cause) {
         std::snprintf(m_failure, sizeof m_failure, "registry %s: %s", path.c_str(), cause);
-        if (std::strcmp(m_failure, m_reported) != 0) {
-            std::memcpy(m_reported, m_failure, sizeof m_reported);
+        if (path != m_reported) {
+            std::snprintf(m_reported, sizeof m_reported, "%s", path.c_str());
             if (m_sink != nullptr) m_sink(m_failure);
         }
         return status;
@@ -237,7 +238,11 @@ class Database {
 
     sqlite3* Handle() const { return m_db; }
     const char* Failure() const { return m_failure; }
-    void SetSink(RegistryFailureSink sink) { m_sink = sink; }
+    RegistryFailureSink SetSink(RegistryFailureSink sink) {
+        RegistryFailureSink old = m_sink;
+        m_sink = sink;
+        return old;
+    }
 
     // The batch of the thread that holds the lock across calls (RegBeginTransaction).
     bool m_batch = false;
@@ -331,7 +336,7 @@ class Database {
     bool m_damaged = false;
     char m_damage[256] = {};
     char m_failure[kFailureSize] = {};
-    char m_reported[kFailureSize] = {};
+    char m_reported[PATH_MAX] = {};  // the file whose failure was reported last
     RegistryFailureSink m_sink = nullptr;
 };
 
@@ -512,9 +517,9 @@ size_t RegistryFailure(char* buffer, size_t size) {
     return std::strlen(buffer);
 }
 
-void SetRegistryFailureSink(RegistryFailureSink sink) {
+RegistryFailureSink SetRegistryFailureSink(RegistryFailureSink sink) {
     std::lock_guard<std::mutex> guard(Db().lock);
-    Db().SetSink(sink);
+    return Db().SetSink(sink);
 }
 
 int32_t RegBeginTransaction() {
