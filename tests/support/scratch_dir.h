@@ -22,8 +22,8 @@ namespace mvtest {
 
 class ScratchDir {
   public:
-    ScratchDir() {
-        const char* base = std::getenv("MERIVANE_TEST_BINARY_DIR");
+    // Under base (default: the test's folder); Path() is empty when base is unusable.
+    explicit ScratchDir(const char* base = std::getenv("MERIVANE_TEST_BINARY_DIR")) {
         std::string pattern = std::string(base != nullptr && *base ? base : "/tmp");
         ::mkdir(pattern.c_str(), 0755);
         pattern += "/scratch-XXXXXX";
