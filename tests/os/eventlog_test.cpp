@@ -52,7 +52,8 @@ class BoundSocket {
     std::vector<std::string> Received() {
         std::vector<std::string> all;
         char buffer[65536];
-        for (ssize_t n; (n = ::recv(m_fd, buffer, sizeof buffer, 0)) > 0;) all.emplace_back(buffer, n);
+        for (ssize_t n; (n = ::recv(m_fd, buffer, sizeof buffer, 0)) > 0;)
+            all.emplace_back(buffer, n);
         return all;
     }
     const char* Path() const { return m_path.c_str(); }
@@ -222,14 +223,16 @@ TEST_F(SystemLog, EventFileIsValidUtf8JsonWhateverTheBytes) {
         std::string bytes;
         for (int n = random() % 12; n > 0; --n) {
             // Mostly bytes of multi-byte sequences, so that valid ones come up too.
-            bytes += static_cast<char>(random() % 4 == 0 ? 1 + random() % 127 : 0x80 + random() % 128);
+            bytes +=
+                static_cast<char>(random() % 4 == 0 ? 1 + random() % 127 : 0x80 + random() % 128);
         }
         cases.emplace_back(bytes, "");
     }
     std::string table;
     for (const auto& c : cases) {
         ASSERT_TRUE(Report(source, EventType::kError, c.first.c_str()));
-        table += Hex(c.first) + " " + (c.second.empty() && !c.first.empty() ? std::string("-") : Hex(c.second)) + "\n";
+        table += Hex(c.first) + " " +
+                 (c.second.empty() && !c.first.empty() ? std::string("-") : Hex(c.second)) + "\n";
     }
     DeregisterEventSource(source);
     const std::string script = m_dir.File("check.py"), expected = m_dir.File("cases.txt");

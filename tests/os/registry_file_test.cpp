@@ -93,7 +93,8 @@ TEST_F(RegistryFile, BrokenFilesAnswerWithTheirCodesAndAreReportedOnce) {
     // A registry of a few pages, truncated by 1000 bytes.
     {
         mvtest::ScopedEnv env("MERIVANE_REGISTRY", m_dir.File("truncated.db"));
-        for (int i = 0; i < 40; ++i) ASSERT_EQ(kOk, Set(("t" + std::to_string(i)).c_str(), std::string(400, 't')));
+        for (int i = 0; i < 40; ++i)
+            ASSERT_EQ(kOk, Set(("t" + std::to_string(i)).c_str(), std::string(400, 't')));
         ReleaseOnUnload();
         std::filesystem::resize_file(m_dir.File("truncated.db"),
                                      std::filesystem::file_size(m_dir.File("truncated.db")) - 1000);
@@ -190,7 +191,8 @@ int FailGrowingWrites(sqlite3_file* file, const void* data, int amount, long lon
 }
 
 TEST_F(RegistryFile, DeletesStillWorkOnAFullDisk) {
-    for (int i = 0; i < 8; ++i) ASSERT_EQ(kOk, Set(("v" + std::to_string(i)).c_str(), std::string(3000, 'v')));
+    for (int i = 0; i < 8; ++i)
+        ASSERT_EQ(kOk, Set(("v" + std::to_string(i)).c_str(), std::string(3000, 'v')));
     // One large transaction: the journal grows for it and is cut back to the limit after.
     ASSERT_EQ(kOk, Set("big", std::string(1 << 20, 'b')));
     ASSERT_EQ(kOk, RegDeleteValue(kLocalMachine, "big"));

@@ -29,7 +29,8 @@ std::string Get(const char** path) {
     char buffer[128];
     int length = sizeof buffer;
     int rc = TnGetRegistryEntry(path, buffer, length);
-    return rc == 0 ? std::string(buffer, static_cast<size_t>(length)) : "<" + std::to_string(rc) + ">";
+    return rc == 0 ? std::string(buffer, static_cast<size_t>(length))
+                   : "<" + std::to_string(rc) + ">";
 }
 
 std::string IntegrityOf(const std::string& file) {
@@ -75,12 +76,15 @@ TEST_F(RegistryFaults, EveryFailurePointOfAReplaceEndsCleanly) {
     const struct {
         bool write;
         int code;
-    } services[] = {{false, SQLITE_IOERR}, {false, SQLITE_BUSY}, {true, SQLITE_IOERR_WRITE},
+    } services[] = {{false, SQLITE_IOERR},
+                    {false, SQLITE_BUSY},
+                    {true, SQLITE_IOERR_WRITE},
                     {true, SQLITE_FULL}};
     int round = 0;
     for (const auto& service : services) {
         mvos::ScopedSyscall<int (*)(sqlite3_stmt*)> steps(
-            &mvos::SyscallTable::db_step, service.write ? mvos::DefaultSyscalls().db_step : FailingStep);
+            &mvos::SyscallTable::db_step,
+            service.write ? mvos::DefaultSyscalls().db_step : FailingStep);
         mvos::ScopedSyscall<int (*)(sqlite3_file*, const void*, int, long long)> writes(
             &mvos::SyscallTable::db_write,
             service.write ? FailingWrite : mvos::DefaultSyscalls().db_write);
@@ -135,8 +139,10 @@ TEST_F(RegistryFaults, EightProcessesLoseNothing) {
                 const std::string name = "k" + std::to_string(rounds % kOwnKeys);
                 const char* mine[] = {"Load", own.c_str(), name.c_str(), nullptr};
                 const std::string value = std::to_string(i) + ":" + std::to_string(rounds);
-                if (Set(mine, value) != 0) ++failures;
-                else last[static_cast<size_t>(rounds % kOwnKeys)] = value;
+                if (Set(mine, value) != 0)
+                    ++failures;
+                else
+                    last[static_cast<size_t>(rounds % kOwnKeys)] = value;
                 if (Set(shared, value) != 0) ++failures;
                 if (Get(mine) != last[static_cast<size_t>(rounds % kOwnKeys)]) ++failures;
                 if (Get(shared)[0] == '<') ++failures;  // never missing, never failing

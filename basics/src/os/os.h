@@ -192,10 +192,10 @@ using EventSourceHandle = EventSource*;
 
 // One event as the system log receives it.
 struct SystemLogEvent {
-    int priority;         // syslog priority: LOG_ERR, LOG_WARNING or LOG_INFO
-    const char* source;   // the event source's name, whole
-    const char* type;     // "success", "error", "warning" or "information"
-    uint32_t eventId;     // the event identifier (its low 16 bits are the kind)
+    int priority;        // syslog priority: LOG_ERR, LOG_WARNING or LOG_INFO
+    const char* source;  // the event source's name, whole
+    const char* type;    // "success", "error", "warning" or "information"
+    uint32_t eventId;    // the event identifier (its low 16 bits are the kind)
     uint16_t category;
     const char* const* strings;  // the insertion strings (count of them, none null)
     int count;

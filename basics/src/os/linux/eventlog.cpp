@@ -54,7 +54,10 @@ const char* TypeName(EventType type) {
 size_t Utf8SequenceLength(const unsigned char* p, size_t left) {
     unsigned char c = p[0];
     if (c < 0x80) return 1;
-    size_t n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    size_t n = c >= 0xC2 && c <= 0xDF   ? 2
+               : c >= 0xE0 && c <= 0xEF ? 3
+               : c >= 0xF0 && c <= 0xF4 ? 4
+                                        : 0;
     if (n == 0 || n > left) return 0;
     unsigned char lo = 0x80, hi = 0xBF;  // the allowed range of the second byte
     if (c == 0xE0) lo = 0xA0;

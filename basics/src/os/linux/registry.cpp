@@ -259,17 +259,17 @@ class Database {
         if (!exists && !forWrite) return kFileNotFound;
         if (!exists) {
             if (int error = MakeParentDirectories(path)) {
-                const std::string cause = std::string("cannot make its folder (") +
-                                          std::strerror(error) + ")";
+                const std::string cause =
+                    std::string("cannot make its folder (") + std::strerror(error) + ")";
                 return Fail(path, kAccessDenied, cause.c_str());
             }
         }
         const char* why = "SQLite cannot be loaded";
         if (Sqlite(&why) == nullptr) return Fail(path, kIoError, why);
         const bool readOnly = exists && ::access(path.c_str(), W_OK) != 0;
-        const int flags = (readOnly ? SQLITE_OPEN_READONLY
-                                    : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
-                          SQLITE_OPEN_NOMUTEX;
+        const int flags =
+            (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
+            SQLITE_OPEN_NOMUTEX;
         std::memcpy(m_path, path.c_str(), path.size() + 1);
         m_pid = ::getpid();
         m_readOnly = readOnly;

@@ -73,7 +73,7 @@ bool Load(const char** why) {
     }
     SqliteApi api{};
     bool complete = true;
-#define MV_SQLITE_RESOLVE(name)                                                       \
+#define MV_SQLITE_RESOLVE(name)                                                         \
     api.name = reinterpret_cast<decltype(api.name)>(::dlsym(handle, "sqlite3_" #name)); \
     complete = complete && api.name != nullptr;
     MV_SQLITE_FUNCTIONS(MV_SQLITE_RESOLVE)
