@@ -133,8 +133,8 @@ TEST_F(SystemLog, JournaldGetsAStructuredRecord) {
 // Without journald: one datagram "<facility+priority>stamp merivane[pid]: message" per
 // event, the priority mapping by type, and no openlog/closelog ever.
 TEST_F(SystemLog, WithoutJournaldOneDatagramPerEvent) {
-    ScopedSyscall<const char*> noJournal(&SyscallTable::journal_socket,
-                                         m_dir.File("absent.socket").c_str());
+    const std::string absent = m_dir.File("absent.socket");
+    ScopedSyscall<const char*> noJournal(&SyscallTable::journal_socket, absent.c_str());
     EventSourceHandle source = RegisterEventSource("Merivane Runtime System 12 (100)");
     const struct {
         EventType type;
@@ -155,8 +155,7 @@ TEST_F(SystemLog, WithoutJournaldOneDatagramPerEvent) {
     EXPECT_TRUE(g_journal.empty());
     EXPECT_EQ(0, g_openlogCalls);
     // No socket at all: the event is still accepted (and dropped), nothing waits.
-    ScopedSyscall<const char*> noSyslog(&SyscallTable::syslog_socket,
-                                        m_dir.File("absent2.socket").c_str());
+    ScopedSyscall<const char*> noSyslog(&SyscallTable::syslog_socket, absent.c_str());
     EXPECT_TRUE(Report(source, EventType::kError, "dropped"));
     DeregisterEventSource(source);
 }

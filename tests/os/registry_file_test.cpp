@@ -44,6 +44,17 @@ std::string StoredValue(const std::string& file, const char* name) {
     return Query(file, std::string("SELECT data FROM vals WHERE name = '") + name + "'");
 }
 
+// How many of the process's descriptors are open on file (or its side files).
+int OpenDescriptorsOf(const std::string& file) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        if (!error && target.compare(0, file.size(), file) == 0) ++count;
+    }
+    return count;
+}
+
 std::vector<std::string> g_reports;
 
 class RegistryFile : public mvtest::IsolatedTest {
@@ -81,8 +92,11 @@ TEST_F(RegistryFile, EveryCommitIsInTheDatabaseFileAlone) {
     EXPECT_EQ("<none>", StoredValue(m_dir.File("copy.db"), "v4"));
     EXPECT_TRUE(std::filesystem::exists(m_file + "-journal"));  // kept, not deleted
     EXPECT_FALSE(std::filesystem::exists(m_file + "-wal"));
-    // Released (as at unload) and opened again on the next call.
+    // Released (as at unload): no descriptor of the file stays open; opened again on the
+    // next call.
+    EXPECT_GT(OpenDescriptorsOf(m_file), 0);
     ReleaseOnUnload();
+    EXPECT_EQ(0, OpenDescriptorsOf(m_file));
     EXPECT_EQ("kept", Get("v0"));
     EXPECT_TRUE(g_reports.empty());
 }
