@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr int kInvalidParameter = -2530;
-constexpr int kRegistryFailure = -1;
 constexpr char kRoot[] = "SOFTWARE\\Ardwyn\\Merivane";
 constexpr size_t kKeyNameSize = 260;
 // The system-log kind of a registry file failure: an error event.
@@ -43,24 +41,24 @@ bool Assemble(const char** keyPath, KeyName* name) {
 }  // namespace
 
 int TnGetRegistryEntry(const char** keyPath, char* buffer, int& length) {
-    if (keyPath == nullptr || buffer == nullptr || length <= 0) return kInvalidParameter;
+    if (keyPath == nullptr || buffer == nullptr || length <= 0) return ERR_TN_INVALID_PARAMETER;
     KeyName name;
-    if (!Assemble(keyPath, &name)) return kInvalidParameter;
+    if (!Assemble(keyPath, &name)) return ERR_TN_INVALID_PARAMETER;
     mvos::RegKey key = nullptr;
     if (mvos::RegOpenKey(mvos::kLocalMachine, name.full, mvos::kKeyQueryValue, &key) != mvos::kOk)
-        return kRegistryFailure;
+        return ERR_TN_FAILED;
     // One byte stays free for the caller's terminator.
     uint32_t size = static_cast<uint32_t>(length - 1);
     int32_t status = mvos::RegQueryValue(key, name.value, nullptr, buffer, &size);
     length = static_cast<int>(size);
     mvos::RegCloseKey(key);
-    return status == mvos::kOk ? 0 : kRegistryFailure;
+    return status == mvos::kOk ? 0 : ERR_TN_FAILED;
 }
 
 int TnSetRegistryEntry(const char** keyPath, char* value, int& length) {
-    if (keyPath == nullptr || value == nullptr || length == 0) return kInvalidParameter;
+    if (keyPath == nullptr || value == nullptr || length == 0) return ERR_TN_INVALID_PARAMETER;
     KeyName name;
-    if (!Assemble(keyPath, &name)) return kInvalidParameter;
+    if (!Assemble(keyPath, &name)) return ERR_TN_INVALID_PARAMETER;
     // The three steps run in one transaction where the registry allows it, so that a
     // reader sees the old value or the new one, never none; a failure undoes them all.
     const bool batch = mvos::RegBeginTransaction() == mvos::kOk;
@@ -77,7 +75,7 @@ int TnSetRegistryEntry(const char** keyPath, char* value, int& length) {
         const int32_t end = mvos::RegEndTransaction(status == mvos::kOk);
         if (status == mvos::kOk) status = end;
     }
-    return status == mvos::kOk ? 0 : kRegistryFailure;
+    return status == mvos::kOk ? 0 : ERR_TN_FAILED;
 }
 
 int TnGetRegistryFailure(char* buffer, int size) {
@@ -100,15 +98,15 @@ void TermRegistry() {
 }  // namespace mvb::lifecycle
 
 int TnDeleteRegistryEntry(const char** keyPath) {
-    if (keyPath == nullptr) return kInvalidParameter;
+    if (keyPath == nullptr) return ERR_TN_INVALID_PARAMETER;
     KeyName name;
-    if (!Assemble(keyPath, &name)) return kInvalidParameter;
+    if (!Assemble(keyPath, &name)) return ERR_TN_INVALID_PARAMETER;
     mvos::RegKey key = nullptr;
     if (mvos::RegOpenKey(mvos::kLocalMachine, name.full, mvos::kKeyAllAccess, &key) != mvos::kOk)
-        return kRegistryFailure;
+        return ERR_TN_FAILED;
     int32_t status = mvos::RegDeleteValue(key, name.value);
     mvos::RegCloseKey(key);
-    return status == mvos::kOk ? 0 : kRegistryFailure;
+    return status == mvos::kOk ? 0 : ERR_TN_FAILED;
 }
 
 namespace {
