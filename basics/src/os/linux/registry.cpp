@@ -207,7 +207,8 @@ class Database {
 
     void Disconnect() {
         // A connection inherited through fork() belongs to the parent: leave it alone.
-        if (m_db != nullptr && m_pid == ::getpid()) Api().close(m_db);
+        // Statements still open keep it until they are finalized (close_v2).
+        if (m_db != nullptr && m_pid == ::getpid()) Api().close_v2(m_db);
         m_db = nullptr;
         m_path[0] = '\0';
     }
@@ -378,7 +379,13 @@ class Transaction {
         m_open = true;
     }
     ~Transaction() {
-        if (m_open) Exec("ROLLBACK");
+        if (m_open) RollBack();
+    }
+
+    // Undoes the open transaction; when even that fails, closing the connection does it
+    // (the next call connects again), so no transaction stays open on it.
+    static void RollBack() {
+        if (Exec("ROLLBACK") != SQLITE_DONE) Db().Disconnect();
     }
     int32_t Status() const { return m_status; }
     sqlite3* Handle() const { return Db().Handle(); }
@@ -389,7 +396,7 @@ class Transaction {
         int rc = Exec("COMMIT");
         if (rc != SQLITE_DONE) {
             int32_t status = StatusOf(rc);
-            Exec("ROLLBACK");
+            RollBack();
             return status;
         }
         return kOk;
@@ -550,7 +557,7 @@ int32_t RegEndTransaction(bool commit) {
         status = Db().m_batchFailed;
     }
     // After a failed commit, or instead of one: the batch leaves nothing behind.
-    if (!commit || status != kOk) Transaction::Exec("ROLLBACK");
+    if (!commit || status != kOk) Transaction::RollBack();
     Db().m_batch = false;
     Db().m_batchFailed = kOk;
     t_inBatch = false;

@@ -12,7 +12,7 @@ namespace mvos {
 
 #define MV_SQLITE_FUNCTIONS(X) \
     X(open_v2)                 \
-    X(close)                   \
+    X(close_v2)                \
     X(busy_handler)            \
     X(exec)                    \
     X(prepare_v2)              \
