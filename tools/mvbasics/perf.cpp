@@ -38,9 +38,13 @@ int Registration(bool reg) {
     const int index = -result;
     const char* text = reg ? (index >= 0 && index <= 3 ? kRegister[index] : "failed")
                            : (index >= 0 && index <= 2 ? kUnregister[index] : "failed");
-    if (result != 0)
-        return Fail("performance counters",
-                    std::string(text) + " (" + std::to_string(result) + ")");
+    if (result != 0) {
+        std::string why = std::string(text) + " (" + std::to_string(result) + ")";
+        char cause[1024];  // the registry's own cause, when a registry call failed
+        if (result != -1 && TnGetRegistryFailure(cause, sizeof cause) > 0)
+            why += ": " + std::string(cause);
+        return Fail("performance counters", why);
+    }
     std::printf("%s (0)\n", text);
     return kExitOk;
 }
