@@ -1,9 +1,11 @@
 # Front door: `make demo` and `make test` set up, build and run on a fresh machine.
 SHELL := /bin/bash
-DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev zlib1g-dev
+DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev zlib1g-dev \
+  pkg-config abigail-tools dpkg-dev file lintian
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps maybe-deps configure build demo test test-dev test-asan bench fuzz format clean
+.PHONY: all deps maybe-deps configure build demo test test-dev test-asan bench fuzz format clean \
+  package test-package test-examples abi-baseline
 
 all: build
 
@@ -17,8 +19,9 @@ deps:
 	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
 	else echo "deps: missing$$missing (run 'sudo make deps')"; exit 1; fi
 
+# As root: installs what is missing. As another user: names what is missing and stops.
 maybe-deps:
-	@if [ "$$(id -u)" = 0 ]; then $(MAKE) --no-print-directory deps; fi
+	@$(MAKE) --no-print-directory deps
 
 configure: maybe-deps
 	cmake --preset dev
@@ -26,7 +29,9 @@ configure: maybe-deps
 build: configure
 	cmake --build --preset dev -j $(JOBS)
 
-demo: build
+# The demo needs the tool and the library only.
+demo: configure
+	cmake --build --preset dev -j $(JOBS) --target mvbasics-tool
 	./build/dev/bin/mvbasics demo
 
 test-dev: maybe-deps
@@ -39,7 +44,26 @@ test-asan: maybe-deps
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan
 
-test: test-dev test-asan
+test: test-dev test-asan test-examples test-package
+
+# Debian packages of the library, its development files and the tool (build/package/packages).
+package: maybe-deps
+	cmake --preset package
+	cmake --build --preset package -j $(JOBS)
+	cd build/package && cpack
+
+# The packages' contents, and lintian without errors (the overrides name their reasons).
+test-package: package
+	@for deb in build/package/packages/*.deb; do echo "== $$deb"; dpkg-deb -c "$$deb"; done
+	packaging/check-packages.sh build/package/packages
+
+# The example host module built as a subproject, with find_package and with pkg-config.
+test-examples: package
+	examples/check-consumers.sh build/package build/examples
+
+# Regenerates the ABI baseline after a deliberate change of the exported API.
+abi-baseline: configure
+	cmake --build --preset dev -j $(JOBS) --target abi-baseline
 
 bench: maybe-deps
 	cmake --preset release
