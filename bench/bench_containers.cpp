@@ -35,7 +35,7 @@ void* ElementKey(TnVContainer*, void* e, int* rc, TnVParameter*) {
 }
 
 void* NoData(TnVContainer*, void*, int* rc, TnVParameter*) {
-    *rc = TN_E_NO_DAT;
+    *rc = ERR_TN_NO_DAT;
     return nullptr;
 }
 

@@ -5,26 +5,14 @@
 #define MV_CONTAINERS_H
 
 #include "mvexport.h"
+#include "results.h"
 
 class TnVContainer;
 class TnVIterator;
 class TnVParameter;
 
-// ---------------------------------------------------------------- result codes and modes
-
-enum : int32_t {
-    TN_E_NOT_FOUND = -510,         // no entry equals the probe
-    TN_E_DUPLICATE = -512,         // insertion refused by the duplicate policy
-    TN_E_STALE = -513,             // the container changed since the iterator was positioned
-    TN_E_NO_DAT = -519,            // the element has no data part (treated as success)
-    TN_STATE_DETACHED = -520,      // iterator without a container
-    TN_STATE_BEFORE_FIRST = -521,  // before the first entry
-    TN_STATE_AFTER_LAST = -522,    // after the last entry
-    TN_STATE_LOST = -523,          // position lost
-    TN_E_NO_MEMORY = -2030,        // no memory for a new entry
-    TN_E_INTERNAL = -2099,         // an entry was not found again after a removal
-    TN_E_NOT_IMPLEMENTED = -2999,  // operation or accessor not available
-};
+// ---------------------------------------------------------------- modes
+// (result codes and iterator states: results.h)
 
 // Mode word of container and iterator operations (combinable).
 enum : uint16_t {
@@ -174,7 +162,7 @@ class MVB_API TnVIterator {
 
     TnVContainer* container;        // the container iterated; null = none
     TnTransactionContext* context;  // caller's context
-    int state;                      // 0 on an entry, else one of TN_STATE_*
+    int state;                      // 0 on an entry, else an iterator state (results.h)
 
   protected:
     void SetContainer(TnVContainer* newContainer);

@@ -3,13 +3,7 @@
 #define MV_LOADER_H
 
 #include "mvexport.h"
-
-// Result codes of the loader.
-enum : int32_t {
-    ERR_TN_MODULE_HANDLE_INVALID = -5001,
-    ERR_TN_COULD_NOT_LOAD_MODULE = -5002,
-    ERR_TN_COULD_NOT_GET_ENTRY = -5003,
-};
+#include "results.h"  // ERR_TN_MODULE_HANDLE_INVALID, ERR_TN_COULD_NOT_LOAD_MODULE, ...
 
 // A loaded module, owned by the caller between LoadModule and UnloadModule.
 class MVB_API TnModuleHandle {

@@ -3,6 +3,7 @@
 #define MV_MVBASICS_H
 
 #include "mvexport.h"
+#include "results.h"     // every result code the library returns
 #include "frame.h"       // allocation, node pool, module identity, hooks, assertion
 #include "systemlog.h"   // system log and message boxes
 #include "arrays.h"      // array interface, contiguous array, pointer array, sorted list

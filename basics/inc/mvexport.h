@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "results.h"
+
 // MVB_API marks every name other modules may call; everything else stays hidden.
 #if defined(_MSC_VER)
 #if defined(MVBASICS_BUILDING)
@@ -19,7 +21,8 @@
 // Undecorated entry points that other modules look up by name.
 #define MVB_EXTERN_C extern "C" MVB_API
 
-// Result code: 0 success, negative error, 1..999 a count, above 999 a notice.
+// Result code: 0 success, negative error, 1..999 a count, above 999 a notice; the
+// named codes are in results.h.
 typedef int32_t TnResult;
 
 // Opaque caller-owned context passed through containers and iterators.

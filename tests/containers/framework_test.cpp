@@ -19,7 +19,7 @@ TEST(ContainerDefaults, TableAndAbstractOperations) {
     EXPECT_EQ(src, c.keyFunc(&c, src, &rc, nullptr));
     EXPECT_EQ(0, rc);
     EXPECT_EQ(nullptr, c.datFunc(&c, src, &rc, nullptr));
-    EXPECT_EQ(TN_E_NO_DAT, rc);
+    EXPECT_EQ(ERR_TN_NO_DAT, rc);
     EXPECT_EQ(1u, c.flagsFunc(&c, src, &rc, nullptr));
     EXPECT_EQ(0, rc);
     int k = 5, o = 5;
@@ -35,10 +35,10 @@ TEST(ContainerDefaults, TableAndAbstractOperations) {
           c.InsertElement(&it, nullptr, 0, nullptr), c.DeleteElement(&it, nullptr, 0, nullptr),
           it.First(), it.Next(), it.Prior(), it.Last(), it.SearchElement(&it, nullptr, 0, nullptr),
           it.UpdateElement(&it, nullptr, 0, nullptr), it.DeleteElement(0, nullptr)}) {
-        EXPECT_EQ(TN_E_NOT_IMPLEMENTED, r);
+        EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, r);
     }
     EXPECT_EQ(nullptr, it.GetKey(&rc, nullptr));
-    EXPECT_EQ(TN_E_NOT_IMPLEMENTED, rc);
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, rc);
 }
 
 TEST(Iterator, ParameterCopyAndStatesOfAttachment) {
@@ -55,20 +55,20 @@ TEST(Iterator, ParameterCopyAndStatesOfAttachment) {
     EXPECT_EQ(3u, r.paramFlags);
 
     TnVContainer c;
-    EXPECT_EQ(TN_STATE_DETACHED, TnVIterator(nullptr, nullptr).state);
+    EXPECT_EQ(ERR_TN_DETACHED, TnVIterator(nullptr, nullptr).state);
     auto* ctx = reinterpret_cast<TnTransactionContext*>(0x1000);
     TnVIterator it(ctx, &c);
-    EXPECT_EQ(TN_STATE_BEFORE_FIRST, it.state);
+    EXPECT_EQ(ERR_TN_BEFORE_FIRST, it.state);
     it.state = 0;
     it = &c;  // a positioned iterator goes back before the first entry
-    EXPECT_EQ(TN_STATE_BEFORE_FIRST, it.state);
+    EXPECT_EQ(ERR_TN_BEFORE_FIRST, it.state);
     it = static_cast<TnVContainer*>(nullptr);
-    EXPECT_EQ(TN_STATE_DETACHED, it.state);
+    EXPECT_EQ(ERR_TN_DETACHED, it.state);
     EXPECT_EQ(ctx, it.context);
     it = &c;
     it.Destroy();
     EXPECT_EQ(nullptr, it.container);
-    EXPECT_EQ(TN_STATE_DETACHED, it.state);
+    EXPECT_EQ(ERR_TN_DETACHED, it.state);
 }
 
 TEST(Iterator, GetEntryPartsFollowsTheTable) {
@@ -78,20 +78,20 @@ TEST(Iterator, GetEntryPartsFollowsTheTable) {
     void *element = nullptr, *key = nullptr, *dat = &value;
     uint32_t f = 0;
     EXPECT_EQ(0, it.GetEntryParts(&value, nullptr, nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(TN_E_NO_DAT, it.GetEntryParts(&value, nullptr, nullptr, &dat, nullptr, nullptr));
+    EXPECT_EQ(ERR_TN_NO_DAT, it.GetEntryParts(&value, nullptr, nullptr, &dat, nullptr, nullptr));
     EXPECT_EQ(nullptr, dat);
-    EXPECT_EQ(TN_E_NO_DAT, it.GetEntryParts(&value, &element, &key, &dat, &f, nullptr));
+    EXPECT_EQ(ERR_TN_NO_DAT, it.GetEntryParts(&value, &element, &key, &dat, &f, nullptr));
     EXPECT_EQ(&value, element);
     EXPECT_EQ(&value, key);
     EXPECT_EQ(1u, f);
 
     // A missing accessor makes the part unavailable.
     one.SetFlagsFunc(nullptr);
-    EXPECT_EQ(TN_E_NOT_IMPLEMENTED,
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED,
               it.GetEntryParts(&value, nullptr, nullptr, nullptr, &f, nullptr));
     int rc = 0;
     EXPECT_EQ(0u, it.GetFlags(&rc, nullptr));
-    EXPECT_EQ(TN_E_NOT_IMPLEMENTED, rc);
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, rc);
     TnVIterator none(nullptr);  // no container: nothing to do
     EXPECT_EQ(0, none.GetEntryParts(&value, &element, &key, &dat, &f, nullptr));
 }
@@ -120,10 +120,10 @@ TEST(Iterator, CompareElementNegatesAndChecksStates) {
 
     g_compareCalls = 0;
     ia.Prior();
-    EXPECT_EQ(TN_STATE_BEFORE_FIRST, ia.CompareElement(&ib, nullptr, &k, &o, nullptr));
+    EXPECT_EQ(ERR_TN_BEFORE_FIRST, ia.CompareElement(&ib, nullptr, &k, &o, nullptr));
     ia.First();
     ib.Next();
-    EXPECT_EQ(TN_STATE_AFTER_LAST, ia.CompareElement(&ib, nullptr, &k, &o, nullptr));
+    EXPECT_EQ(ERR_TN_AFTER_LAST, ia.CompareElement(&ib, nullptr, &k, &o, nullptr));
     EXPECT_EQ(0, g_compareCalls);
     ib.First();
     theirs = 42;
@@ -143,20 +143,20 @@ TEST(OneEntry, TransitionsAndAccessors) {
     EXPECT_EQ(0u, empty.count);
     TnOneEntryIterator it(&one, nullptr), none(&empty, nullptr);
     EXPECT_EQ(0, it.state);
-    EXPECT_EQ(TN_STATE_BEFORE_FIRST, none.state);
+    EXPECT_EQ(ERR_TN_BEFORE_FIRST, none.state);
     // Each row: a move, then the states reached over the full and the empty container.
     struct Step {
         int (TnVIterator::*move)();
         int full, emptyState;
     };
     const Step steps[] = {
-        {&TnVIterator::First, 0, TN_STATE_BEFORE_FIRST},
-        {&TnVIterator::Next, TN_STATE_AFTER_LAST, TN_STATE_AFTER_LAST},
-        {&TnVIterator::Next, TN_STATE_AFTER_LAST, TN_STATE_AFTER_LAST},
-        {&TnVIterator::Prior, 0, TN_STATE_BEFORE_FIRST},
-        {&TnVIterator::Prior, TN_STATE_BEFORE_FIRST, TN_STATE_BEFORE_FIRST},
-        {&TnVIterator::Next, 0, TN_STATE_AFTER_LAST},
-        {&TnVIterator::Last, 0, TN_STATE_AFTER_LAST},
+        {&TnVIterator::First, 0, ERR_TN_BEFORE_FIRST},
+        {&TnVIterator::Next, ERR_TN_AFTER_LAST, ERR_TN_AFTER_LAST},
+        {&TnVIterator::Next, ERR_TN_AFTER_LAST, ERR_TN_AFTER_LAST},
+        {&TnVIterator::Prior, 0, ERR_TN_BEFORE_FIRST},
+        {&TnVIterator::Prior, ERR_TN_BEFORE_FIRST, ERR_TN_BEFORE_FIRST},
+        {&TnVIterator::Next, 0, ERR_TN_AFTER_LAST},
+        {&TnVIterator::Last, 0, ERR_TN_AFTER_LAST},
     };
     for (const Step& s : steps) {
         EXPECT_EQ(s.full, (it.*s.move)());
@@ -170,19 +170,19 @@ TEST(OneEntry, TransitionsAndAccessors) {
     EXPECT_EQ(0x55u, it.GetFlags(&rc, nullptr));
     it.Next();
     EXPECT_EQ(nullptr, it.GetDat(&rc, nullptr));
-    EXPECT_EQ(TN_STATE_AFTER_LAST, rc);
+    EXPECT_EQ(ERR_TN_AFTER_LAST, rc);
 
     TnOneEntryContainer nodat(&value, sizeof value);
     TnOneEntryIterator it2(&nodat, nullptr);
     EXPECT_EQ(nullptr, it2.GetDat(&rc, nullptr));
-    EXPECT_EQ(TN_E_NO_DAT, rc);
+    EXPECT_EQ(ERR_TN_NO_DAT, rc);
 
     TnOneEntryIterator result(&one, nullptr);
-    EXPECT_EQ(TN_E_NOT_FOUND, one.SearchElement(&it, nullptr, 0, nullptr, &result));
-    EXPECT_EQ(TN_STATE_AFTER_LAST, result.state);
+    EXPECT_EQ(ERR_TN_NOT_FOUND, one.SearchElement(&it, nullptr, 0, nullptr, &result));
+    EXPECT_EQ(ERR_TN_AFTER_LAST, result.state);
     it.Destroy();
-    EXPECT_EQ(TN_STATE_DETACHED, it.First());
-    EXPECT_EQ(TN_STATE_DETACHED, it.Next());
+    EXPECT_EQ(ERR_TN_DETACHED, it.First());
+    EXPECT_EQ(ERR_TN_DETACHED, it.Next());
 }
 
 }  // namespace

@@ -50,15 +50,15 @@ class ModelRun {
             if (watching) {
                 if (tree_.changeCount != before) {
                     // A stale iterator refuses to delete and keeps its state.
-                    ASSERT_EQ(TN_E_STALE, watcher.DeleteElement(0, nullptr));
+                    ASSERT_EQ(ERR_TN_STALE, watcher.DeleteElement(0, nullptr));
                     ASSERT_EQ(0, watcher.state);
-                    ASSERT_EQ(TN_E_STALE, watcher.Next());
-                    ASSERT_EQ(TN_STATE_LOST, watcher.state);
-                    ASSERT_EQ(TN_STATE_LOST, watcher.Prior());
+                    ASSERT_EQ(ERR_TN_STALE, watcher.Next());
+                    ASSERT_EQ(ERR_TN_POSITION_LOST, watcher.state);
+                    ASSERT_EQ(ERR_TN_POSITION_LOST, watcher.Prior());
                     int rc;
                     ASSERT_EQ(nullptr, watcher.GetEntry(&rc, nullptr));
                 } else {
-                    ASSERT_NE(TN_E_STALE, watcher.Next());
+                    ASSERT_NE(ERR_TN_STALE, watcher.Next());
                 }
             }
             Verify();
@@ -118,7 +118,7 @@ class ModelRun {
             rc = tree_.InsertEntry(entry, mode, nullptr);
         }
         if (refuse) {
-            ASSERT_EQ(TN_E_DUPLICATE, rc);
+            ASSERT_EQ(ERR_TN_DUPLICATE, rc);
             ASSERT_EQ(1, destroyed_[size_t(e.id)]);
             return;
         }
@@ -169,7 +169,7 @@ class ModelRun {
                 want = long((mode & TN_MODE_LAST) != 0 ? hi - 1 : lo);
             }
         } else {
-            wantRc = TN_E_NOT_FOUND;
+            wantRc = ERR_TN_NOT_FOUND;
             if ((mode & TN_MODE_CEILING) != 0) {
                 want = lo < model_.size() ? long(lo) : -1;
             } else if ((mode & TN_MODE_FLOOR) != 0) {
@@ -188,16 +188,16 @@ class ModelRun {
             const long nextIndex = want + dir;
             const int r = dir > 0 ? result.Next() : result.Prior();
             if (nextIndex < 0 || nextIndex >= long(model_.size())) {
-                ASSERT_EQ(dir > 0 ? TN_STATE_AFTER_LAST : TN_STATE_BEFORE_FIRST, r);
+                ASSERT_EQ(dir > 0 ? ERR_TN_AFTER_LAST : ERR_TN_BEFORE_FIRST, r);
             } else {
                 ASSERT_EQ(0, r);
                 ASSERT_EQ(model_[size_t(nextIndex)].id, IdOf(result.GetEntry(&erc, nullptr)));
             }
         } else {
-            const int wantState = (mode & TN_MODE_FLOOR) != 0 ? TN_STATE_BEFORE_FIRST
+            const int wantState = (mode & TN_MODE_FLOOR) != 0 ? ERR_TN_BEFORE_FIRST
                                   : (mode & (TN_MODE_CEILING | TN_MODE_AFTER_START)) != 0
-                                      ? TN_STATE_AFTER_LAST
-                                      : TN_STATE_LOST;
+                                      ? ERR_TN_AFTER_LAST
+                                      : ERR_TN_POSITION_LOST;
             ASSERT_EQ(wantState, result.state) << "mode " << mode;
         }
     }
@@ -209,7 +209,7 @@ class ModelRun {
         const int rc = tree_.DeleteElement(&src.it, nullptr, mode, nullptr);
         const size_t lo = Lower(k, o), hi = Upper(k, o);
         if (lo == hi) {
-            ASSERT_EQ(TN_E_NOT_FOUND, rc);
+            ASSERT_EQ(ERR_TN_NOT_FOUND, rc);
             return;
         }
         ASSERT_EQ(0, rc);
@@ -224,7 +224,7 @@ class ModelRun {
             TnRBTreeNode* stray = tree_.CreateEntry(&rc);
             *static_cast<Elem*>(stray->Element()) = Elem{RandKey(), RandOrd(), -1};
             const uint32_t changes = tree_.changeCount;
-            ASSERT_EQ(TN_E_NOT_FOUND, tree_.DeleteEntry(stray, mode, nullptr));
+            ASSERT_EQ(ERR_TN_NOT_FOUND, tree_.DeleteEntry(stray, mode, nullptr));
             ASSERT_EQ(changes, tree_.changeCount);
             tree_.nodeCache.ReturnEntry(stray);
             return;
@@ -252,14 +252,14 @@ class ModelRun {
         int wantR;
         if (!backwards) {
             at = i < model_.size() ? long(i) : -2;
-            wantR = at >= 0 ? 0 : fast ? 0 : TN_STATE_AFTER_LAST;
+            wantR = at >= 0 ? 0 : fast ? 0 : ERR_TN_AFTER_LAST;
         } else if (fast && i == model_.size()) {
             // No successor: back to the last entry, or after the end of an empty tree.
             at = model_.empty() ? -2 : long(model_.size() - 1);
-            wantR = at >= 0 ? 0 : TN_STATE_AFTER_LAST;
+            wantR = at >= 0 ? 0 : ERR_TN_AFTER_LAST;
         } else {
             at = i > 0 ? long(i - 1) : -1;
-            wantR = at >= 0 ? 0 : TN_STATE_BEFORE_FIRST;
+            wantR = at >= 0 ? 0 : ERR_TN_BEFORE_FIRST;
         }
         ASSERT_EQ(wantR, r) << "fast " << fast << " backwards " << backwards;
         if (at >= 0) {
@@ -268,7 +268,7 @@ class ModelRun {
             ASSERT_EQ(model_[size_t(at)].id, IdOf(it.GetEntry(&rc, nullptr)));
             ASSERT_EQ(0, rc);
         } else {
-            ASSERT_EQ(at == -1 ? TN_STATE_BEFORE_FIRST : TN_STATE_AFTER_LAST, it.state);
+            ASSERT_EQ(at == -1 ? ERR_TN_BEFORE_FIRST : ERR_TN_AFTER_LAST, it.state);
         }
     }
 
@@ -277,7 +277,7 @@ class ModelRun {
     void DeleteThroughIterator() {
         TnRBTreeIterator it(&tree_, nullptr);
         if (model_.empty()) {
-            ASSERT_EQ(TN_STATE_BEFORE_FIRST, it.DeleteElement(0, nullptr));
+            ASSERT_EQ(ERR_TN_BEFORE_FIRST, it.DeleteElement(0, nullptr));
             return;
         }
         const bool backwards = rng_() % 2 != 0, fast = rng_() % 2 != 0;
@@ -338,13 +338,13 @@ class ModelRun {
             ASSERT_EQ(model_[i].id, IdOf(entry));
         }
         ASSERT_EQ(model_.size(), i);
-        ASSERT_EQ(TN_STATE_AFTER_LAST, r);
+        ASSERT_EQ(ERR_TN_AFTER_LAST, r);
         for (r = it.Prior(); r == 0; r = it.Prior()) {
             ASSERT_GT(i, 0u);
             ASSERT_EQ(model_[--i].node, it.GetEntry(&rc, nullptr));
         }
         ASSERT_EQ(0u, i);
-        ASSERT_EQ(TN_STATE_BEFORE_FIRST, r);
+        ASSERT_EQ(ERR_TN_BEFORE_FIRST, r);
         if (!model_.empty()) {
             ASSERT_EQ(model_.back().node, tree_.lastEntry);
         }

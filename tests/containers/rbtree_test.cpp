@@ -60,15 +60,15 @@ TEST(RBTree, EmptyDetachedAndForeignIterators) {
     Tree t, other;
     std::unique_ptr<TnVIterator> made(t.CreateIterator(nullptr));
     ASSERT_NE(nullptr, made);
-    EXPECT_EQ(TN_STATE_BEFORE_FIRST, made->First());
-    EXPECT_EQ(TN_STATE_AFTER_LAST, made->Last());
+    EXPECT_EQ(ERR_TN_BEFORE_FIRST, made->First());
+    EXPECT_EQ(ERR_TN_AFTER_LAST, made->Last());
     TnRBTreeIterator none(nullptr, nullptr);
-    EXPECT_EQ(TN_STATE_DETACHED, none.Next());
-    EXPECT_EQ(TN_STATE_DETACHED, none.Last());
+    EXPECT_EQ(ERR_TN_DETACHED, none.Next());
+    EXPECT_EQ(ERR_TN_DETACHED, none.Last());
     // A result iterator of another tree is refused.
     ASSERT_EQ(0, t.Add(10));
     TnRBTreeIterator foreign(&other, nullptr);
-    EXPECT_EQ(TN_E_NOT_IMPLEMENTED, t.Find(10, &foreign));
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, t.Find(10, &foreign));
 }
 
 TEST(RBTree, CloneChecksTheTargetsType) {
@@ -102,7 +102,7 @@ TEST(RBTree, FailuresOfTheTableLinkNothing) {
     EXPECT_EQ((std::vector<int64_t>{-666}), g_disposed);  // the refused element is disposed of
     TnRBTreeIterator it(&t, nullptr);
     EXPECT_EQ(-77, t.Find(-666, &it));
-    EXPECT_EQ(TN_STATE_LOST, it.state);
+    EXPECT_EQ(ERR_TN_POSITION_LOST, it.state);
     Source failing(Elem{-666, 0, 0});
     EXPECT_EQ(-77, t.DeleteElement(&failing.it, nullptr, 0, nullptr));
 
@@ -117,9 +117,9 @@ TEST(RBTree, FailuresOfTheTableLinkNothing) {
     // The source iterator's state is returned.
     Source src(Elem{5, 0, 0});
     src.it.Next();
-    EXPECT_EQ(TN_STATE_AFTER_LAST, t.InsertElement(&src.it, nullptr, 0, nullptr));
-    EXPECT_EQ(TN_STATE_AFTER_LAST, t.SearchElement(&src.it, nullptr, 0, nullptr, nullptr));
-    EXPECT_EQ(TN_STATE_AFTER_LAST, t.DeleteElement(&src.it, nullptr, 0, nullptr));
+    EXPECT_EQ(ERR_TN_AFTER_LAST, t.InsertElement(&src.it, nullptr, 0, nullptr));
+    EXPECT_EQ(ERR_TN_AFTER_LAST, t.SearchElement(&src.it, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(ERR_TN_AFTER_LAST, t.DeleteElement(&src.it, nullptr, 0, nullptr));
 }
 
 TEST(RBTree, NeighbourNotFoundAgainAfterDeletion) {
@@ -128,8 +128,8 @@ TEST(RBTree, NeighbourNotFoundAgainAfterDeletion) {
     ASSERT_EQ(0, it.First());
     // Disposing of the element breaks the order, so the neighbour cannot be found again.
     t.SetDestroyFunc([](TnVContainer*, void*) { g_breakCompare = true; });
-    EXPECT_EQ(TN_E_INTERNAL, it.DeleteElement(0, nullptr));
-    EXPECT_EQ(TN_STATE_LOST, it.state);
+    EXPECT_EQ(ERR_TN_INTERNAL, it.DeleteElement(0, nullptr));
+    EXPECT_EQ(ERR_TN_POSITION_LOST, it.state);
     g_breakCompare = false;
     EXPECT_EQ(2u, t.count);
     EXPECT_EQ(0, it.First());
@@ -173,8 +173,8 @@ TEST(RBTree, NoMemoryForANewEntry) {
         mvtest::HeapFailure failure;
         int rc = 0;
         EXPECT_EQ(nullptr, t.CreateEntry(&rc));
-        EXPECT_EQ(TN_E_NO_MEMORY, rc);
-        EXPECT_EQ(TN_E_NO_MEMORY, t.Add(1));
+        EXPECT_EQ(ERR_TN_NO_MEMORY, rc);
+        EXPECT_EQ(ERR_TN_NO_MEMORY, t.Add(1));
         EXPECT_EQ(0u, t.count);
     }
     // An element size whose entry would not fit 32 bits gets no entry either.
@@ -182,7 +182,7 @@ TEST(RBTree, NoMemoryForANewEntry) {
         TnRBTree t(size, 0, 0);
         int rc = 0;
         EXPECT_EQ(nullptr, t.CreateEntry(&rc)) << size;
-        EXPECT_EQ(TN_E_NO_MEMORY, rc);
+        EXPECT_EQ(ERR_TN_NO_MEMORY, rc);
     }
 }
 

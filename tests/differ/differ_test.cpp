@@ -41,7 +41,7 @@ struct Collector : TnVContainer {
     int InsertElement(TnVIterator* source, TnVParameter* sp, uint16_t mode,
                       TnVParameter* param) override {
         if (mode != 0 || sp != nullptr || param == nullptr || param->paramFlags != side) return -9;
-        if (failAfter >= 0 && static_cast<int>(got.size()) >= failAfter) return TN_E_NO_MEMORY;
+        if (failAfter >= 0 && static_cast<int>(got.size()) >= failAfter) return ERR_TN_NO_MEMORY;
         int rc = 0;
         const void* key = source->GetKey(&rc, nullptr);
         if (rc >= 0) got.emplace_back(static_cast<const char*>(key), kRec);
@@ -248,12 +248,12 @@ TEST(Differ, ErrorsStopTheDiff) {
     Collector outA(0), outB(1);
     outA.failAfter = 1;
     TnVContainerDiffer differ;
-    EXPECT_EQ(TN_E_NOT_IMPLEMENTED, differ.Diff(&fa.it, &fb.it, &outA, &outB, 1.0));  // no list
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, &fb.it, &outA, &outB, 1.0));  // no list
     differ.diffList = &list;
-    EXPECT_EQ(TN_E_NO_MEMORY, differ.Diff(&fa.it, &fb.it, &outA, &outB, 1.0));
+    EXPECT_EQ(ERR_TN_NO_MEMORY, differ.Diff(&fa.it, &fb.it, &outA, &outB, 1.0));
     EXPECT_EQ(1u, outA.got.size());  // what was written stays written
     TnVIterator detached(nullptr);   // a walk that cannot start
-    EXPECT_EQ(TN_E_NOT_IMPLEMENTED, differ.Diff(&detached, &fb.it, &outA, &outB, 1.0));
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&detached, &fb.it, &outA, &outB, 1.0));
 }
 
 // ------------------------------------------------------------------ memory-file container
@@ -273,7 +273,7 @@ TEST(MemFileContainer, WalksWholeRecordsFromTheFilePosition) {
     EXPECT_EQ(0, it.Next());
     EXPECT_EQ(1u, c.currentIndex);
     EXPECT_EQ(0, it.Next());
-    EXPECT_EQ(TN_STATE_AFTER_LAST, it.Next());
+    EXPECT_EQ(ERR_TN_AFTER_LAST, it.Next());
 
     // Records that differ only in their last byte, 0x01 against 0xff, as unsigned bytes.
     file.SetPosition(2);
@@ -291,10 +291,10 @@ TEST(MemFileContainer, WalksWholeRecordsFromTheFilePosition) {
     EXPECT_EQ(1, orderResult);
     EXPECT_EQ(0, lo.CompareElement(&hi, nullptr, &keyResult, &orderResult, nullptr));
     EXPECT_EQ(-1, keyResult);
-    EXPECT_EQ(TN_STATE_AFTER_LAST,
+    EXPECT_EQ(ERR_TN_AFTER_LAST,
               it.CompareElement(&lo, nullptr, &keyResult, &orderResult, nullptr));
-    EXPECT_EQ(TN_STATE_BEFORE_FIRST, in.First());
-    EXPECT_EQ(TN_STATE_BEFORE_FIRST, ip.First());  // the record would run past the file
+    EXPECT_EQ(ERR_TN_BEFORE_FIRST, in.First());
+    EXPECT_EQ(ERR_TN_BEFORE_FIRST, ip.First());  // the record would run past the file
 }
 
 }  // namespace

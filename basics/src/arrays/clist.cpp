@@ -2,7 +2,6 @@
 #include <cstring>
 
 #include "arrays.h"
-#include "arrays/array_codes.h"
 #include "arrays/staged_element.h"
 #include "frame.h"
 
@@ -45,21 +44,21 @@ TnResult TnCList::Init(uint16_t elementSize, uint32_t capacity) {
     m_capacity = 0;
     if (elementSize == 0) {
         m_maxCount = 0;
-        return kZeroElementSize;
+        return ERR_TN_ZERO_ELEMENT_SIZE;
     }
     m_maxCount = kMaxCount;
     if (capacity > kMaxCount) capacity = kMaxCount;
     if (capacity == 0) return 0;
-    if (mmResize(&m_data, capacity * elementSize) != 0) return kNoStorage;
+    if (mmResize(&m_data, capacity * elementSize) != 0) return ERR_TN_NO_STORAGE;
     m_capacity = static_cast<uint16_t>(capacity);
     return 0;
 }
 
 TnResult TnCList::SizeSet(uint32_t capacity) {
-    if (capacity < m_count) return kIndexOutOfRange;
+    if (capacity < m_count) return ERR_TN_OUT_OF_RANGE;
     if (capacity == m_capacity) return 0;
-    if (capacity > m_maxCount) return kNoStorage;
-    if (mmResize(&m_data, capacity * m_elementSize) != 0) return kNoStorage;
+    if (capacity > m_maxCount) return ERR_TN_NO_STORAGE;
+    if (mmResize(&m_data, capacity * m_elementSize) != 0) return ERR_TN_NO_STORAGE;
     m_capacity = static_cast<uint16_t>(capacity);
     return 0;
 }
@@ -70,7 +69,7 @@ void TnCList::Clear() {
 }
 
 TnResult TnCList::Get(uint32_t index, void* output) const {
-    if (index >= m_count) return kIndexOutOfRange;
+    if (index >= m_count) return ERR_TN_OUT_OF_RANGE;
     std::memcpy(output, m_data + index * m_elementSize, m_elementSize);
     return 0;
 }
@@ -84,19 +83,19 @@ void* TnCList::PrepareInsert(uint32_t index) {
 }
 
 TnResult TnCList::Insert(uint32_t index, const void* element) {
-    if (index > m_count || index >= m_maxCount) return kIndexOutOfRange;
+    if (index > m_count || index >= m_maxCount) return ERR_TN_OUT_OF_RANGE;
     const StagedElement staged(element, m_data, uint32_t{m_capacity} * m_elementSize,
                                m_elementSize);
-    if (!staged.Ok(element)) return kNoStorage;
+    if (!staged.Ok(element)) return ERR_TN_NO_STORAGE;
     element = staged.Get();
     if (m_count >= m_capacity) {
-        if (m_count >= m_maxCount) return kNoStorage;
+        if (m_count >= m_maxCount) return ERR_TN_NO_STORAGE;
         // Double the capacity; near the limit, halve the step until it fits.
         uint32_t step = m_capacity != 0 ? m_capacity : 1;
         while (step > 1 && m_capacity + step > m_maxCount) step /= 2;
         const uint32_t capacity = m_capacity + step;
-        if (capacity > m_maxCount) return kNoStorage;
-        if (mmResize(&m_data, capacity * m_elementSize) != 0) return kNoStorage;
+        if (capacity > m_maxCount) return ERR_TN_NO_STORAGE;
+        if (mmResize(&m_data, capacity * m_elementSize) != 0) return ERR_TN_NO_STORAGE;
         m_capacity = static_cast<uint16_t>(capacity);
     }
     unsigned char* slot = m_data + index * m_elementSize;
@@ -108,13 +107,13 @@ TnResult TnCList::Insert(uint32_t index, const void* element) {
 }
 
 TnResult TnCList::Update(uint32_t index, const void* element) {
-    if (index >= m_count) return kIndexOutOfRange;
+    if (index >= m_count) return ERR_TN_OUT_OF_RANGE;
     std::memmove(m_data + index * m_elementSize, element, m_elementSize);
     return 0;
 }
 
 TnResult TnCList::Delete(uint32_t index, int32_t shrink) {
-    if (index >= m_count) return kIndexOutOfRange;
+    if (index >= m_count) return ERR_TN_OUT_OF_RANGE;
     --m_count;
     unsigned char* slot = m_data + index * m_elementSize;
     if (index < m_count)
@@ -129,10 +128,10 @@ TnResult TnCList::Delete(uint32_t index, int32_t shrink) {
 
 TnResult TnCList::Copy(const TnVArray& source) {
     const auto* other = dynamic_cast<const TnCList*>(&source);
-    if (source.GetType() != 1 || other == nullptr) return kOtherArrayType;
+    if (source.GetType() != 1 || other == nullptr) return ERR_TN_OTHER_ARRAY_TYPE;
     if (other == this) return 0;
     const uint32_t bytes = uint32_t{other->m_capacity} * other->m_elementSize;
-    if (mmResize(&m_data, bytes) != 0) return kNoStorage;
+    if (mmResize(&m_data, bytes) != 0) return ERR_TN_NO_STORAGE;
     m_elementSize = other->m_elementSize;
     m_capacity = other->m_capacity;
     m_count = other->m_count;

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "arrays.h"
-#include "arrays/array_codes.h"
 #include "arrays/staged_element.h"
 #include "frame.h"
 #include "memfile.h"
@@ -75,10 +74,11 @@ TnResult TnLList::Init(uint16_t elementSize, uint32_t capacity) {
 }
 
 TnResult TnLList::SizeSet(uint32_t capacity) {
-    if (capacity < m_count) return kIndexOutOfRange;
+    if (capacity < m_count) return ERR_TN_OUT_OF_RANGE;
     if (capacity == m_capacity) return 0;
     int32_t bytes;
-    if (m_file == nullptr || !FileBytes(capacity, m_elementSize, &bytes)) return kFileNoMemory;
+    if (m_file == nullptr || !FileBytes(capacity, m_elementSize, &bytes))
+        return ERR_TN_FILE_NO_MEMORY;
     const TnResult rc = m_file->SizeSet(bytes);
     if (rc == 0) m_capacity = capacity;
     return rc;
@@ -89,7 +89,7 @@ void TnLList::Clear() {
 }
 
 TnResult TnLList::Get(uint32_t index, void* output) const {
-    if (index >= m_count) return kIndexOutOfRange;
+    if (index >= m_count) return ERR_TN_OUT_OF_RANGE;
     m_file->Get(output, static_cast<int32_t>(index * m_elementSize), m_elementSize);
     return 0;
 }
@@ -113,21 +113,21 @@ void* TnLList::PrepareInsert(uint32_t index) {
 }
 
 TnResult TnLList::Insert(uint32_t index, const void* element) {
-    if (index > m_count) return kIndexOutOfRange;
+    if (index > m_count) return ERR_TN_OUT_OF_RANGE;
     int32_t end;
     if (m_file == nullptr || m_count == UINT32_MAX ||
         !FileBytes(uint64_t{m_count} + 1, m_elementSize, &end))
-        return kNoStorage;
+        return ERR_TN_NO_STORAGE;
     const StagedElement staged(element, m_file->Data(), m_file->Capacity(), m_elementSize);
-    if (!staged.Ok(element)) return kNoStorage;
+    if (!staged.Ok(element)) return ERR_TN_NO_STORAGE;
     element = staged.Get();
     if (m_count >= m_capacity) {
         // One more element; the file's rounding keeps reallocations rare.
         const int32_t bytes = static_cast<int32_t>((uint64_t{m_capacity} + 1) * m_elementSize);
-        if (m_file->SizeSet(bytes) != 0) return kNoStorage;
+        if (m_file->SizeSet(bytes) != 0) return ERR_TN_NO_STORAGE;
         ++m_capacity;
     } else if (m_file->Size() < end && m_file->SizeSet(end) != 0) {
-        return kNoStorage;  // the file could not be sized for the capacity earlier
+        return ERR_TN_NO_STORAGE;  // the file could not be sized for the capacity earlier
     }
     const int32_t at = static_cast<int32_t>(index * m_elementSize);
     if (index < m_count) m_file->Copy(at + m_elementSize, at, end - m_elementSize - at);
@@ -137,13 +137,13 @@ TnResult TnLList::Insert(uint32_t index, const void* element) {
 }
 
 TnResult TnLList::Update(uint32_t index, const void* element) {
-    if (index >= m_count) return kIndexOutOfRange;
+    if (index >= m_count) return ERR_TN_OUT_OF_RANGE;
     m_file->Put(element, static_cast<int32_t>(index * m_elementSize), m_elementSize);
     return 0;
 }
 
 TnResult TnLList::Delete(uint32_t index, int32_t shrink) {
-    if (index >= m_count) return kIndexOutOfRange;
+    if (index >= m_count) return ERR_TN_OUT_OF_RANGE;
     --m_count;
     const int32_t at = static_cast<int32_t>(index * m_elementSize);
     m_file->Copy(at, at + m_elementSize, static_cast<int32_t>((m_count - index) * m_elementSize));
@@ -159,14 +159,14 @@ TnResult TnLList::Delete(uint32_t index, int32_t shrink) {
 
 TnResult TnLList::Copy(const TnVArray& source) {
     const auto* other = dynamic_cast<const TnLList*>(&source);
-    if (source.GetType() != 2 || other == nullptr) return kOtherArrayType;
+    if (source.GetType() != 2 || other == nullptr) return ERR_TN_OTHER_ARRAY_TYPE;
     if (other == this) return 0;
     int32_t bytes;
     if (m_file == nullptr || !FileBytes(other->m_count, other->m_elementSize, &bytes))
-        return kNoStorage;
+        return ERR_TN_NO_STORAGE;
     // The file ends as large as the source's file, and never smaller than the elements.
     const int32_t sourceSize = other->m_file != nullptr ? other->m_file->Size() : 0;
-    if (m_file->SizeSet(std::max(bytes, sourceSize)) != 0) return kNoStorage;
+    if (m_file->SizeSet(std::max(bytes, sourceSize)) != 0) return ERR_TN_NO_STORAGE;
     if (sourceSize != 0) {
         m_file->SetPosition(0);
         m_file->Put(*other->m_file, 0, 0);
@@ -182,16 +182,16 @@ TnResult TnLList::Import(uint32_t n, MemFile& source) {
     int32_t bytes, end;
     if (m_file == nullptr || !FileBytes(n, m_elementSize, &bytes) ||
         !FileBytes(uint64_t{m_count} + n, m_elementSize, &end))
-        return kNoStorage;
+        return ERR_TN_NO_STORAGE;
     if (uint64_t{m_count} + n > m_capacity) {
         const uint64_t capacity = uint64_t{m_count} + m_capacity + n;
         int32_t fileBytes;
         if (capacity > UINT32_MAX || !FileBytes(capacity, m_elementSize, &fileBytes) ||
             m_file->SizeSet(fileBytes) != 0)
-            return kNoStorage;
+            return ERR_TN_NO_STORAGE;
         m_capacity = static_cast<uint32_t>(capacity);
     } else if (m_file->Size() < end && m_file->SizeSet(end) != 0) {
-        return kNoStorage;
+        return ERR_TN_NO_STORAGE;
     }
     if (bytes != 0) {
         // What the source holds from its position on (the position does not move), into
@@ -199,7 +199,7 @@ TnResult TnLList::Import(uint32_t n, MemFile& source) {
         int32_t available = bytes;
         const unsigned char* from = source.Seek(0, 1, &available);
         const int32_t at = end - bytes;
-        if (from == nullptr || at >= m_file->Size()) return kNoStorage;
+        if (from == nullptr || at >= m_file->Size()) return ERR_TN_NO_STORAGE;
         available = std::min(available, m_file->Size() - at);
         std::memmove(m_file->Data() + at, from, static_cast<size_t>(available));
     }

@@ -2,7 +2,6 @@
 #include <cstring>
 
 #include "arrays.h"
-#include "arrays/array_codes.h"
 #include "arrays/sort_scheme.h"
 #include "frame.h"
 #include "os/os.h"
@@ -29,15 +28,15 @@ uint32_t TnVArray::GetMaxCount() const {
 
 TnResult TnVArray::Search(const void* key, uint32_t* position, void* output) const {
     if (position != nullptr) *position = 0;
-    if (m_count == 0) return kIndexOutOfRange;
-    if (m_compare == nullptr) return kNoCompareCallback;
+    if (m_count == 0) return ERR_TN_OUT_OF_RANGE;
+    if (m_compare == nullptr) return ERR_TN_NO_COMPARE_FUNCTION;
     int64_t low = 0, high = int64_t{m_count} - 1, middle = 0;
     int32_t c = 0;
     const void* element = nullptr;
     do {
         middle = (low + high) / 2;
         element = Element(static_cast<uint32_t>(middle));
-        if (element == nullptr) return kIndexOutOfRange;
+        if (element == nullptr) return ERR_TN_OUT_OF_RANGE;
         c = m_compare(this, key, element);
         if (c < 0)
             high = middle - 1;
@@ -45,7 +44,7 @@ TnResult TnVArray::Search(const void* key, uint32_t* position, void* output) con
             low = middle + 1;
     } while (c != 0 && low <= high);
     if (position != nullptr) *position = static_cast<uint32_t>(c > 0 ? middle + 1 : middle);
-    if (c != 0) return kIndexOutOfRange;
+    if (c != 0) return ERR_TN_OUT_OF_RANGE;
     if (output != nullptr && m_elementSize != 0) std::memcpy(output, element, m_elementSize);
     return 0;
 }
@@ -55,19 +54,19 @@ TnResult TnVArray::SortedInsert(const void* element, uint32_t* position, int32_t
     uint32_t local = 0;
     uint32_t* at = position != nullptr ? position : &local;
     const TnResult found = Search(element, at, nullptr);
-    if (found != 0 && found != kIndexOutOfRange) return found;
+    if (found != 0 && found != ERR_TN_OUT_OF_RANGE) return found;
     if (found == 0) {
-        if (!allowDuplicates) return kDuplicate;
+        if (!allowDuplicates) return ERR_TN_DUPLICATE_ELEMENT;
         ++*at;
     }
     return Insert(*at, copy ? element : nullptr);
 }
 
 TnResult TnVArray::SearchAt(uint32_t index, const void* key, void* output) const {
-    if (index >= m_count) return kIndexOutOfRange;
-    if (m_compare == nullptr) return kNoCompareCallback;
+    if (index >= m_count) return ERR_TN_OUT_OF_RANGE;
+    if (m_compare == nullptr) return ERR_TN_NO_COMPARE_FUNCTION;
     const void* element = Element(index);
-    if (element == nullptr) return kIndexOutOfRange;
+    if (element == nullptr) return ERR_TN_OUT_OF_RANGE;
     const int32_t c = m_compare(this, key, element);
     if (c == 0 && output != nullptr && m_elementSize != 0)
         std::memcpy(output, element, m_elementSize);
@@ -75,11 +74,11 @@ TnResult TnVArray::SearchAt(uint32_t index, const void* key, void* output) const
 }
 
 TnResult TnVArray::Sort(uint16_t) {
-    if (m_compare == nullptr) return kNoCompareCallback;
+    if (m_compare == nullptr) return ERR_TN_NO_COMPARE_FUNCTION;
     void* work = mvos::Malloc(m_elementSize != 0 ? m_elementSize : 1);
     if (work == nullptr) {
         TnCallMemoryHandler(m_elementSize);
-        return kNoSortWorkArea;
+        return ERR_TN_NO_MEMORY;
     }
     if (m_count >= 2 && Element(0) != nullptr && Element(m_count - 1) != nullptr)
         SortElements(*this, m_compare, work);
@@ -88,5 +87,5 @@ TnResult TnVArray::Sort(uint16_t) {
 }
 
 TnResult TnVArray::Merge(const TnVArray&, uint16_t) {
-    return kMergeNotSupported;
+    return ERR_TN_MERGE_NOT_SUPPORTED;
 }

@@ -105,7 +105,7 @@ void TnBitsStack::CopyFrom(const TnBitsStack& other) {
 int TnBitsStack::Push(uint8_t value, uint8_t nbits) {
     if (IsInline(store)) {
         const uint32_t n = InlineCount(store);
-        if ((n + 1) * nbits > kPayloadBits) return -1;
+        if ((n + 1) * nbits > kPayloadBits) return ERR_TN_FAILED;
         const unsigned shift = kPayloadShift + n * nbits;
         store &= ~(((uintptr_t(1) << nbits) - 1) << shift);
         store |= uintptr_t(value) << shift;
@@ -113,7 +113,7 @@ int TnBitsStack::Push(uint8_t value, uint8_t nbits) {
         return 0;
     }
     HeapBlock* h = Heap(store);
-    if (h->count + 1 > h->capacity) return -1;
+    if (h->count + 1 > h->capacity) return ERR_TN_FAILED;
     Items(h)[h->count++] = value;
     return 0;
 }
@@ -126,7 +126,7 @@ void TnBitsStack::GetTop(uint8_t* value, uint8_t nbits) {
 
 int TnBitsStack::Pop(uint8_t* value, uint8_t nbits) {
     const uint32_t n = GetNum();
-    if (n == 0) return -1;
+    if (n == 0) return ERR_TN_FAILED;
     *value = ItemAt(store, n - 1, nbits);
     if (IsInline(store)) {
         store = (store & ~kCountMask) | (uintptr_t(n - 1) << 1);
@@ -144,10 +144,11 @@ uint32_t TnBitsStack::GetNum() {
 int TnBitsStack::Resize(uint32_t newCapacity, uint8_t nbits) {
     TnBitsStack fresh;
     fresh.store = MakeStorage(newCapacity);
-    if (fresh.store == 0) return -1;
+    if (fresh.store == 0) return ERR_TN_FAILED;
     const uint32_t n = GetNum();
     for (uint32_t i = 0; i < n; ++i) {
-        if (fresh.Push(ItemAt(store, i, nbits), nbits) != 0) return -1;  // fresh is released
+        if (fresh.Push(ItemAt(store, i, nbits), nbits) != 0)
+            return ERR_TN_FAILED;  // fresh is released
     }
     Release();
     store = fresh.store;

@@ -38,7 +38,7 @@ void* TnVContainer::DefaultKey(TnVContainer*, void* element, int* result, TnVPar
 }
 
 void* TnVContainer::DefaultDat(TnVContainer*, void*, int* result, TnVParameter*) {
-    *result = TN_E_NO_DAT;
+    *result = ERR_TN_NO_DAT;
     return nullptr;
 }
 
@@ -77,20 +77,20 @@ uint16_t TnVContainer::GetType() {
     return 0;
 }
 int TnVContainer::Clear(TnTransactionContext*, uint32_t*, TnVContainer*) {
-    return TN_E_NOT_IMPLEMENTED;
+    return ERR_TN_NOT_IMPLEMENTED;
 }
 int TnVContainer::ClearPending(TnTransactionContext*) {
-    return TN_E_NOT_IMPLEMENTED;
+    return ERR_TN_NOT_IMPLEMENTED;
 }
 int TnVContainer::SearchElement(TnVIterator*, TnVParameter*, uint16_t, TnVParameter*,
                                 TnVIterator*) {
-    return TN_E_NOT_IMPLEMENTED;
+    return ERR_TN_NOT_IMPLEMENTED;
 }
 int TnVContainer::InsertElement(TnVIterator*, TnVParameter*, uint16_t, TnVParameter*) {
-    return TN_E_NOT_IMPLEMENTED;
+    return ERR_TN_NOT_IMPLEMENTED;
 }
 int TnVContainer::DeleteElement(TnVIterator*, TnVParameter*, uint16_t, TnVParameter*) {
-    return TN_E_NOT_IMPLEMENTED;
+    return ERR_TN_NOT_IMPLEMENTED;
 }
 void* TnVContainer::GetElementOfEntry(void* entry) {
     return entry;
@@ -102,12 +102,12 @@ TnVIterator* TnVContainer::CreateIterator(TnTransactionContext*) {
 // ---------------------------------------------------------------- TnVIterator
 
 TnVIterator::TnVIterator(TnTransactionContext* context_)
-    : container(nullptr), context(context_), state(TN_STATE_DETACHED) {}
+    : container(nullptr), context(context_), state(ERR_TN_DETACHED) {}
 
 TnVIterator::TnVIterator(TnTransactionContext* context_, TnVContainer* container_)
     : container(container_),
       context(context_),
-      state(container_ != nullptr ? TN_STATE_BEFORE_FIRST : TN_STATE_DETACHED) {}
+      state(container_ != nullptr ? ERR_TN_BEFORE_FIRST : ERR_TN_DETACHED) {}
 
 TnVIterator::TnVIterator(const TnVIterator& other)
     : container(other.container), context(other.context), state(other.state) {}
@@ -126,7 +126,7 @@ TnVIterator& TnVIterator::operator=(TnVContainer* newContainer) {
 
 void TnVIterator::SetContainer(TnVContainer* newContainer) {
     container = newContainer;
-    state = newContainer != nullptr ? TN_STATE_BEFORE_FIRST : TN_STATE_DETACHED;
+    state = newContainer != nullptr ? ERR_TN_BEFORE_FIRST : ERR_TN_DETACHED;
 }
 
 TnVIterator::~TnVIterator() {}
@@ -137,37 +137,37 @@ TnVIterator* TnVIterator::Clone(TnVIterator*) {
     return nullptr;
 }
 int TnVIterator::First() {
-    return TN_E_NOT_IMPLEMENTED;
+    return ERR_TN_NOT_IMPLEMENTED;
 }
 int TnVIterator::Next() {
-    return TN_E_NOT_IMPLEMENTED;
+    return ERR_TN_NOT_IMPLEMENTED;
 }
 int TnVIterator::Prior() {
-    return TN_E_NOT_IMPLEMENTED;
+    return ERR_TN_NOT_IMPLEMENTED;
 }
 int TnVIterator::Last() {
-    return TN_E_NOT_IMPLEMENTED;
+    return ERR_TN_NOT_IMPLEMENTED;
 }
 int TnVIterator::SearchElement(TnVIterator*, TnVParameter*, uint16_t, TnVParameter*) {
-    return TN_E_NOT_IMPLEMENTED;
+    return ERR_TN_NOT_IMPLEMENTED;
 }
 int TnVIterator::InsertElement(TnVIterator*, TnVParameter*, uint16_t, TnVParameter*) {
-    return TN_E_NOT_IMPLEMENTED;
+    return ERR_TN_NOT_IMPLEMENTED;
 }
 int TnVIterator::UpdateElement(TnVIterator*, TnVParameter*, uint16_t, TnVParameter*) {
-    return TN_E_NOT_IMPLEMENTED;
+    return ERR_TN_NOT_IMPLEMENTED;
 }
 int TnVIterator::DeleteElement(uint16_t, TnVParameter*) {
-    return TN_E_NOT_IMPLEMENTED;
+    return ERR_TN_NOT_IMPLEMENTED;
 }
 
 void TnVIterator::Destroy() {
     container = nullptr;
-    state = TN_STATE_DETACHED;
+    state = ERR_TN_DETACHED;
 }
 
 void* TnVIterator::GetEntry(int* result, TnVParameter*) {
-    *result = TN_E_NOT_IMPLEMENTED;
+    *result = ERR_TN_NOT_IMPLEMENTED;
     return nullptr;
 }
 
@@ -179,23 +179,23 @@ int TnVIterator::GetEntryParts(void* entry, void** element, void** key, void** d
     }
     void* e = container->GetElementOfEntry(entry);
     if (element != nullptr) {
-        if (e == nullptr) return TN_E_NOT_IMPLEMENTED;
+        if (e == nullptr) return ERR_TN_NOT_IMPLEMENTED;
         *element = e;
     }
     if (e == nullptr) return 0;
     int rc = 0;
     if (key != nullptr) {
-        if (container->keyFunc == nullptr) return TN_E_NOT_IMPLEMENTED;
+        if (container->keyFunc == nullptr) return ERR_TN_NOT_IMPLEMENTED;
         *key = container->keyFunc(container, e, &rc, param);
         if (rc < 0) return rc;
     }
     if (flagsOut != nullptr) {
-        if (container->flagsFunc == nullptr) return TN_E_NOT_IMPLEMENTED;
+        if (container->flagsFunc == nullptr) return ERR_TN_NOT_IMPLEMENTED;
         *flagsOut = container->flagsFunc(container, e, &rc, param);
         if (rc < 0) return rc;
     }
     if (dat != nullptr) {
-        if (container->datFunc == nullptr) return TN_E_NOT_IMPLEMENTED;
+        if (container->datFunc == nullptr) return ERR_TN_NOT_IMPLEMENTED;
         *dat = container->datFunc(container, e, &rc, param);
         return rc;
     }
@@ -206,7 +206,7 @@ void* TnVIterator::GetElement(int* result, TnVParameter* param) {
     void* entry = GetEntry(result, param);
     if (entry == nullptr || container == nullptr) return nullptr;
     void* e = container->GetElementOfEntry(entry);
-    if (e == nullptr) *result = TN_E_NOT_IMPLEMENTED;
+    if (e == nullptr) *result = ERR_TN_NOT_IMPLEMENTED;
     return e;
 }
 
@@ -214,7 +214,7 @@ void* TnVIterator::GetKey(int* result, TnVParameter* param) {
     void* e = GetElement(result, param);
     if (e == nullptr) return nullptr;
     if (container->keyFunc == nullptr) {
-        *result = TN_E_NOT_IMPLEMENTED;
+        *result = ERR_TN_NOT_IMPLEMENTED;
         return nullptr;
     }
     return container->keyFunc(container, e, result, param);
@@ -224,7 +224,7 @@ void* TnVIterator::GetDat(int* result, TnVParameter* param) {
     void* e = GetElement(result, param);
     if (e == nullptr) return nullptr;
     if (container->datFunc == nullptr) {
-        *result = TN_E_NOT_IMPLEMENTED;
+        *result = ERR_TN_NOT_IMPLEMENTED;
         return nullptr;
     }
     return container->datFunc(container, e, result, param);
@@ -234,7 +234,7 @@ uint32_t TnVIterator::GetFlags(int* result, TnVParameter* param) {
     void* e = GetElement(result, param);
     if (e == nullptr) return 0;
     if (container->flagsFunc == nullptr) {
-        *result = TN_E_NOT_IMPLEMENTED;
+        *result = ERR_TN_NOT_IMPLEMENTED;
         return 0;
     }
     return container->flagsFunc(container, e, result, param);
@@ -248,14 +248,14 @@ int TnVIterator::CompareElement(TnVIterator* other, TnVParameter* otherParam, in
     void* key = other->GetKey(&rc, otherParam);
     if (rc < 0) return rc;
     void* dat = other->GetDat(&rc, otherParam);
-    if (rc == TN_E_NO_DAT) {
+    if (rc == ERR_TN_NO_DAT) {
         rc = 0;
         dat = nullptr;
     }
     if (rc < 0) return rc;
     void* element = GetElement(&rc, param);
     if (rc < 0) return rc;
-    if (container == nullptr || container->compareFunc == nullptr) return TN_E_NOT_IMPLEMENTED;
+    if (container == nullptr || container->compareFunc == nullptr) return ERR_TN_NOT_IMPLEMENTED;
     TnCompareArgs args = {container, keyResult, orderResult, other, key, dat, element, param};
     rc = container->compareFunc(&args);
     *keyResult = -*keyResult;
@@ -277,7 +277,7 @@ void* OneKey(TnVContainer* c, void*, int* result, TnVParameter*) {
 
 void* OneDat(TnVContainer* c, void*, int* result, TnVParameter*) {
     void* dat = AsOne(c)->entryDat;
-    *result = dat != nullptr ? 0 : TN_E_NO_DAT;
+    *result = dat != nullptr ? 0 : ERR_TN_NO_DAT;
     return dat;
 }
 
@@ -308,8 +308,8 @@ uint16_t TnOneEntryContainer::GetType() {
 
 int TnOneEntryContainer::SearchElement(TnVIterator*, TnVParameter*, uint16_t, TnVParameter*,
                                        TnVIterator* result) {
-    if (result != nullptr) result->state = TN_STATE_AFTER_LAST;
-    return TN_E_NOT_FOUND;
+    if (result != nullptr) result->state = ERR_TN_AFTER_LAST;
+    return ERR_TN_NOT_FOUND;
 }
 
 TnOneEntryIterator::TnOneEntryIterator(TnOneEntryContainer* one, TnTransactionContext* context_)
@@ -323,32 +323,32 @@ uint16_t TnOneEntryIterator::GetType() {
 }
 
 int TnOneEntryIterator::First() {
-    if (state == TN_STATE_DETACHED) return state;
-    state = One()->entry != nullptr ? 0 : TN_STATE_BEFORE_FIRST;
+    if (state == ERR_TN_DETACHED) return state;
+    state = One()->entry != nullptr ? 0 : ERR_TN_BEFORE_FIRST;
     return state;
 }
 
 int TnOneEntryIterator::Last() {
-    if (state == TN_STATE_DETACHED) return state;
-    state = One()->entry != nullptr ? 0 : TN_STATE_AFTER_LAST;
+    if (state == ERR_TN_DETACHED) return state;
+    state = One()->entry != nullptr ? 0 : ERR_TN_AFTER_LAST;
     return state;
 }
 
 int TnOneEntryIterator::Next() {
     // An empty container has nothing to step onto: the walk ends at once.
-    if (state == TN_STATE_BEFORE_FIRST) {
-        state = One()->entry != nullptr ? 0 : TN_STATE_AFTER_LAST;
+    if (state == ERR_TN_BEFORE_FIRST) {
+        state = One()->entry != nullptr ? 0 : ERR_TN_AFTER_LAST;
     } else if (state == 0) {
-        state = TN_STATE_AFTER_LAST;
+        state = ERR_TN_AFTER_LAST;
     }
     return state;
 }
 
 int TnOneEntryIterator::Prior() {
-    if (state == TN_STATE_AFTER_LAST) {
-        state = One()->entry != nullptr ? 0 : TN_STATE_BEFORE_FIRST;
+    if (state == ERR_TN_AFTER_LAST) {
+        state = One()->entry != nullptr ? 0 : ERR_TN_BEFORE_FIRST;
     } else if (state == 0) {
-        state = TN_STATE_BEFORE_FIRST;
+        state = ERR_TN_BEFORE_FIRST;
     }
     return state;
 }
@@ -365,6 +365,6 @@ void* TnOneEntryIterator::GetKey(int* result, TnVParameter* param) {
 void* TnOneEntryIterator::GetDat(int* result, TnVParameter*) {
     *result = state;
     if (state < 0) return nullptr;
-    if (One()->entryDat == nullptr) *result = TN_E_NO_DAT;
+    if (One()->entryDat == nullptr) *result = ERR_TN_NO_DAT;
     return One()->entryDat;
 }

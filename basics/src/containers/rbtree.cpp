@@ -49,12 +49,12 @@ void TnRBTree::OutTree(TnVParameter*) {}
 // ---------------------------------------------------------------- element access
 
 int TnRBTree::KeyAndDat(TnRBTreeNode* node, TnVParameter* param, void** key, void** dat) {
-    if (keyFunc == nullptr || datFunc == nullptr) return TN_E_NOT_IMPLEMENTED;
+    if (keyFunc == nullptr || datFunc == nullptr) return ERR_TN_NOT_IMPLEMENTED;
     int rc = 0;
     *key = keyFunc(this, node->Element(), &rc, param);
     if (rc < 0) return rc;
     *dat = datFunc(this, node->Element(), &rc, param);
-    if (rc == TN_E_NO_DAT) {
+    if (rc == ERR_TN_NO_DAT) {
         *dat = nullptr;
         return 0;
     }
@@ -67,9 +67,9 @@ int TnRBTree::SourceParts(TnVIterator* source, TnVParameter* sourceParam, void**
     int rc = 0;
     void* entry = source->GetEntry(&rc, sourceParam);
     if (rc < 0) return rc;
-    if (entry == nullptr) return TN_E_NOT_IMPLEMENTED;
+    if (entry == nullptr) return ERR_TN_NOT_IMPLEMENTED;
     rc = source->GetEntryParts(entry, nullptr, key, dat, nullptr, sourceParam);
-    if (rc == TN_E_NO_DAT) {
+    if (rc == ERR_TN_NO_DAT) {
         *dat = nullptr;
         return 0;
     }
@@ -81,9 +81,9 @@ int TnRBTree::ApplyDuplicateRule(int keyResult, int orderResult) {
         if (keyResult == 0) hasEqualKeys = 1;
         return 0;
     }
-    if (orderResult == 0) return TN_E_DUPLICATE;
+    if (orderResult == 0) return ERR_TN_DUPLICATE;
     if (keyResult == 0) {
-        if ((flags & 1) == 0) return TN_E_DUPLICATE;
+        if ((flags & 1) == 0) return ERR_TN_DUPLICATE;
         hasEqualKeys = 1;
     }
     return 0;
@@ -111,7 +111,7 @@ TnRBTreeNode* TnRBTree::SearchEntry(TnVIterator* probe, void* key, void* dat, in
     if (path != nullptr) path->Reset();
     if (foundSlot != nullptr) *foundSlot = nullptr;
     if (compareFunc == nullptr) {
-        *result = TN_E_NOT_IMPLEMENTED;
+        *result = ERR_TN_NOT_IMPLEMENTED;
         return nullptr;
     }
     int k = 0, o = 1, rc;
@@ -133,7 +133,7 @@ TnRBTreeNode* TnRBTree::SearchEntry(TnVIterator* probe, void* key, void* dat, in
     }
 
     if (found == nullptr) {
-        *result = TN_E_NOT_FOUND;
+        *result = ERR_TN_NOT_FOUND;
         if (path == nullptr) return nullptr;
         if ((mode & (TN_MODE_FLOOR | TN_MODE_CEILING)) == 0 || path->Empty()) {
             path->Reset();
@@ -215,7 +215,7 @@ int TnRBTree::SearchElement(TnVIterator* source, TnVParameter* sourceParam, uint
     if (rc < 0) return rc;
     TnRBTreeIterator* it = nullptr;
     if (result != nullptr) {
-        if (result->container != this || result->GetType() != 1) return TN_E_NOT_IMPLEMENTED;
+        if (result->container != this || result->GetType() != 1) return ERR_TN_NOT_IMPLEMENTED;
         it = static_cast<TnRBTreeIterator*>(result);
     }
     TnRBTreeNodeStack temporary;
@@ -228,11 +228,11 @@ int TnRBTree::SearchElement(TnVIterator* source, TnVParameter* sourceParam, uint
         if (node != nullptr) {
             it->state = 0;
         } else if ((mode & TN_MODE_FLOOR) != 0) {
-            it->state = TN_STATE_BEFORE_FIRST;
+            it->state = ERR_TN_BEFORE_FIRST;
         } else if ((mode & (TN_MODE_CEILING | TN_MODE_AFTER_START)) != 0) {
-            it->state = TN_STATE_AFTER_LAST;
+            it->state = ERR_TN_AFTER_LAST;
         } else {
-            it->state = TN_STATE_LOST;
+            it->state = ERR_TN_POSITION_LOST;
         }
         it->savedChangeCount = changeCount;
     }
@@ -277,7 +277,7 @@ TnRBTreeNode* TnRBTree::FindEntry(TnRBTreeNode* entry, int* result, uint16_t mod
         }
     }
     path.Reset();
-    *result = TN_E_NOT_FOUND;
+    *result = ERR_TN_NOT_FOUND;
     return nullptr;
 }
 
@@ -286,7 +286,7 @@ TnRBTreeNode* TnRBTree::FindEntry(TnRBTreeNode* entry, int* result, uint16_t mod
 TnRBTreeNode* TnRBTree::CreateEntry(int* result) {
     TnRBTreeNode* entry = static_cast<TnRBTreeNode*>(nodeCache.GetEntry());
     if (entry == nullptr) {
-        *result = TN_E_NO_MEMORY;
+        *result = ERR_TN_NO_MEMORY;
         return nullptr;
     }
     entry->MakeNew();
@@ -296,7 +296,7 @@ TnRBTreeNode* TnRBTree::CreateEntry(int* result) {
 
 int TnRBTree::InsertEntry(TnRBTreeNode* entry, uint16_t mode, TnVParameter* param) {
     void *key, *dat;
-    int rc = compareFunc != nullptr ? KeyAndDat(entry, param, &key, &dat) : TN_E_NOT_IMPLEMENTED;
+    int rc = compareFunc != nullptr ? KeyAndDat(entry, param, &key, &dat) : ERR_TN_NOT_IMPLEMENTED;
     if (rc < 0) {
         Dispose(entry);
         return rc;
@@ -353,7 +353,7 @@ int TnRBTree::InsertElement(TnVIterator* source, TnVParameter* sourceParam, uint
     TnRBTreeNode* entry = CreateEntry(&rc);
     if (entry == nullptr) return rc;
     rc = copyFunc != nullptr ? copyFunc(this, entry->Element(), source, key, dat, param)
-                             : TN_E_NOT_IMPLEMENTED;
+                             : ERR_TN_NOT_IMPLEMENTED;
     if (rc < 0) {
         nodeCache.ReturnEntry(entry);
         return rc;
@@ -389,7 +389,7 @@ int TnRBTree::DeleteElement(TnVIterator* source, TnVParameter* sourceParam, uint
     TnRBTreeNode** slot;
     const uint16_t searchMode = uint16_t((mode & ~kPositioningModes) | TN_MODE_FOR_REMOVAL);
     if (SearchEntry(source, key, dat, &rc, searchMode, param, &path, &slot) == nullptr) {
-        return rc < 0 ? rc : TN_E_NOT_FOUND;
+        return rc < 0 ? rc : ERR_TN_NOT_FOUND;
     }
     RemoveEntry(path, slot);
     return 0;
@@ -401,7 +401,7 @@ int TnRBTree::DeleteEntry(TnRBTreeNode* entry, uint16_t mode, TnVParameter* para
     int rc;
     const uint16_t findMode = uint16_t((mode & ~kPositioningModes) | TN_MODE_FOR_REMOVAL);
     if (FindEntry(entry, &rc, findMode, param, path, &slot) == nullptr) {
-        return rc < 0 ? rc : TN_E_NOT_FOUND;
+        return rc < 0 ? rc : ERR_TN_NOT_FOUND;
     }
     RemoveEntry(path, slot);
     return 0;
@@ -422,7 +422,7 @@ int TnRBTree::Clear(TnTransactionContext*, uint32_t* countOut, TnVContainer*) {
 // ---------------------------------------------------------------- consistency
 
 int TnRBTree::CheckTree(TnVParameter* param) {
-    if (compareFunc == nullptr) return TN_E_NOT_IMPLEMENTED;
+    if (compareFunc == nullptr) return ERR_TN_NOT_IMPLEMENTED;
     if (root == nullptr) return count == 0 ? 0 : -5;
     if (root->IsRed()) return -1;
     int blackHeight;

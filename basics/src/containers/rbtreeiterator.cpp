@@ -34,56 +34,56 @@ TnVIterator* TnRBTreeIterator::Clone(TnVIterator* target) {
 }
 
 int TnRBTreeIterator::First() {
-    if (state == TN_STATE_DETACHED) return state;
+    if (state == ERR_TN_DETACHED) return state;
     if (path.GoToFirstEntry(Tree()->root) != nullptr) {
         savedChangeCount = Tree()->changeCount;
         state = 0;
     } else {
-        state = TN_STATE_BEFORE_FIRST;
+        state = ERR_TN_BEFORE_FIRST;
     }
     return state;
 }
 
 int TnRBTreeIterator::Last() {
-    if (state == TN_STATE_DETACHED) return state;
+    if (state == ERR_TN_DETACHED) return state;
     if (path.GoToLastEntry(Tree()->root) != nullptr) {
         savedChangeCount = Tree()->changeCount;
         state = 0;
     } else {
-        state = TN_STATE_AFTER_LAST;
+        state = ERR_TN_AFTER_LAST;
     }
     return state;
 }
 
 int TnRBTreeIterator::Next() {
-    if (state == TN_STATE_BEFORE_FIRST) {
+    if (state == ERR_TN_BEFORE_FIRST) {
         const int r = First();
-        if (r != TN_STATE_BEFORE_FIRST) return r;
-        state = TN_STATE_AFTER_LAST;
+        if (r != ERR_TN_BEFORE_FIRST) return r;
+        state = ERR_TN_AFTER_LAST;
         return state;
     }
     if (state < 0) return state;
     if (Stale()) {
-        state = TN_STATE_LOST;
-        return TN_E_STALE;
+        state = ERR_TN_POSITION_LOST;
+        return ERR_TN_STALE;
     }
-    if (path.GoToNextEntry() == nullptr) state = TN_STATE_AFTER_LAST;
+    if (path.GoToNextEntry() == nullptr) state = ERR_TN_AFTER_LAST;
     return state;
 }
 
 int TnRBTreeIterator::Prior() {
-    if (state == TN_STATE_AFTER_LAST) {
+    if (state == ERR_TN_AFTER_LAST) {
         const int r = Last();
-        if (r != TN_STATE_AFTER_LAST) return r;
-        state = TN_STATE_BEFORE_FIRST;
+        if (r != ERR_TN_AFTER_LAST) return r;
+        state = ERR_TN_BEFORE_FIRST;
         return state;
     }
     if (state < 0) return state;
     if (Stale()) {
-        state = TN_STATE_LOST;
-        return TN_E_STALE;
+        state = ERR_TN_POSITION_LOST;
+        return ERR_TN_STALE;
     }
-    if (path.GoToPriorEntry() == nullptr) state = TN_STATE_BEFORE_FIRST;
+    if (path.GoToPriorEntry() == nullptr) state = ERR_TN_BEFORE_FIRST;
     return state;
 }
 
@@ -91,7 +91,7 @@ void* TnRBTreeIterator::GetEntry(int* result, TnVParameter*) {
     *result = state;
     if (state < 0) return nullptr;
     if (Stale()) {
-        *result = TN_E_STALE;
+        *result = ERR_TN_STALE;
         return nullptr;
     }
     return path.Current();
@@ -99,13 +99,13 @@ void* TnRBTreeIterator::GetEntry(int* result, TnVParameter*) {
 
 int TnRBTreeIterator::DeleteElement(uint16_t mode, TnVParameter* param) {
     if (state < 0) return state;
-    if (Stale()) return TN_E_STALE;
+    if (Stale()) return ERR_TN_STALE;
     TnRBTree* tree = Tree();
     TnRBTreeNode* z = path.Current();
     TnRBTreeNode** zSlot = path.top;
     const bool backwards = (mode & TN_MODE_BACKWARDS) != 0;
     const int r = backwards ? Prior() : Next();
-    if (r < 0 && r != TN_STATE_BEFORE_FIRST && r != TN_STATE_AFTER_LAST) {
+    if (r < 0 && r != ERR_TN_BEFORE_FIRST && r != ERR_TN_AFTER_LAST) {
         state = r;
         return r;
     }
@@ -124,9 +124,9 @@ int TnRBTreeIterator::DeleteElement(uint16_t mode, TnVParameter* param) {
     int rc;
     TnRBTreeNode** slot;
     tree->FindEntry(neighbour, &rc, backwards ? TN_MODE_LAST : 0, param, path, &slot);
-    if (rc == TN_E_NOT_FOUND) {
-        state = TN_STATE_LOST;
-        return TN_E_INTERNAL;
+    if (rc == ERR_TN_NOT_FOUND) {
+        state = ERR_TN_POSITION_LOST;
+        return ERR_TN_INTERNAL;
     }
     state = rc;
     return rc;
@@ -148,7 +148,7 @@ int TnRBTreeIterator::DeleteElement1(uint16_t mode, TnVParameter*) {
             r = Last();
         } else {
             r = state;
-            state = TN_STATE_AFTER_LAST;
+            state = ERR_TN_AFTER_LAST;
         }
     } else {
         r = (mode & TN_MODE_BACKWARDS) != 0 ? Prior() : 0;

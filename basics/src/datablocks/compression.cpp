@@ -71,12 +71,12 @@ bool NextToken(const unsigned char* in, int32_t length, int32_t& pos, Token& tok
 
 int32_t DScomp(const unsigned char* input, int32_t length, unsigned char* output,
                int32_t* outLength) {
-    if (outLength == nullptr || length < 0) return -1;
+    if (outLength == nullptr || length < 0) return ERR_TN_FAILED;
     if (length == 0) {
         *outLength = 0;
         return 0;
     }
-    if (input == nullptr || output == nullptr) return -1;
+    if (input == nullptr || output == nullptr) return ERR_TN_FAILED;
     TokenWriter out(output, *outLength);
 
     // The pending group: input[start, start + n), ending in a run of r bytes of value v
@@ -97,7 +97,7 @@ int32_t DScomp(const unsigned char* input, int32_t length, unsigned char* output
                 r += step;
                 more -= step;
                 if (r == 256) {
-                    if (!out.Run(255, v, kFullTokenRoom)) return -1;
+                    if (!out.Run(255, v, kFullTokenRoom)) return ERR_TN_FAILED;
                     start += 255;
                     r = 1;
                 }
@@ -110,13 +110,13 @@ int32_t DScomp(const unsigned char* input, int32_t length, unsigned char* output
             ++r;
             ++n;
             if (r == 3 || n == 256) {
-                if (!out.Literal(input + start, n - r, n - r + 2)) return -1;
+                if (!out.Literal(input + start, n - r, n - r + 2)) return ERR_TN_FAILED;
                 start += n - r;
                 n = r;
             }
             ++i;
         } else if (r >= 3) {
-            if (!out.Run(r, v, 2)) return -1;
+            if (!out.Run(r, v, 2)) return ERR_TN_FAILED;
             start = i;
             n = r = 1;
             v = b;
@@ -131,7 +131,7 @@ int32_t DScomp(const unsigned char* input, int32_t length, unsigned char* output
                 n += step;
                 more -= step;
                 if (n == 256) {
-                    if (!out.Literal(input + start, 255, kFullTokenRoom)) return -1;
+                    if (!out.Literal(input + start, 255, kFullTokenRoom)) return ERR_TN_FAILED;
                     start += 255;
                     n = 1;
                 }
@@ -143,7 +143,7 @@ int32_t DScomp(const unsigned char* input, int32_t length, unsigned char* output
     }
     // The last token must leave the total strictly below the capacity.
     const bool ok = n > r ? out.Literal(input + start, n, n + 3) : out.Run(n, v, 3);
-    if (!ok) return -1;
+    if (!ok) return ERR_TN_FAILED;
     *outLength = out.Written();
     return 0;
 }

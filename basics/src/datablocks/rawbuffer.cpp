@@ -47,7 +47,7 @@ TnResult TnRawBuffer::EnsureCapacity(uint32_t n) {
     m_buffer = mvos::Malloc(n);
     if (m_buffer == nullptr) {
         TnCallMemoryHandler(n);
-        return -2030;
+        return ERR_TN_NO_MEMORY;
     }
     return 0;
 }

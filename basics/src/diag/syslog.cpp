@@ -188,7 +188,7 @@ TnSysLogWin32::~TnSysLogWin32() {
 
 int TnSysLogWin32::InstallSource(const char* sourceName) {
     char modulePath[1024];
-    if (mvos::OwnModuleFileName(modulePath, sizeof modulePath) == 0) return -1;
+    if (mvos::OwnModuleFileName(modulePath, sizeof modulePath) == 0) return ERR_TN_FAILED;
     char keyName[600];
     std::snprintf(keyName, sizeof keyName,
                   "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\%.511s",
@@ -206,7 +206,7 @@ int TnSysLogWin32::InstallSource(const char* sourceName) {
     if (key != nullptr) mvos::RegCloseKey(key);
     if (ok) return 0;
     mvos::RegDeleteKey(mvos::kLocalMachine, keyName);
-    return -1;
+    return ERR_TN_FAILED;
 }
 
 void TnSysLogWin32::OpenSource(const char* sourceName) {

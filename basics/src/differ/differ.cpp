@@ -38,7 +38,7 @@ Budget ComparisonBudget(const TnVIterator* first, const TnVIterator* second, dou
 // A Next that runs off the end is not an error.
 int Advance(TnVIterator* it) {
     const int rc = it->Next();
-    return rc == TN_STATE_AFTER_LAST ? 0 : rc;
+    return rc == ERR_TN_AFTER_LAST ? 0 : rc;
 }
 
 void SetSide(TnVParameter& p, Side side) {
@@ -72,16 +72,16 @@ class DiffRun {
         const int found = list_->SearchElement(it_[s], nullptr, 0, nullptr);
         if (found >= 0) {
             int32_t* multiplicity = list_->GetDiffCount();
-            if (multiplicity == nullptr) return TN_E_NOT_IMPLEMENTED;
+            if (multiplicity == nullptr) return ERR_TN_NOT_IMPLEMENTED;
             *multiplicity += side == Side::First ? -1 : 1;
             if (*multiplicity == 0) {
                 // A list that stands on the removed entry's neighbour afterwards may
                 // report the end of its walk: the removal itself succeeded.
                 const int rc = list_->DeleteElement(0, nullptr);
-                if (rc < 0 && rc != TN_STATE_BEFORE_FIRST && rc != TN_STATE_AFTER_LAST) return rc;
+                if (rc < 0 && rc != ERR_TN_BEFORE_FIRST && rc != ERR_TN_AFTER_LAST) return rc;
                 --pending[other];
             }
-        } else if (found == TN_E_NOT_FOUND || found == -511) {
+        } else if (found == ERR_TN_NOT_FOUND || found == ERR_TN_NOT_PENDING) {
             SetSide(param_, side);
             int rc;
             if (it_[other]->state == 0) {
@@ -104,7 +104,7 @@ class DiffRun {
         int rc = list_->First();
         while (rc >= 0) {
             const int32_t* multiplicity = list_->GetDiffCount();
-            if (multiplicity == nullptr) return TN_E_NOT_IMPLEMENTED;
+            if (multiplicity == nullptr) return ERR_TN_NOT_IMPLEMENTED;
             for (int32_t c = *multiplicity; c != 0; c += c < 0 ? 1 : -1) {
                 const Side side = c < 0 ? Side::First : Side::Second;
                 SetSide(param_, side);
@@ -114,7 +114,7 @@ class DiffRun {
             }
             rc = list_->Next();
         }
-        return rc == TN_STATE_BEFORE_FIRST || rc == TN_STATE_AFTER_LAST ? 0 : rc;
+        return rc == ERR_TN_BEFORE_FIRST || rc == ERR_TN_AFTER_LAST ? 0 : rc;
     }
 
   private:
@@ -129,7 +129,7 @@ class DiffRun {
 // First on a walk; an empty collection is not an error.
 int Start(TnVIterator* it) {
     const int rc = it->First();
-    return rc == TN_STATE_BEFORE_FIRST || rc == TN_STATE_AFTER_LAST ? 0 : rc;
+    return rc == ERR_TN_BEFORE_FIRST || rc == ERR_TN_AFTER_LAST ? 0 : rc;
 }
 
 }  // namespace
@@ -138,7 +138,7 @@ int TnVContainerDiffer::Diff(TnVIterator* first, TnVIterator* second, TnVContain
                              TnVContainer* outSecond, double ratio) {
     if (first == nullptr || second == nullptr || outFirst == nullptr || outSecond == nullptr ||
         diffList == nullptr) {
-        return TN_E_NOT_IMPLEMENTED;
+        return ERR_TN_NOT_IMPLEMENTED;
     }
     const Budget budget = ComparisonBudget(first, second, ratio);
     DiffRun run(diffList, first, second, outFirst, outSecond);

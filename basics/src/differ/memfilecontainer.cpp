@@ -27,22 +27,22 @@ unsigned char* TnMemFileIterator::SeekRecord(int32_t offset, uint16_t origin) {
 }
 
 int TnMemFileIterator::First() {
-    if (container == nullptr) return state = TN_STATE_DETACHED;
+    if (container == nullptr) return state = ERR_TN_DETACHED;
     TnMemFileContainer* c = File();
-    if (c->count == 0 || c->memFile == nullptr) return state = TN_STATE_BEFORE_FIRST;
+    if (c->count == 0 || c->memFile == nullptr) return state = ERR_TN_BEFORE_FIRST;
     c->currentIndex = 0;
     record = SeekRecord(c->startPosition, 0);
-    return state = record != nullptr ? 0 : TN_STATE_BEFORE_FIRST;
+    return state = record != nullptr ? 0 : ERR_TN_BEFORE_FIRST;
 }
 
 int TnMemFileIterator::Next() {
-    if (state == TN_STATE_BEFORE_FIRST) return First();
+    if (state == ERR_TN_BEFORE_FIRST) return First();
     if (state != 0) return state;
     TnMemFileContainer* c = File();
     record = SeekRecord(static_cast<int32_t>(c->elementSize), 1);
-    if (record == nullptr) return state = TN_STATE_AFTER_LAST;
+    if (record == nullptr) return state = ERR_TN_AFTER_LAST;
     ++c->currentIndex;
-    return state = c->currentIndex >= c->count ? TN_STATE_AFTER_LAST : 0;
+    return state = c->currentIndex >= c->count ? ERR_TN_AFTER_LAST : 0;
 }
 
 void* TnMemFileIterator::GetEntry(int* result, TnVParameter*) {
@@ -59,11 +59,11 @@ int TnMemFileIterator::CompareElement(TnVIterator* other, TnVParameter* otherPar
     int rc = 0;
     const void* mine = GetEntry(&rc, param);
     if (rc < 0) return rc;
-    if (other == nullptr) return TN_E_NOT_IMPLEMENTED;
+    if (other == nullptr) return ERR_TN_NOT_IMPLEMENTED;
     int otherRc = 0;
     const void* theirs = other->GetEntry(&otherRc, otherParam);
     if (otherRc < 0) return otherRc;
-    if (mine == nullptr || theirs == nullptr) return TN_E_NOT_IMPLEMENTED;
+    if (mine == nullptr || theirs == nullptr) return ERR_TN_NOT_IMPLEMENTED;
     // memcmp orders by the first differing byte taken as unsigned.
     const int c = std::memcmp(mine, theirs, container->elementSize);
     const int order = c < 0 ? -1 : c > 0 ? 1 : 0;

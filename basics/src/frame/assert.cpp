@@ -17,7 +17,7 @@ void* TnAddExceptionHandler(TnExceptionHandler handler, void* context) {
 }
 
 int TnRemoveExceptionHandler(void* cookie) {
-    return mvos::RemoveExceptionHandler(cookie) ? 0 : -1;
+    return mvos::RemoveExceptionHandler(cookie) ? 0 : ERR_TN_FAILED;
 }
 
 int TARN_assert(const char* expression, const char* file, int32_t line) {

@@ -44,14 +44,14 @@ TnModuleErrorCallbackList& TnModuleErrorCallbackList::GetInstance() {
 int TnModuleErrorCallbackList::SetModuleErrorCallback(TnModuleErrorCallback callback, int32_t upper,
                                                       int32_t lower) {
     Entry& e = m_entries[0];
-    if (upper < lower) return -2002;
+    if (upper < lower) return ERR_TN_PARAMETER_NOT_VALID;
     if (callback == nullptr) {
-        if (e.upper != upper || e.lower != lower) return -2002;
+        if (e.upper != upper || e.lower != lower) return ERR_TN_PARAMETER_NOT_VALID;
         e = Entry{nullptr, 0, 0};
         return 0;
     }
     // One entry only: a second registration is refused whether or not it overlaps.
-    if (e.callback != nullptr) return -2002;
+    if (e.callback != nullptr) return ERR_TN_PARAMETER_NOT_VALID;
     e = Entry{callback, upper, lower};
     return 0;
 }

@@ -29,17 +29,17 @@ char g_descriptionWithVersion[sizeof kDescription + sizeof kVersionText + 1];
 
 int CheckTnVersionNumber(unsigned int major, unsigned int minor, unsigned int release,
                          unsigned int build, unsigned int patch, int flags) {
-    if (major != kMajor || minor != kMinor || flags == 0) return -5004;
+    if (major != kMajor || minor != kMinor || flags == 0) return ERR_TN_INCOMPATIBLE_VERSION;
     int result = 0;
     if ((flags & TN_VERSION_CHECK_RELEASE) && release != kRelease &&
         !(flags & TN_VERSION_WAIVE_RELEASE)) {
-        result = -5004;
+        result = ERR_TN_INCOMPATIBLE_VERSION;
     }
     if ((flags & TN_VERSION_CHECK_BUILD) && build != kBuild && !(flags & TN_VERSION_WAIVE_BUILD)) {
-        result = -5004;
+        result = ERR_TN_INCOMPATIBLE_VERSION;
     }
     if ((flags & TN_VERSION_CHECK_PATCH) && patch != kPatch && !(flags & TN_VERSION_WAIVE_PATCH)) {
-        result = -5004;
+        result = ERR_TN_INCOMPATIBLE_VERSION;
     }
     return result;
 }

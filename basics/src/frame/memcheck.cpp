@@ -63,7 +63,7 @@ int TarnCheckMemory(void* arg1, void* arg2, void* arg3, void* arg4) {
         g_checkInitialised = true;
         SetUpMemoryCheck();
     }
-    if (g_checkFunction == nullptr) return -1;
+    if (g_checkFunction == nullptr) return ERR_TN_FAILED;
     return g_checkFunction(arg1, arg2, arg3, arg4);
 }
 
@@ -77,7 +77,7 @@ int32_t TestHandler(uint32_t event, void*, void*) {
     }
     if (event == 1 && g_remainingFailures > 0) {
         --g_remainingFailures;
-        return -313;
+        return ERR_TN_SIMULATED_FAILURE;
     }
     return 0;
 }

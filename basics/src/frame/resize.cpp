@@ -22,14 +22,14 @@ int ResizeBlock(void** block, uint32_t size) {
         *block = mvos::Malloc(size);
         if (*block == nullptr) {
             TnCallMemoryHandler(size);
-            return -1;
+            return ERR_TN_FAILED;
         }
         return 0;
     }
     void* grown = mvos::Realloc(*block, size);
     if (grown == nullptr) {
         TnCallMemoryHandler(size);
-        return -1;
+        return ERR_TN_FAILED;
     }
     *block = grown;
     return 0;

@@ -7,9 +7,6 @@
 
 namespace {
 
-constexpr int kOutside = -2005;
-constexpr int kConflict = -1;
-
 // Index of the first bit in [from, to) that is set (wantSet) or clear (!wantSet),
 // or `to` when there is none. Whole bytes that cannot hold a hit are skipped eight
 // at a time; bits at or beyond `to` are never reported.
@@ -80,7 +77,7 @@ _TnBitString::~_TnBitString() {
 }
 
 int _TnBitString::Set(unsigned int i) {
-    if (i >= length) return kOutside;
+    if (i >= length) return ERR_TN_END_OF_SET;
     unsigned char mask = static_cast<unsigned char>(1u << (i & 7));
     if ((bits[i >> 3] & mask) == 0) {
         bits[i >> 3] |= mask;
@@ -90,7 +87,7 @@ int _TnBitString::Set(unsigned int i) {
 }
 
 int _TnBitString::Reset(unsigned int i) {
-    if (i >= length) return kOutside;
+    if (i >= length) return ERR_TN_END_OF_SET;
     unsigned char mask = static_cast<unsigned char>(1u << (i & 7));
     if ((bits[i >> 3] & mask) != 0) {
         bits[i >> 3] &= static_cast<unsigned char>(~mask);
@@ -100,13 +97,13 @@ int _TnBitString::Reset(unsigned int i) {
 }
 
 int _TnBitString::Get(unsigned int i, int& value) const {
-    if (i >= length) return kOutside;
+    if (i >= length) return ERR_TN_END_OF_SET;
     value = bits[i >> 3] & (1u << (i & 7));
     return 0;
 }
 
 int _TnBitString::Flip(unsigned int i, int& value) {
-    if (i >= length) return kOutside;
+    if (i >= length) return ERR_TN_END_OF_SET;
     unsigned char mask = static_cast<unsigned char>(1u << (i & 7));
     value = (bits[i >> 3] & mask) != 0 ? 1 : 0;
     bits[i >> 3] ^= mask;
@@ -124,11 +121,11 @@ namespace {
 int ChangeArea(_TnBitString& s, unsigned int start, unsigned int count, unsigned int& position,
                bool set) {
     uint64_t end = uint64_t{start} + count;  // computed in 64 bits: cannot wrap
-    if (end > s.length) return kOutside;
+    if (end > s.length) return ERR_TN_END_OF_SET;
     uint64_t hit = FindInRange(s.bits, start, end, set);
     if (hit < end) {
         position = static_cast<unsigned int>(hit - start);
-        return kConflict;
+        return ERR_TN_FAILED;
     }
     if (count == 0) return 0;
     FillRange(s.bits, start, end, set);
@@ -162,8 +159,8 @@ int _TnBitString::ResetAll() {
 int _TnBitString::Find(unsigned int start, int value, unsigned int& position) const {
     if (start >= length) {
         position = length;
-        return kOutside;
+        return ERR_TN_END_OF_SET;
     }
     position = static_cast<unsigned int>(FindInRange(bits, start, length, value != 0));
-    return position < length ? 0 : kOutside;
+    return position < length ? 0 : ERR_TN_END_OF_SET;
 }

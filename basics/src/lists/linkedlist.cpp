@@ -1,9 +1,7 @@
 // Intrusive lists: the doubly linked owning list and the singly linked plain list.
 #include "lists.h"
 
-namespace {
-constexpr int kNotOnList = -502;
-}
+namespace {}
 
 // ---------------------------------------------------------------- TnLinkedListItem
 
@@ -85,7 +83,7 @@ void TnLinkedList::RemoveLast() {
 int TnLinkedList::RemoveItem(TnLinkedListItem* item) {
     TnLinkedListItem* p = first;
     while (p != nullptr && p != item) p = p->next;
-    if (p == nullptr) return kNotOnList;
+    if (p == nullptr) return ERR_TN_OUT_OF_RANGE;
     if (item == first)
         RemoveFirst();
     else if (item == last)

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr TnResult kNoMemory = -10001;
-constexpr TnResult kBeyondCapacity = -10002;
 // The segment size stops growing at 4 MiB; beyond that the block is more segments.
 constexpr unsigned kMaxCoarseningShift = 22;
 constexpr int64_t kMaxSize = INT32_MAX;
@@ -67,7 +65,7 @@ TnResult MemFile::SizeSet(int32_t size, uint16_t) {
         m_segmentShift = m_baseShift;
         return 0;
     }
-    if (size < 0) return kNoMemory;
+    if (size < 0) return ERR_TN_FILE_NO_MEMORY;
 
     unsigned shift = m_segmentShift;
     uint64_t segments = SegmentsFor(size, shift);
@@ -86,7 +84,7 @@ TnResult MemFile::SizeSet(int32_t size, uint16_t) {
     if (m_data == nullptr || capacity != Capacity()) {
         // Nothing changes unless the block could be resized (mmResize has then called
         // the memory handler once with the capacity).
-        if (mmResize(&m_data, static_cast<uint32_t>(capacity)) != 0) return kNoMemory;
+        if (mmResize(&m_data, static_cast<uint32_t>(capacity)) != 0) return ERR_TN_FILE_NO_MEMORY;
     }
     m_segmentCount = static_cast<uint16_t>(segments);
     m_segmentShift = static_cast<uint8_t>(shift);
@@ -95,14 +93,14 @@ TnResult MemFile::SizeSet(int32_t size, uint16_t) {
 }
 
 TnResult MemFile::SizeSetDontShrink(int32_t size, uint16_t mode) {
-    if (size < 0) return kNoMemory;
+    if (size < 0) return ERR_TN_FILE_NO_MEMORY;
     if (Capacity() < static_cast<uint32_t>(size)) return SizeSet(size, mode);
     m_size = size;
     return 0;
 }
 
 TnResult MemFile::SetLogicalSize(int32_t size) {
-    if (size < 0 || static_cast<uint32_t>(size) > Capacity()) return kBeyondCapacity;
+    if (size < 0 || static_cast<uint32_t>(size) > Capacity()) return ERR_TN_BEYOND_CAPACITY;
     m_size = size;
     return 0;
 }
@@ -239,7 +237,7 @@ int32_t MemFile::Write(int32_t value, TnResult& rc) {
     if (!MVB_CALLER_GUARANTEE(m_position >= 0 && m_position <= m_size)) m_position = m_size;
     const int64_t size = int64_t{m_size} + 4;
     if (size > kMaxSize) {
-        rc = kNoMemory;
+        rc = ERR_TN_FILE_NO_MEMORY;
     } else if (size <= Capacity()) {
         m_size = static_cast<int32_t>(size);
         rc = 0;

@@ -6,7 +6,6 @@
 namespace {
 
 constexpr int32_t kZoneNotRead = 0x0FFFFFFF;
-constexpr int kZoneUnknown = -2171;
 constexpr uint64_t kUnitsPerMinute = 600000000ull;
 
 int32_t g_zoneCache = kZoneNotRead;
@@ -28,7 +27,7 @@ bool ToLocal(uint64_t utc, uint64_t* local) {
 
 int ZoneOrZero() {
     int zone = bksgettimezone();
-    return zone == kZoneUnknown ? 0 : zone;
+    return zone == ERR_TN_NO_TIME_ZONE ? 0 : zone;
 }
 
 void FillDate(bdate& date, const mvb::platform::Calendar& c) {
@@ -118,7 +117,7 @@ void ResetZoneCache() {
 int bksgettimezone() {
     if (g_zoneCache != kZoneNotRead) return g_zoneCache;
     int32_t minutes = 0;
-    g_zoneCache = mvos::ZoneOffset(mvos::SystemTime(), &minutes) ? minutes : kZoneUnknown;
+    g_zoneCache = mvos::ZoneOffset(mvos::SystemTime(), &minutes) ? minutes : ERR_TN_NO_TIME_ZONE;
     return g_zoneCache;
 }
 

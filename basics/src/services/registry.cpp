@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int kInvalidParameter = -2530;
-constexpr int kRegistryFailure = -1;
 constexpr char kRoot[] = "SOFTWARE\\Ardwyn\\Merivane";
 constexpr size_t kKeyNameSize = 260;
 
@@ -39,45 +37,45 @@ bool Assemble(const char** keyPath, KeyName* name) {
 }  // namespace
 
 int TnGetRegistryEntry(const char** keyPath, char* buffer, int& length) {
-    if (keyPath == nullptr || buffer == nullptr || length <= 0) return kInvalidParameter;
+    if (keyPath == nullptr || buffer == nullptr || length <= 0) return ERR_TN_INVALID_PARAMETER;
     KeyName name;
-    if (!Assemble(keyPath, &name)) return kInvalidParameter;
+    if (!Assemble(keyPath, &name)) return ERR_TN_INVALID_PARAMETER;
     mvos::RegKey key = nullptr;
     if (mvos::RegOpenKey(mvos::kLocalMachine, name.full, mvos::kKeyQueryValue, &key) != mvos::kOk)
-        return kRegistryFailure;
+        return ERR_TN_FAILED;
     // One byte stays free for the caller's terminator.
     uint32_t size = static_cast<uint32_t>(length - 1);
     int32_t status = mvos::RegQueryValue(key, name.value, nullptr, buffer, &size);
     length = static_cast<int>(size);
     mvos::RegCloseKey(key);
-    return status == mvos::kOk ? 0 : kRegistryFailure;
+    return status == mvos::kOk ? 0 : ERR_TN_FAILED;
 }
 
 int TnSetRegistryEntry(const char** keyPath, char* value, int& length) {
-    if (keyPath == nullptr || value == nullptr || length == 0) return kInvalidParameter;
+    if (keyPath == nullptr || value == nullptr || length == 0) return ERR_TN_INVALID_PARAMETER;
     KeyName name;
-    if (!Assemble(keyPath, &name)) return kInvalidParameter;
+    if (!Assemble(keyPath, &name)) return ERR_TN_INVALID_PARAMETER;
     TnDeleteRegistryEntry(keyPath);  // a missing value or key is no error here
     mvos::RegKey key = nullptr;
     if (mvos::RegCreateKey(mvos::kLocalMachine, name.full, mvos::kKeyRead | mvos::kKeyWrite, &key,
                            nullptr) != mvos::kOk)
-        return kRegistryFailure;
+        return ERR_TN_FAILED;
     int32_t status = mvos::RegSetValue(key, name.value, mvos::kRegSz, value,
                                        static_cast<uint32_t>(std::strlen(value)));
     mvos::RegCloseKey(key);
-    return status == mvos::kOk ? 0 : kRegistryFailure;
+    return status == mvos::kOk ? 0 : ERR_TN_FAILED;
 }
 
 int TnDeleteRegistryEntry(const char** keyPath) {
-    if (keyPath == nullptr) return kInvalidParameter;
+    if (keyPath == nullptr) return ERR_TN_INVALID_PARAMETER;
     KeyName name;
-    if (!Assemble(keyPath, &name)) return kInvalidParameter;
+    if (!Assemble(keyPath, &name)) return ERR_TN_INVALID_PARAMETER;
     mvos::RegKey key = nullptr;
     if (mvos::RegOpenKey(mvos::kLocalMachine, name.full, mvos::kKeyAllAccess, &key) != mvos::kOk)
-        return kRegistryFailure;
+        return ERR_TN_FAILED;
     int32_t status = mvos::RegDeleteValue(key, name.value);
     mvos::RegCloseKey(key);
-    return status == mvos::kOk ? 0 : kRegistryFailure;
+    return status == mvos::kOk ? 0 : ERR_TN_FAILED;
 }
 
 namespace {

@@ -27,12 +27,12 @@ int RegisterStatistics() {
     mvos::RegKey key = nullptr;
     if (mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, &key) == mvos::kOk) {
         mvos::RegCloseKey(key);
-        return -1;
+        return ERR_TN_FAILED;
     }
     if (mvos::RegCreateKey(mvos::kLocalMachine, keyPath,
                            mvos::kKeyQueryValue | mvos::kKeySetValue | mvos::kKeyEnumerateSubKeys,
                            &key, nullptr) != mvos::kOk)
-        return -2;
+        return ERR_TN_REGISTRATION_FAILED;
 
     // xx "<directory of this library>/MerivanePerformanceCounters.ini"
     char commandLine[sizeof library + sizeof kCounterFile + 8];
@@ -49,7 +49,7 @@ int RegisterStatistics() {
     if (!loaded) {
         mvos::RegDeleteKey(mvos::kLocalMachine, keyPath);
         mvos::RegCloseKey(key);
-        return -3;
+        return ERR_TN_COUNTER_TEXTS_FAILED;
     }
     const uint32_t enabled = 0;
     SetString(key, "Library", library);
@@ -67,11 +67,12 @@ int DeregisterStatistics() {
     mvb::prf::PerformanceKeyPath(kAppName, keyPath, sizeof keyPath);
     mvos::RegKey key = nullptr;
     if (mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, &key) != mvos::kOk)
-        return -1;
+        return ERR_TN_FAILED;
     mvos::RegCloseKey(key);
     char commandLine[sizeof kAppName + 4] = "xx ";
     std::strcat(commandLine, kAppName);
-    if (mvos::UnloadPerfCounterTextStrings(commandLine, true) != mvos::kOk) return -2;
+    if (mvos::UnloadPerfCounterTextStrings(commandLine, true) != mvos::kOk)
+        return ERR_TN_REGISTRATION_FAILED;
     mvos::RegDeleteKey(mvos::kLocalMachine, keyPath);
     return 0;
 }
