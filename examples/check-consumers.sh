@@ -14,6 +14,12 @@ example=$here/host_module
 prefix=$work/prefix
 
 fail() { echo "check-consumers: $*" >&2; exit 1; }
+# quiet <log> <command>...: runs the command into the log; on failure shows the log's end.
+quiet() {
+    local log=$1
+    shift
+    "$@" >>"$log" 2>&1 || { tail -n 30 "$log" >&2; fail "failed: $* (log: $log)"; }
+}
 
 # Runs a build of the example with a registry and event file of its own and checks its
 # output.
@@ -28,10 +34,11 @@ run_example() {
 
 # 1. As a subproject, configured the way a consumer without GoogleTest would: none of
 #    the project's tests, tools or output folders may appear in the consumer's tree.
-rm -rf "$work/subdirectory"
-cmake -S "$example" -B "$work/subdirectory" -G Ninja -DMERIVANE_BASICS_SOURCE_DIR="$source_dir" \
-    -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON --no-warn-unused-cli >"$work/subdirectory.log"
-cmake --build "$work/subdirectory" >>"$work/subdirectory.log"
+rm -rf "$work/subdirectory" "$work"/*.log
+quiet "$work/subdirectory.log" cmake -S "$example" -B "$work/subdirectory" -G Ninja \
+    -DMERIVANE_BASICS_SOURCE_DIR="$source_dir" -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
+    --no-warn-unused-cli
+quiet "$work/subdirectory.log" cmake --build "$work/subdirectory"
 for unwanted in bin lib merivane-basics/tests merivane-basics/tools; do
     [ ! -e "$work/subdirectory/$unwanted" ] || fail "subdirectory: the subproject wrote $unwanted"
 done
@@ -42,13 +49,13 @@ run_example subdirectory "$work/subdirectory/host_module"
 
 # 2. Against an installed prefix, found with find_package.
 rm -rf "$prefix" "$work/find-package"
-cmake --install "$library_build" --prefix "$prefix" >"$work/install.log"
+quiet "$work/install.log" cmake --install "$library_build" --prefix "$prefix"
 if grep -rl --binary-files=without-match "$(cd "$library_build" && pwd)" "$prefix" >/dev/null; then
     fail "install: the installed tree names the build folder"
 fi
-cmake -S "$example" -B "$work/find-package" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
-    >"$work/find-package.log"
-cmake --build "$work/find-package" >>"$work/find-package.log"
+quiet "$work/find-package.log" cmake -S "$example" -B "$work/find-package" -G Ninja \
+    -DCMAKE_PREFIX_PATH="$prefix"
+quiet "$work/find-package.log" cmake --build "$work/find-package"
 run_example find-package "$work/find-package/host_module"
 
 # 3. Against the same prefix, with pkg-config and the compiler alone.

@@ -76,7 +76,7 @@ int main() {
         if (entry == nullptr) return Fail("CreateEntry", rc);
         std::memcpy(entry->Element(), &r, sizeof r);
         rc = tree.InsertEntry(entry, 0, nullptr);
-        if (rc == TN_E_DUPLICATE) {
+        if (rc == ERR_TN_DUPLICATE) {
             ++refused;
             continue;
         }
