@@ -4,7 +4,7 @@
 # (Debian abigail-tools).
 find_program(MVB_ABIDW abidw)
 find_program(MVB_ABIDIFF abidiff)
-if(NOT MVB_ABIDW OR NOT MVB_ABIDIFF OR MVB_SANITIZE OR WIN32
+if(NOT MVB_ABIDW OR NOT MVB_ABIDIFF OR MVB_SANITIZE OR MVB_SANITIZE_THREAD OR WIN32
    OR NOT CMAKE_BUILD_TYPE MATCHES "^(Debug|RelWithDebInfo)$")
   return()
 endif()
