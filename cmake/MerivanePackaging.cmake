@@ -35,6 +35,8 @@ set(CPACK_COMPONENT_TOOL_DEPENDS runtime)
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${MVB_DEB_RUNTIME})
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+# Opened with dlopen on first use, so dpkg-shlibdeps cannot see them.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libsqlite3-0, libsystemd0")
 # The library lives in a folder of the dynamic loader's cache: ldconfig runs by trigger.
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/triggers)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
