@@ -1,9 +1,10 @@
 # Front door: `make demo` and `make test` set up, build and run on a fresh machine.
 SHELL := /bin/bash
 DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev zlib1g-dev libabsl-dev
+PRESET_TESTS := test-dev test-asan test-release test-tsan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps maybe-deps configure build demo test test-dev test-asan bench fuzz format clean
+.PHONY: all deps maybe-deps configure build demo test $(PRESET_TESTS) bench fuzz format clean
 
 all: build
 
@@ -29,17 +30,15 @@ build: configure
 demo: build
 	./build/dev/bin/mvbasics demo
 
-test-dev: maybe-deps
-	cmake --preset dev
-	cmake --build --preset dev -j $(JOBS)
-	ctest --preset dev
+# Every test in the debug build, under AddressSanitizer + UndefinedBehaviorSanitizer,
+# and in the optimised build (faults that only optimisation shows); the thread tests
+# under ThreadSanitizer.
+$(PRESET_TESTS): test-%: maybe-deps
+	cmake --preset $*
+	cmake --build --preset $* -j $(JOBS)
+	ctest --preset $*
 
-test-asan: maybe-deps
-	cmake --preset asan
-	cmake --build --preset asan -j $(JOBS)
-	ctest --preset asan
-
-test: test-dev test-asan
+test: $(PRESET_TESTS)
 
 # Every benchmark program, five repetitions each, then one table of library against peer.
 BENCH_FLAGS ?= --benchmark_repetitions=5 --benchmark_report_aggregates_only=true

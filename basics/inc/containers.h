@@ -1,6 +1,9 @@
 // Containers and iterators: the container framework driven by a table of element
 // functions, red-black node trees with explicit path stacks, the red-black tree
 // container and its iterator, entry caches and entry rings, and the bit stack.
+//
+// Threads: a container, its iterators and its entry cache are used by one thread at a
+// time (the owner's lock, if any, covers them all); different containers share nothing.
 #ifndef MV_CONTAINERS_H
 #define MV_CONTAINERS_H
 
