@@ -1,5 +1,6 @@
 // Start-up and take-down of the library's process-wide objects, in one fixed order.
 #include "frame/lifecycle.h"
+#include "os/os.h"
 
 namespace {
 
@@ -12,13 +13,18 @@ struct Lifecycle {
         InitMessage();
         InitTimerFrequency();
         InitPrfData();
+        InitRegistry();
     }
     ~Lifecycle() {
         using namespace mvb::lifecycle;
+        TermRegistry();
         TermPrfData();
         TermMessage();
         TermSystemLog();
         TermEventSourceNames();
+        // Last: what the OS layer opened on demand (the registry's connection, SQLite,
+        // libsystemd), which the steps above may still have used.
+        mvos::ReleaseOnUnload();
     }
 };
 
