@@ -12,9 +12,6 @@ namespace mvcrc {
 // multiply folding of 128-bit lanes (PCLMULQDQ) and of 512-bit lanes (VPCLMULQDQ).
 enum class Path { Table, Slice8, Fold128, Fold512, Best };
 
-// The 256-entry table: entry i is the remainder of byte value i.
-extern const uint32_t kTable[256];
-
 // Advances the raw register (not complemented) over n bytes with the given path.
 // A path the CPU cannot run falls back to slicing-by-8.
 uint32_t Update(Path path, uint32_t reg, const unsigned char* p, size_t n);

@@ -19,9 +19,7 @@ namespace {
 
 // x^e mod P in the reflected order, as the high half of a 64-bit lane operand.
 constexpr uint64_t FoldConstant(unsigned e) {
-    uint32_t r = 0x80000000u;  // x^0 in reflected order
-    for (unsigned i = 0; i < e; ++i) r = (r & 1) ? (r >> 1) ^ kPoly : r >> 1;
-    return uint64_t(r) << 32;
+    return uint64_t(ShiftRemainder(0x80000000u, e)) << 32;  // 0x80000000u: x^0
 }
 
 constexpr uint64_t kFold128Hi = FoldConstant(128 + 64 - 1), kFold128Lo = FoldConstant(128 - 1);
