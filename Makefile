@@ -1,9 +1,9 @@
 # Front door: `make demo` and `make test` set up, build and run on a fresh machine.
 SHELL := /bin/bash
-DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev zlib1g-dev
+DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev zlib1g-dev clang-format
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps maybe-deps configure build demo test test-dev test-asan bench fuzz format clean
+.PHONY: all deps maybe-deps configure build demo test test-dev test-asan bench fuzz format format-check clean
 
 all: build
 
@@ -39,7 +39,7 @@ test-asan: maybe-deps
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan
 
-test: test-dev test-asan
+test: format-check test-dev test-asan
 
 bench: maybe-deps
 	cmake --preset release
@@ -53,6 +53,10 @@ fuzz: maybe-deps
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i
+
+# Fails (first, and in seconds) when a tracked C++ file is not as `make format` leaves it.
+format-check:
+	git ls-files '*.h' '*.cpp' | xargs clang-format --dry-run -Werror
 
 clean:
 	rm -rf build

@@ -62,14 +62,14 @@ const std::vector<unsigned char>& Data(size_t n, bool records) {
     return n == (64u << 10) ? r64k : r16m;
 }
 
-void Crc(benchmark::State& state, mvcrc::Path path) {
-    if (!mvcrc::Supported(path)) {
+void Crc(benchmark::State& state, mvb::datablocks::Path path) {
+    if (!mvb::datablocks::Supported(path)) {
         state.SkipWithError("path not available on this CPU");
         return;
     }
     const auto& d = Data(size_t(state.range(0)), false);
     for (auto _ : state)
-        benchmark::DoNotOptimize(mvcrc::Update(path, 0xFFFFFFFFu, d.data(), d.size()));
+        benchmark::DoNotOptimize(mvb::datablocks::Update(path, 0xFFFFFFFFu, d.data(), d.size()));
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(d.size()));
 }
 
@@ -126,10 +126,10 @@ void Expand(benchmark::State& state) {
 
 constexpr int64_t k64K = 64 << 10, k16M = 16 << 20;
 
-BENCHMARK_CAPTURE(Crc, table, mvcrc::Path::Table)->Arg(k64K)->Arg(k16M);
-BENCHMARK_CAPTURE(Crc, slice8, mvcrc::Path::Slice8)->Arg(k64K)->Arg(k16M);
-BENCHMARK_CAPTURE(Crc, fold128, mvcrc::Path::Fold128)->Arg(k64K)->Arg(k16M);
-BENCHMARK_CAPTURE(Crc, fold512, mvcrc::Path::Fold512)->Arg(k64K)->Arg(k16M);
+BENCHMARK_CAPTURE(Crc, table, mvb::datablocks::Path::Table)->Arg(k64K)->Arg(k16M);
+BENCHMARK_CAPTURE(Crc, slice8, mvb::datablocks::Path::Slice8)->Arg(k64K)->Arg(k16M);
+BENCHMARK_CAPTURE(Crc, fold128, mvb::datablocks::Path::Fold128)->Arg(k64K)->Arg(k16M);
+BENCHMARK_CAPTURE(Crc, fold512, mvb::datablocks::Path::Fold512)->Arg(k64K)->Arg(k16M);
 BENCHMARK(CalcCheckSumBest)->Arg(k64K)->Arg(k16M);
 BENCHMARK(ZlibCrc32)->Arg(k64K)->Arg(k16M);
 BENCHMARK(Memcpy)->Args({k64K, 0})->Args({k16M, 0})->Args({k16M, 1});

@@ -7,7 +7,7 @@
 #include "datablocks/crc32.h"
 #include "datablocks/crc32_fold.h"
 
-namespace mvcrc {
+namespace mvb::datablocks {
 
 namespace {
 
@@ -113,10 +113,11 @@ uint32_t Update(Path path, uint32_t reg, const unsigned char* p, size_t n) {
     }
 }
 
-}  // namespace mvcrc
+}  // namespace mvb::datablocks
 
 uint32_t CalcCheckSum(const void* bytes, uint32_t length, const uint32_t* previous) {
     uint32_t reg = previous != nullptr ? ~*previous : 0xFFFFFFFFu;
     if (bytes == nullptr || length == 0) return ~reg;
-    return ~mvcrc::Update(mvcrc::Current(), reg, static_cast<const unsigned char*>(bytes), length);
+    return ~mvb::datablocks::Update(mvb::datablocks::Current(), reg,
+                                    static_cast<const unsigned char*>(bytes), length);
 }

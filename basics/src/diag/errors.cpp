@@ -76,7 +76,7 @@ bool IsQueryLayerCode(int code) {
 const char* Message(int code) {
     if (IsQueryLayerCode(code)) return kQueryLayerText;
     if (const char* text = TnModuleErrorCallbackList::GetInstance().GetError(code)) return text;
-    if (const char* text = mvdiag::FindMessage(code)) return text;
+    if (const char* text = mvb::diag::FindMessage(code)) return text;
     return code >= 1 && code <= 999 ? "count" : "unknown error";
 }
 
@@ -103,7 +103,7 @@ const char* LoginText(int code) {
 
 }  // namespace
 
-namespace mvdiag {
+namespace mvb::diag {
 
 const char* FindMessage(int32_t code) {
     const MessageEntry* first = MessageTable();
@@ -113,7 +113,7 @@ const char* FindMessage(int32_t code) {
     return hit != last && hit->code == code ? hit->text : nullptr;
 }
 
-}  // namespace mvdiag
+}  // namespace mvb::diag
 
 const char* TnError(char* buffer, const char* prefix, int code, int textOnly) {
     size_t capacity = kUnbounded;

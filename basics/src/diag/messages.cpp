@@ -3,7 +3,7 @@
 // capitals and trailing blanks included; codes that share a text repeat it.
 #include "diag/messages.h"
 
-namespace mvdiag {
+namespace mvb::diag {
 namespace {
 
 // clang-format off
@@ -548,4 +548,4 @@ size_t MessageCount() {
     return sizeof(kMessages) / sizeof(kMessages[0]);
 }
 
-}  // namespace mvdiag
+}  // namespace mvb::diag

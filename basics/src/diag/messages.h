@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace mvdiag {
+namespace mvb::diag {
 
 struct MessageEntry {
     int32_t code;
@@ -20,6 +20,6 @@ size_t MessageCount();
 // constant data: no allocation, at most ten comparisons.
 const char* FindMessage(int32_t code);
 
-}  // namespace mvdiag
+}  // namespace mvb::diag
 
 #endif

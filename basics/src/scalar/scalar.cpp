@@ -1,7 +1,8 @@
 // Scalar store and load: byte-order conversion between memory and stored form.
-#include "scalar.h"
-
 #include <cstring>
+
+#include "compiler.h"
+#include "scalar.h"
 
 namespace {
 
@@ -17,17 +18,17 @@ struct Word;
 template <>
 struct Word<2> {
     typedef uint16_t type;
-    static type Swap(type v) { return __builtin_bswap16(v); }
+    static type Swap(type v) { return mvb::ByteSwap(v); }
 };
 template <>
 struct Word<4> {
     typedef uint32_t type;
-    static type Swap(type v) { return __builtin_bswap32(v); }
+    static type Swap(type v) { return mvb::ByteSwap(v); }
 };
 template <>
 struct Word<8> {
     typedef uint64_t type;
-    static type Swap(type v) { return __builtin_bswap64(v); }
+    static type Swap(type v) { return mvb::ByteSwap(v); }
 };
 
 // Copies `count` values of N bytes, reversing the bytes of each value when the stored

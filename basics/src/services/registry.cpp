@@ -40,14 +40,14 @@ int TnGetRegistryEntry(const char** keyPath, char* buffer, int& length) {
     if (keyPath == nullptr || buffer == nullptr || length <= 0) return ERR_TN_INVALID_PARAMETER;
     KeyName name;
     if (!Assemble(keyPath, &name)) return ERR_TN_INVALID_PARAMETER;
-    mvos::RegKey key = nullptr;
-    if (mvos::RegOpenKey(mvos::kLocalMachine, name.full, mvos::kKeyQueryValue, &key) != mvos::kOk)
+    mvos::ScopedRegKey key;
+    if (mvos::RegOpenKey(mvos::kLocalMachine, name.full, mvos::kKeyQueryValue, key.Out()) !=
+        mvos::kOk)
         return ERR_TN_FAILED;
     // One byte stays free for the caller's terminator.
     uint32_t size = static_cast<uint32_t>(length - 1);
-    int32_t status = mvos::RegQueryValue(key, name.value, nullptr, buffer, &size);
+    int32_t status = mvos::RegQueryValue(key.Get(), name.value, nullptr, buffer, &size);
     length = static_cast<int>(size);
-    mvos::RegCloseKey(key);
     return status == mvos::kOk ? 0 : ERR_TN_FAILED;
 }
 
@@ -56,13 +56,12 @@ int TnSetRegistryEntry(const char** keyPath, char* value, int& length) {
     KeyName name;
     if (!Assemble(keyPath, &name)) return ERR_TN_INVALID_PARAMETER;
     TnDeleteRegistryEntry(keyPath);  // a missing value or key is no error here
-    mvos::RegKey key = nullptr;
-    if (mvos::RegCreateKey(mvos::kLocalMachine, name.full, mvos::kKeyRead | mvos::kKeyWrite, &key,
-                           nullptr) != mvos::kOk)
+    mvos::ScopedRegKey key;
+    if (mvos::RegCreateKey(mvos::kLocalMachine, name.full, mvos::kKeyRead | mvos::kKeyWrite,
+                           key.Out(), nullptr) != mvos::kOk)
         return ERR_TN_FAILED;
-    int32_t status = mvos::RegSetValue(key, name.value, mvos::kRegSz, value,
+    int32_t status = mvos::RegSetValue(key.Get(), name.value, mvos::kRegSz, value,
                                        static_cast<uint32_t>(std::strlen(value)));
-    mvos::RegCloseKey(key);
     return status == mvos::kOk ? 0 : ERR_TN_FAILED;
 }
 
@@ -70,11 +69,11 @@ int TnDeleteRegistryEntry(const char** keyPath) {
     if (keyPath == nullptr) return ERR_TN_INVALID_PARAMETER;
     KeyName name;
     if (!Assemble(keyPath, &name)) return ERR_TN_INVALID_PARAMETER;
-    mvos::RegKey key = nullptr;
-    if (mvos::RegOpenKey(mvos::kLocalMachine, name.full, mvos::kKeyAllAccess, &key) != mvos::kOk)
+    mvos::ScopedRegKey key;
+    if (mvos::RegOpenKey(mvos::kLocalMachine, name.full, mvos::kKeyAllAccess, key.Out()) !=
+        mvos::kOk)
         return ERR_TN_FAILED;
-    int32_t status = mvos::RegDeleteValue(key, name.value);
-    mvos::RegCloseKey(key);
+    int32_t status = mvos::RegDeleteValue(key.Get(), name.value);
     return status == mvos::kOk ? 0 : ERR_TN_FAILED;
 }
 

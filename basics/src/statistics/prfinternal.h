@@ -8,7 +8,7 @@
 
 #include "os/os.h"
 
-namespace mvb::prf {
+namespace mvb::statistics {
 
 // Identifiers (dwId) of this system's performance object and of its counters, in the
 // order of the item table (prfitems.cpp); the statistics methods publish through the same
@@ -59,6 +59,6 @@ inline uint32_t InstanceNameBytes(uint32_t chars) {
     return 2 * ((chars + 2) & ~1u);
 }
 
-}  // namespace mvb::prf
+}  // namespace mvb::statistics
 
 #endif

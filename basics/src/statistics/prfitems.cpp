@@ -2,7 +2,7 @@
 #include "prfdata.h"
 #include "statistics/prfinternal.h"
 
-using namespace mvb::prf;
+using namespace mvb::statistics;
 
 namespace {
 

@@ -22,16 +22,14 @@ int RegisterStatistics() {
     char library[2048 + 1] = {};
     mvos::OwnModuleFileName(library, sizeof library);
     char keyPath[160];
-    mvb::prf::PerformanceKeyPath(kAppName, keyPath, sizeof keyPath);
+    mvb::statistics::PerformanceKeyPath(kAppName, keyPath, sizeof keyPath);
 
-    mvos::RegKey key = nullptr;
-    if (mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, &key) == mvos::kOk) {
-        mvos::RegCloseKey(key);
+    mvos::ScopedRegKey key;
+    if (mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, key.Out()) == mvos::kOk)
         return ERR_TN_FAILED;
-    }
     if (mvos::RegCreateKey(mvos::kLocalMachine, keyPath,
                            mvos::kKeyQueryValue | mvos::kKeySetValue | mvos::kKeyEnumerateSubKeys,
-                           &key, nullptr) != mvos::kOk)
+                           key.Out(), nullptr) != mvos::kOk)
         return ERR_TN_REGISTRATION_FAILED;
 
     // xx "<directory of this library>/MerivanePerformanceCounters.ini"
@@ -48,27 +46,24 @@ int RegisterStatistics() {
     }
     if (!loaded) {
         mvos::RegDeleteKey(mvos::kLocalMachine, keyPath);
-        mvos::RegCloseKey(key);
         return ERR_TN_COUNTER_TEXTS_FAILED;
     }
     const uint32_t enabled = 0;
-    SetString(key, "Library", library);
-    SetString(key, "Open", "PrfData_Open");
-    SetString(key, "Close", "PrfData_Close");
-    SetString(key, "Collect", "PrfData_Collect");
-    mvos::RegSetValue(key, "Disable Performance Counters", mvos::kRegDword, &enabled,
+    SetString(key.Get(), "Library", library);
+    SetString(key.Get(), "Open", "PrfData_Open");
+    SetString(key.Get(), "Close", "PrfData_Close");
+    SetString(key.Get(), "Collect", "PrfData_Collect");
+    mvos::RegSetValue(key.Get(), "Disable Performance Counters", mvos::kRegDword, &enabled,
                       sizeof enabled);
-    mvos::RegCloseKey(key);
     return 0;
 }
 
 int DeregisterStatistics() {
     char keyPath[160];
-    mvb::prf::PerformanceKeyPath(kAppName, keyPath, sizeof keyPath);
-    mvos::RegKey key = nullptr;
-    if (mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, &key) != mvos::kOk)
+    mvb::statistics::PerformanceKeyPath(kAppName, keyPath, sizeof keyPath);
+    if (mvos::ScopedRegKey key;
+        mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, key.Out()) != mvos::kOk)
         return ERR_TN_FAILED;
-    mvos::RegCloseKey(key);
     char commandLine[sizeof kAppName + 4] = "xx ";
     std::strcat(commandLine, kAppName);
     if (mvos::UnloadPerfCounterTextStrings(commandLine, true) != mvos::kOk)

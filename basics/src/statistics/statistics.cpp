@@ -4,7 +4,7 @@
 #include "statistics.h"
 #include "systemlog.h"
 
-using namespace mvb::prf;
+using namespace mvb::statistics;
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "os/os.h"
+#include "os/os_testing.h"
 
 namespace mvos {
 

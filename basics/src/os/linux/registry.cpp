@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "os/os.h"
+#include "os/os_testing.h"
 
 namespace mvos {
 
