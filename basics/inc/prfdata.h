@@ -171,7 +171,7 @@ class MVB_API PrfData {
   public:
     // Checks the table (an assertion for every breached rule) and becomes sm_pPrfData.
     PrfData(const char16_t* appName, PrfItm* items);
-    // Unmaps the view and closes the handles.
+    // A writer removes its block's name; then the view is unmapped and the handles closed.
     ~PrfData();
     PrfData(const PrfData&) = delete;
     PrfData& operator=(const PrfData&) = delete;
@@ -222,12 +222,17 @@ class MVB_API PrfData {
     uint32_t m_cbPrfData;  // size of the mapped view
     bool m_fWritable;      // the view was mapped by this process as the writer
     void* m_hWriterMutex;  // the writer mutex, owned from activation to unload
+    uint32_t m_cViews;     // views mapped so far: a collector's next view is a new block
+
+    // True when the mapped block's headers are complete (a block being made is not).
+    bool BlockComplete() const;
+    // Unmaps the view and closes its handle; activation may run again.
+    void ReleaseView();
 
   private:
     void CheckTable();
     int MapBlock(bool writer, const char* appName);
-    bool HeadersMatch() const;
-    bool AdoptView(void* shm, uint32_t size, bool writable);
+    int AdoptView(void* shm, uint32_t size, bool writable);
 };
 
 #endif

@@ -2,6 +2,7 @@
 // over this system's item table), and the reports of Enable.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -64,53 +65,63 @@ TEST_F(Activation, UnregisteredDisabledAndInconsistentRegistrations) {
     EXPECT_EQ(table->Activate(true), PrfOtherWriter);
 }
 
-TEST_F(Activation, ABlockThatDoesNotMatchTheTableIsRebuilt) {
+// A block already under the name is never adopted: one that others may write, one of
+// another account, a link, or one left by a dead writer is replaced by a new block.
+TEST_F(Activation, ABlockLeftBehindOrPlantedIsReplaced) {
     WritePerformanceKey("Test", 1000, 1044, 1001, 1045);
-    mvos::SharedMemory* shm = nullptr;
-    bool existed = false;
-    ASSERT_EQ(mvos::CreateSharedMemory("Global\\Test_Performance", 64, &shm, &existed), mvos::kOk);
-    auto* view = static_cast<uint8_t*>(mvos::MapSharedMemory(shm, 64, true));
-    ASSERT_NE(view, nullptr);
-    EXPECT_EQ(mvos::MapSharedMemory(shm, 65, false), nullptr);  // beyond the block
-    std::memset(view, 0xAB, 64);
-    mvos::UnmapSharedMemory(view, 64);
-    mvos::CloseSharedMemory(shm);
-    for (int round = 0; round < 2; ++round) {
-        // Round 0: too small, resized. Round 1: a header damaged behind the writer's back.
+    const std::string path = prftest::ShmPath("Global\\Test_Performance");
+    const std::string target = m_dir.File("target");
+    for (int plant = 0; plant < 4; ++plant) {
+        if (plant == 0) prftest::PlantBlock(path, 0666, 0, 1128, 0x00);
+        if (plant == 1) prftest::PlantBlock(path, 0644, 65534, 1128, 0xAB);
+        if (plant == 2) {
+            ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
+        }
+        struct stat planted = {};
+        lstat(path.c_str(), &planted);
         TableUnderTest writer;
         Activated(writer, true);
+        struct stat made;
+        ASSERT_EQ(stat(path.c_str(), &made), 0) << plant;
+        EXPECT_NE(made.st_ino, planted.st_ino) << plant;
+        EXPECT_EQ(made.st_uid, geteuid());
+        EXPECT_EQ(made.st_mode & 0777, 0644u);
         EXPECT_EQ(TitleIndex(writer), 1000u);
-        EXPECT_EQ(*writer->GetCtr32Slot(101, 0), 0u);
-        *writer->GetCtr32Slot(101, 0) = 5;
-        writer->m_pPrfData[12] = 0x10;
+        for (CTRID id = 101; id <= 122; ++id) EXPECT_EQ(*writer->GetCtr32Slot(id, 0), 0u);
+        // Round 3 leaves a block of its own behind, as a writer killed outright would.
+        *writer->GetCtr32Slot(108, 0) = 5;
+        if (plant == 2) {
+            EXPECT_EQ(access(target.c_str(), F_OK), -1);  // nothing made where the link led
+            writer->m_fWritable = false;                  // its name is not removed at the end
+        }
     }
 }
 
-// An existing local block is used rather than creating the global one; readers share
-// it, and it outlives its writer. Blocks are readable by every account.
-TEST_F(Activation, ReadersShareTheWritersBlockWhichOutlivesIt) {
-    const mode_t savedMask = umask(077);
-    mvos::SharedMemory* shm = nullptr;
-    bool existed = false;
-    ASSERT_EQ(mvos::CreateSharedMemory("Test_Performance", 1128, &shm, &existed), mvos::kOk);
-    umask(savedMask);
-    mvos::CloseSharedMemory(shm);
-    struct stat st;
-    const std::string path =
-        std::string("/dev/shm/") + std::getenv("MERIVANE_IPC_NAMESPACE") + "Test_Performance";
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0644u);
-
+// A live block of this account means another writer; a local block is used rather than
+// the global one. Readers share the writer's block while the writer lives; its name
+// goes with the writer, readers keep their view, and the next writer starts afresh.
+TEST_F(Activation, ReadersShareTheWritersBlockWhileItLives) {
     WritePerformanceKey("Test", 2000, 2044, 2001, 2045);
+    mvos::SharedMemory* held = nullptr;
+    ASSERT_EQ(mvos::CreateSharedMemory("Test_Performance", 1128, &held), mvos::kOk);
+    {
+        TableUnderTest second;
+        Activated(second, true, PrfOtherWriter);
+    }
+    mvos::CloseSharedMemory(held);  // now a block left behind
+    const std::string path = prftest::ShmPath("Test_Performance");
+    struct stat st;
     TableUnderTest reader;
     ASSERT_TRUE(reader.Construct(MerivanePrfItems()));
+    EXPECT_EQ(reader->Activate(false), PrfFailed);  // a dead block is no block
     {
         TableUnderTest writer;
         Activated(writer, true);
         EXPECT_EQ(writer->m_cbPrfData, 1128u);
         EXPECT_EQ(TitleIndex(writer), 2000u);
-        EXPECT_EQ(mvos::OpenSharedMemory("Global\\Test_Performance", false, &shm),
-                  mvos::kFileNotFound);
+        EXPECT_EQ(access(prftest::ShmPath("Global\\Test_Performance").c_str(), F_OK), -1);
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0644u);
         *writer->GetCtr32Slot(108, 0) = 12;
         ASSERT_EQ(reader->Activate(false), PrfActivated);
         EXPECT_EQ(std::memcmp(reader->m_pPrfData, writer->m_pPrfData, 1128), 0);
@@ -118,9 +129,14 @@ TEST_F(Activation, ReadersShareTheWritersBlockWhichOutlivesIt) {
         EXPECT_ANY_THROW(reader->Activate(false));  // activation is done once
         EXPECT_EQ(rec.Texts(), std::vector<std::string>{"m_pPrfData == NULL"});
     }
+    EXPECT_EQ(stat(path.c_str(), &st), -1);
+    EXPECT_EQ(*reader->GetCtr32Slot(108, 0), 12u);
+    TableUnderTest late;
+    ASSERT_TRUE(late.Construct(MerivanePrfItems()));
+    EXPECT_EQ(late->Activate(false), PrfFailed);
     TableUnderTest next;
     Activated(next, true);
-    EXPECT_EQ(*next->GetCtr32Slot(108, 0), 12u);
+    EXPECT_EQ(*next->GetCtr32Slot(108, 0), 0u);
 }
 
 TEST_F(Activation, EnableReportsWhyItCannotPublish) {

@@ -6,12 +6,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "support/scratch_dir.h"
 #include "prf_fixture.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
@@ -57,6 +59,12 @@ class Helper {
     }
     void Kill() {
         if (m_pid > 0) kill(m_pid, SIGKILL);
+        Wait();
+    }
+    // Ends the helper the ordinary way: its input ends and it returns from main.
+    void Quit() {
+        if (m_to) std::fclose(m_to);
+        m_to = nullptr;
         Wait();
     }
 
@@ -179,6 +187,103 @@ TEST_F(MultiProcess, RegisteredCountersReachCollectorsAndTheTool) {
     EXPECT_FALSE(prftest::KeyExists(key));
     RunTool("perf unregister", &status);
     EXPECT_EQ(status, 1);
+}
+
+// The block's name goes with a writer that ends; a writer killed outright leaves a
+// block that collectors and the tool take for none; the next writer starts clean, and
+// a collector that kept running finds its block.
+TEST_F(MultiProcess, CountersEndWithTheirWriter) {
+    WritePerformanceKey("Merivane", 1000, 1044, 1001, 1045);
+    const std::string global = prftest::ShmPath("Global\\Merivane_Performance");
+    const size_t kClients = 3 + 108 - 101;
+    Helper reader;
+    Helper writer;
+    ASSERT_EQ(writer.Ask("enable"), "1");
+    ASSERT_EQ(writer.Ask("IncClients"), "ok");
+    EXPECT_EQ(access(global.c_str(), F_OK), 0);
+    EXPECT_EQ(Numbers(reader.Ask("collect Global")).at(kClients), 1u);
+    writer.Quit();
+    EXPECT_EQ(access(global.c_str(), F_OK), -1);
+    EXPECT_EQ(reader.Ask("collect Global"), "0 0 0");
+    EXPECT_EQ(Helper().Ask("activate reader"), "-1");
+
+    Helper killed;
+    ASSERT_EQ(killed.Ask("enable"), "1");
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(killed.Ask("IncClients"), "ok");
+    EXPECT_EQ(Numbers(reader.Ask("collect Global")).at(kClients), 5u);
+    killed.Kill();
+    EXPECT_EQ(access(global.c_str(), F_OK), 0);  // left behind, and taken for none
+    EXPECT_EQ(reader.Ask("collect Global"), "0 0 0");
+    EXPECT_EQ(Helper().Ask("activate reader"), "-1");
+    int status = -1;
+    EXPECT_EQ(Numbers(RunTool("perf collect", &status)).size(), 0u);
+    EXPECT_EQ(status, 1);
+    std::string metrics = RunTool("perf prometheus", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(metrics.find("# TYPE merivane_writer_alive gauge\nmerivane_writer_alive 0\n"),
+              std::string::npos);
+    EXPECT_EQ(metrics.find("merivane_clients"), std::string::npos) << metrics;
+
+    Helper next;
+    ASSERT_EQ(next.Ask("enable"), "1");
+    const std::vector<uint32_t> n = Numbers(reader.Ask("collect Global"));
+    ASSERT_EQ(n.size(), 25u);
+    EXPECT_EQ(n[kClients], 0u);
+    metrics = RunTool("perf prometheus", &status);
+    for (const char* line : {"merivane_writer_alive 1\n", "merivane_clients 0\n"})
+        EXPECT_NE(metrics.find(line), std::string::npos) << metrics;
+    EXPECT_NE(RunTool("perf collect", &status).find("alive"), std::string::npos);
+}
+
+// A restarted writer counts from 0 again: `perf watch` begins a new base instead of
+// taking the drop for a 32-bit wrap.
+TEST_F(MultiProcess, WatchStartsANewBaseWhenTheWriterRestarts) {
+    WritePerformanceKey("Merivane", 1000, 1044, 1001, 1045);
+    auto first = std::make_unique<Helper>();
+    ASSERT_EQ(first->Ask("enable"), "1");
+    ASSERT_EQ(first->Ask("AddDeletedObjects 1000000"), "ok");
+    FILE* watch = popen((std::string(MVB_TOOL_PATH) + " perf watch 0.2 6 2>&1").c_str(), "r");
+    ASSERT_NE(watch, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    first->Kill();
+    Helper second;
+    ASSERT_EQ(second.Ask("enable"), "1");
+    ASSERT_EQ(second.Ask("AddDeletedObjects 5"), "ok");
+    std::string output;
+    char line[256];
+    size_t restarts = 0;
+    while (std::fgets(line, sizeof line, watch)) {
+        output += line;
+        char name[64] = {};
+        char value[64] = {};
+        if (std::sscanf(line, "%63s %63s", name, value) != 2) continue;
+        if (std::string(name) == "Writer") restarts += std::string(value) == "new";
+        if (std::string(name) == "DeletedObjects/sec" && std::string(value) != "-") {
+            EXPECT_LT(std::atof(value), 1e6) << output;
+        }
+    }
+    EXPECT_EQ(pclose(watch), 0);
+    EXPECT_EQ(restarts, 1u) << output;
+}
+
+// Writers come and go while a collector polls: every collection is the whole block
+// with its definitions, or nothing; never a block caught half-made.
+TEST_F(MultiProcess, ABlockBeingMadeIsNeverHandedOutHalfWritten) {
+    WritePerformanceKey("Merivane", 1000, 1044, 1001, 1045);
+    Helper poller;
+    std::string polled;
+    std::thread poll([&] { polled = poller.Ask("poll 1500"); });
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1400);
+    int writers = 0;
+    for (; std::chrono::steady_clock::now() < end; ++writers) {
+        Helper writer;
+        ASSERT_EQ(writer.Ask("activate writer"), "0");
+    }
+    poll.join();
+    const std::vector<uint32_t> n = Numbers(polled);
+    ASSERT_EQ(n.size(), 3u) << polled;
+    // (How many whole blocks it saw depends on the machine's load; none may be bad.)
+    EXPECT_EQ(n[2], 0u) << polled << " with " << writers << " writers";
 }
 
 }  // namespace

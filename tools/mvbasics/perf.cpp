@@ -10,6 +10,7 @@
 
 #include "commands.h"
 #include "mvbasics.h"
+#include "perf_decode.h"
 
 namespace {
 
@@ -36,7 +37,8 @@ const PrfItm* ItemOfTitle(uint32_t titleIndex) {
 }
 
 // One collection of every object, flattened to the counters of objects without
-// instances. False when there is nothing to collect.
+// instances. False when there is nothing to collect: no block, or only one whose
+// writer is gone (the collector treats that as no block), or one that does not decode.
 bool CollectAll(std::vector<Counter>* counters) {
     static bool opened = false;
     if (!opened) PrfData_Open(nullptr);
@@ -54,32 +56,23 @@ bool CollectAll(std::vector<Counter>* counters) {
         if (status != 234 || buffer.size() > (1u << 24)) break;
         buffer.resize(buffer.size() * 2);
     }
-    if (status != 0 || objects == 0) return false;
     counters->clear();
-    const uint8_t* at = buffer.data();
-    for (uint32_t o = 0; o < objects; ++o) {
-        PERF_OBJECT_TYPE pot;
-        std::memcpy(&pot, at, sizeof pot);
-        if (pot.NumInstances == PERF_NO_INSTANCES) {
-            const uint8_t* block = at + pot.DefinitionLength;
-            for (uint32_t c = 0; c < pot.NumCounters; ++c) {
-                PERF_COUNTER_DEFINITION def;
-                std::memcpy(&def, at + pot.HeaderLength + c * sizeof def, sizeof def);
-                Counter counter;
-                const PrfItm* item = ItemOfTitle(def.CounterNameTitleIndex);
-                counter.name = item ? Narrow(item->pszName)
-                                    : "counter " + std::to_string(def.CounterNameTitleIndex);
-                counter.help = item ? Narrow(item->pszHelp) : "";
-                counter.type = def.CounterType;
-                counter.value = 0;
-                const bool wide = (def.CounterType & PERF_MASK_SIZE_FLD) == PERF_SIZE_LARGE;
-                std::memcpy(&counter.value, block + def.CounterOffset, wide ? 8 : 4);
-                counters->push_back(counter);
-            }
-        }
-        at += pot.TotalByteLength;
+    std::vector<perfdecode::RawCounter> raw;
+    if (status != 0 || objects == 0 || bytes > buffer.size() ||
+        !perfdecode::Decode(buffer.data(), bytes, objects, &raw))
+        return false;
+    for (const perfdecode::RawCounter& r : raw) {
+        const PrfItm* item = ItemOfTitle(r.nameTitleIndex);
+        counters->push_back(
+            {item ? Narrow(item->pszName) : "counter " + std::to_string(r.nameTitleIndex),
+             item ? Narrow(item->pszHelp) : "", r.type, r.value});
     }
     return true;
+}
+
+// Which block the collector reads: a new one after a writer (re)started.
+uint32_t BlockGeneration() {
+    return PrfData::sm_pPrfData ? PrfData::sm_pPrfData->m_cViews : 0;
 }
 
 bool IsRate(uint32_t type) {
@@ -87,6 +80,7 @@ bool IsRate(uint32_t type) {
 }
 
 int NoData() {
+    std::printf("%-28s %12s\n", "Writer", "none");
     std::fprintf(stderr,
                  "mvbasics perf: no performance data (are the counters registered and is a "
                  "runtime process publishing them?)\n");
@@ -96,35 +90,45 @@ int NoData() {
 int Collect() {
     std::vector<Counter> counters;
     if (!CollectAll(&counters)) return NoData();
+    std::printf("%-28s %12s\n", "Writer", "alive");
     for (const Counter& c : counters)
         std::printf("%-28s %12llu\n", c.name.c_str(), static_cast<unsigned long long>(c.value));
     return 0;
 }
 
-// Rates per second for the rate counters, values for the others, every interval.
+// Rates per second for the rate counters, values for the others, every interval. A
+// writer that stops shows as such; one that (re)starts begins a new base, since its
+// counts start again from 0.
 int Watch(double interval, int rounds) {
     std::vector<Counter> before;
+    uint32_t base = 0;
     if (!CollectAll(&before)) return NoData();
+    base = BlockGeneration();
     auto then = std::chrono::steady_clock::now();
     for (int round = 0; rounds <= 0 || round < rounds; ++round) {
         std::this_thread::sleep_for(std::chrono::duration<double>(interval));
         std::vector<Counter> now;
-        if (!CollectAll(&now) || now.size() != before.size()) return NoData();
+        const bool alive = CollectAll(&now);
         const auto when = std::chrono::steady_clock::now();
         const double seconds = std::chrono::duration<double>(when - then).count();
+        const bool restarted = alive && (before.empty() || BlockGeneration() != base);
         std::printf("\n%-28s %14s\n", "Merivane", "value or /s");
+        std::printf("%-28s %14s\n", "Writer", !alive ? "none" : restarted ? "new" : "alive");
         for (size_t i = 0; i < now.size(); ++i) {
-            if (IsRate(now[i].type)) {
+            if (!IsRate(now[i].type)) {
+                std::printf("%-28s %14lld\n", now[i].name.c_str(),
+                            static_cast<long long>(static_cast<int32_t>(now[i].value)));
+            } else if (restarted || i >= before.size()) {
+                std::printf("%-28s %14s\n", now[i].name.c_str(), "-");
+            } else {
                 // The counts are 32-bit and may wrap between two samples.
                 const uint32_t delta = static_cast<uint32_t>(now[i].value - before[i].value);
                 std::printf("%-28s %14.2f\n", now[i].name.c_str(), delta / seconds);
-            } else {
-                std::printf("%-28s %14lld\n", now[i].name.c_str(),
-                            static_cast<long long>(static_cast<int32_t>(now[i].value)));
             }
         }
         std::fflush(stdout);
         before = now;
+        base = BlockGeneration();
         then = when;
     }
     return 0;
@@ -154,7 +158,12 @@ std::string MetricName(const Counter& c) {
 
 int Prometheus() {
     std::vector<Counter> counters;
-    if (!CollectAll(&counters)) return NoData();
+    const bool alive = CollectAll(&counters);
+    std::printf(
+        "# HELP merivane_writer_alive Whether a runtime process publishes the counters "
+        "(1) or none does (0, and no counter values follow).\n"
+        "# TYPE merivane_writer_alive gauge\nmerivane_writer_alive %d\n",
+        alive ? 1 : 0);
     for (const Counter& c : counters) {
         const std::string name = MetricName(c);
         std::string help;

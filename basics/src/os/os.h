@@ -80,6 +80,16 @@ struct SyscallTable {
     int (*db_step)(sqlite3_stmt*);
     // Event log: the system log call (priority, ident, rendered message).
     void (*syslog)(int, const char*, const char*);
+    // Shared memory and the writer mutex: the system calls behind them, with the POSIX
+    // arguments and results (-1, or MAP_FAILED, with errno set on failure).
+    int (*shm_open)(const char* name, int flags, unsigned mode);
+    int (*shm_unlink)(const char* name);
+    int (*open)(const char* path, int flags, unsigned mode);
+    int (*mkdir)(const char* path, unsigned mode);
+    int (*ftruncate)(int fd, int64_t length);
+    int (*fchmod)(int fd, unsigned mode);
+    void* (*mmap)(void* address, size_t length, int protection, int flags, int fd, int64_t offset);
+    int (*flock)(int fd, int operation);
 };
 SyscallTable& Syscalls();
 
@@ -410,18 +420,30 @@ struct SharedMemory;
 struct WriterMutex;
 
 // Opens an existing named block. 0 and *out on success; kFileNotFound when no block
-// has the name; kAccessDenied when the caller may not open it that way.
+// has the name; kAccessDenied when the caller may not open it that way, or when the
+// block is not one a writer leaves (others than its owner may write it).
 int32_t OpenSharedMemory(const char* name, bool writable, SharedMemory** out);
-// Creates the named block of `size` bytes, readable by everyone and writable by its
-// owner only, zero-filled; or opens the existing one for writing (*existed set). An
-// existing block of another size is resized to `size` (then its contents are stale).
-int32_t CreateSharedMemory(const char* name, uint32_t size, SharedMemory** out, bool* existed);
+// Creates a new named block of `size` bytes for this process as its writer:
+// zero-filled, readable by everyone and writable by its owner only, and held by this
+// process (SharedMemoryHasWriter) until its handle is closed or the process ends. A
+// block already under the name is never adopted: one of this account's that a live
+// writer holds gives kAlreadyExists; any other (left by a dead writer, not this
+// account's, or writable by others) is removed first, and kAccessDenied (or another
+// status) when that is not allowed. On failure no name is left behind.
+int32_t CreateSharedMemory(const char* name, uint32_t size, SharedMemory** out);
 // Maps the first `size` bytes of the block; null when the block is smaller or the
 // mapping fails. A writable view needs a block opened writable.
 void* MapSharedMemory(SharedMemory* shm, uint32_t size, bool writable);
 void UnmapSharedMemory(void* view, uint32_t size);
-// Closes the handle; the block itself lives on (views stay valid).
+// Closes the handle; the block itself lives on (views stay valid). A writer's hold
+// ends with it.
 void CloseSharedMemory(SharedMemory* shm);
+// True while the process that created the block holds it (it has not closed its
+// handle and has not died, however it ended); false for a block left behind.
+bool SharedMemoryHasWriter(SharedMemory* shm);
+// Removes the name of this block, if the name still leads to it (existing views stay
+// valid). 0; kFileNotFound when the name is gone or names another block.
+int32_t UnlinkSharedMemory(SharedMemory* shm);
 // Removes the name of a block (existing views stay valid). 0, or kFileNotFound.
 int32_t RemoveSharedMemory(const char* name);
 
@@ -429,7 +451,8 @@ int32_t RemoveSharedMemory(const char* name);
 // false: this caller now owns it, until CloseWriterMutex or the end of the process
 // (the system releases it when the owner dies). 0 with *existed true and *out null:
 // another owner holds it (a second creation in the owning process sees its own).
-// Another status when the mutex cannot be created at all.
+// Another status when the mutex cannot be created at all. Only its owner's account can
+// create or change what stands for the mutex on the system.
 int32_t CreateWriterMutex(const char* name, WriterMutex** out, bool* existed);
 void CloseWriterMutex(WriterMutex* mutex);
 // Removes what a mutex leaves behind on the system once nobody owns it.

@@ -10,6 +10,12 @@
 
 namespace {
 
+uint32_t LengthWord(const uint8_t* at) {
+    uint32_t word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
 bool IsGlobalRequest(const char16_t* name) {
     static const char kGlobal[] = "global";
     size_t i = 0;
@@ -22,15 +28,18 @@ bool IsGlobalRequest(const char16_t* name) {
 }
 
 // One collection. Any condition that the original met with a fault (no block, an
-// object id that is not in the table) makes it return false.
+// object id that is not in the table) makes it return false, and so does a block that
+// is incomplete or whose headers are not what this process's item table makes: every
+// copy is sized by the table, and what was copied is checked against `expected` (the
+// headers the table gives) before it is handed out.
 class Collection {
   public:
     // request: null for every object, else " <list of title indexes> ".
-    Collection(PrfData& prf, uint8_t* out, const char* request)
-        : m_prf(prf), m_out(out), m_request(request) {}
+    Collection(PrfData& prf, uint8_t* out, const char* request, const uint8_t* expected)
+        : m_prf(prf), m_out(out), m_request(request), m_expected(expected) {}
 
     bool Run(void** data, uint32_t* bytes, uint32_t* objectTypes, uint32_t* result) {
-        if (!m_prf.m_pPrfData) return false;
+        if (!m_prf.m_pPrfData || !m_prf.BlockComplete()) return false;
 
         *objectTypes = 0;
         for (uint32_t i = 0; i < m_prf.m_NumItems; ++i) m_prf.m_pPrfItms[i].fCollectThisObj = 0;
@@ -89,9 +98,18 @@ class Collection {
         return true;
     }
 
-    void Put(const void* from, size_t size) {
+    // Copies into the caller's buffer; true when the copy equals `expected` (when given).
+    bool Put(const void* from, size_t size, const void* expected = nullptr) {
         std::memcpy(m_cursor, from, size);
+        const bool same = !expected || std::memcmp(m_cursor, expected, size) == 0;
         m_cursor += size;
+        return same;
+    }
+    // A counter block: its length word must be the table's.
+    bool PutCounterBlock(const ObjLayout& layout) {
+        const uint8_t* copy = m_cursor;
+        Put(layout.pPCB, layout.cbPCB);
+        return LengthWord(copy) == layout.cbPCB;
     }
 
     bool CopyObject(OBJORD ord, uint32_t size) {
@@ -106,12 +124,15 @@ class Collection {
         pot.NumInstances = layout.fSupportsInstances
                                ? static_cast<int32_t>(m_prf.GetNumInstances(ord))
                                : PERF_NO_INSTANCES;
-        Put(&pot, sizeof pot);
-        Put(layout.pPCD, layout.cbPCD);
-        if (!layout.fSupportsInstances) {
-            Put(layout.pPCB, layout.cbPCB);
-            return true;
-        }
+        const size_t region = reinterpret_cast<uint8_t*>(layout.pPOT) - m_prf.m_pPrfData;
+        PERF_OBJECT_TYPE expected;
+        std::memcpy(&expected, m_expected + region, sizeof expected);
+        expected.TotalByteLength = pot.TotalByteLength;
+        expected.NumInstances = pot.NumInstances;
+        if (!Put(&pot, sizeof pot, &expected) ||
+            !Put(layout.pPCD, layout.cbPCD, m_expected + region + sizeof pot))
+            return false;
+        if (!layout.fSupportsInstances) return PutCounterBlock(layout);
         for (INSTID slot = 0; slot < obj->MaxInstances; ++slot) {
             ObjLayout inst;
             m_prf.GetMetrics(ord, slot, &inst);
@@ -146,8 +167,7 @@ class Collection {
             Put(name, 2 * chars);  // the terminator and padding are the zeroed bytes after it
             m_cursor += mvb::statistics::InstanceNameBytes(chars) - 2 * chars;
         }
-        Put(inst.pPCB, inst.cbPCB);
-        return true;
+        return PutCounterBlock(inst);
     }
 
     // The parent instance's position among the parent object's instances in a
@@ -166,6 +186,7 @@ class Collection {
     PrfData& m_prf;
     uint8_t* m_out;
     const char* m_request;
+    const uint8_t* m_expected;
     uint8_t* m_cursor = nullptr;
 };
 
@@ -182,10 +203,34 @@ char* PrepareRequest(const char16_t* valueName) {
     return request;
 }
 
+// The headers this process's table makes, as a block of them would hold; null when
+// the memory cannot be had.
+uint8_t* ExpectedHeaders(PrfData& prf) {
+    const uint32_t size = prf.ComputeObjectSizes();
+    auto* expected = static_cast<uint8_t*>(mvos::Malloc(size));
+    if (!expected) return nullptr;
+    std::memset(expected, 0, size);
+    prf.WriteHeaders(expected);
+    return expected;
+}
+
+// Set by PrfData_Open: this process collects, and looks for a block on each collection.
+bool g_opened = false;
+
+// A collector's view of a block whose writer is gone is dropped; while it has none, a
+// block published since (a writer started or restarted) is looked for.
+void RefreshView(PrfData& prf) {
+    if (prf.m_fWritable) return;
+    auto* shm = static_cast<mvos::SharedMemory*>(prf.m_hFileMapping);
+    if (shm && !mvos::SharedMemoryHasWriter(shm)) prf.ReleaseView();
+    if (g_opened && !prf.m_pPrfData) prf.Activate(false);
+}
+
 }  // namespace
 
 uint32_t PrfData_Open(char16_t*) {
     PrfData* prf = PrfData::sm_pPrfData;
+    g_opened = true;
     // The collector may open more than once; the view is mapped once per process.
     if (prf && !prf->m_pPrfData) prf->Activate(false);
     return mvos::kOk;
@@ -197,15 +242,18 @@ uint32_t PrfData_Collect(char16_t* valueName, void** data, uint32_t* bytes, uint
     const bool everything = valueName && IsGlobalRequest(valueName);
     // Allocated outside the guard: a fault inside skips the stack's destructors.
     char* request = everything || !valueName ? nullptr : PrepareRequest(valueName);
+    if (prf) RefreshView(*prf);
+    uint8_t* expected = prf ? ExpectedHeaders(*prf) : nullptr;
     uint32_t result = mvos::kOk;
     bool done = false;
-    if (prf && (everything || request)) {
+    if (expected && (everything || request)) {
         const uint32_t fault = mvos::Guarded([&] {
-            Collection collection(*prf, static_cast<uint8_t*>(entry), request);
+            Collection collection(*prf, static_cast<uint8_t*>(entry), request, expected);
             done = collection.Run(data, bytes, objectTypes, &result);
         });
         if (fault != 0) done = false;
     }
+    mvos::Free(expected);
     mvos::Free(request);
     if (!done) {
         *data = entry;

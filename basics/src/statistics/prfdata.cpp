@@ -1,6 +1,8 @@
 // The performance data block: table check, lookups, layout, activation, value slots.
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "frame.h"
 #include "os/os.h"
@@ -12,6 +14,9 @@ namespace {
 
 const char kSource[] = "basics\\src\\prfdata";
 const char kHeaderSource[] = "basics\\inc\\prfdata";
+// The first object's HeaderLength is stored last when a block is made: until it holds
+// the header's size, readers take the block as incomplete.
+constexpr size_t kCompleteMark = offsetof(PERF_OBJECT_TYPE, HeaderLength);
 
 void Check(bool ok, const char* text, int line) {
     if (!ok) TARN_assert(text, kSource, line);
@@ -52,17 +57,17 @@ PrfData::PrfData(const char16_t* appName, PrfItm* items)
       m_pPrfData(nullptr),
       m_cbPrfData(0),
       m_fWritable(false),
-      m_hWriterMutex(nullptr) {
+      m_hWriterMutex(nullptr),
+      m_cViews(0) {
     Check(sm_pPrfData == nullptr, "sm_pPrfData == NULL", __LINE__);
     CheckTable();
     sm_pPrfData = this;
 }
 
 PrfData::~PrfData() {
-    mvos::UnmapSharedMemory(m_pPrfData, m_cbPrfData);
-    m_pPrfData = nullptr;
-    mvos::CloseSharedMemory(static_cast<mvos::SharedMemory*>(m_hFileMapping));
-    m_hFileMapping = nullptr;
+    // The block's name goes with its writer; collectors that map it keep their view.
+    if (m_fWritable) mvos::UnlinkSharedMemory(static_cast<mvos::SharedMemory*>(m_hFileMapping));
+    ReleaseView();
     mvos::CloseWriterMutex(static_cast<mvos::WriterMutex*>(m_hWriterMutex));
     m_hWriterMutex = nullptr;
     if (sm_pPrfData == this) sm_pPrfData = nullptr;
@@ -274,6 +279,7 @@ void PrfData::WriteHeaders(uint8_t* block) const {
     uint32_t n = m_dwFirstCounter;
     uint32_t h = m_dwFirstHelp;
     uint8_t* region = block;
+    PERF_OBJECT_TYPE first = {};
     for (PRFITMINDEX i = 0; m_pPrfItms[i].PrfItmType != PrfItmEnd;) {
         const PrfItm& obj = m_pPrfItms[i];
         PERF_OBJECT_TYPE pot = {};
@@ -290,7 +296,13 @@ void PrfData::WriteHeaders(uint8_t* block) const {
                                  ? -1
                                  : static_cast<int32_t>(defOrd);
         pot.NumInstances = static_cast<int32_t>(obj.MaxInstances);
-        std::memcpy(region, &pot, sizeof pot);
+        // The first object's header is written last (below): its HeaderLength tells
+        // readers that the block is complete.
+        if (region == block) {
+            first = pot;
+        } else {
+            std::memcpy(region, &pot, sizeof pot);
+        }
         n += 2;
         h += 2;
         uint8_t* pcd = region + sizeof pot;
@@ -318,34 +330,19 @@ void PrfData::WriteHeaders(uint8_t* block) const {
         region += obj.cbObject;
         i = c;
     }
+    if (region == block) return;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&first);
+    std::memcpy(block, bytes, kCompleteMark);
+    std::memcpy(block + kCompleteMark + 4, bytes + kCompleteMark + 4,
+                sizeof first - kCompleteMark - 4);
+    __atomic_store_n(reinterpret_cast<uint32_t*>(block + kCompleteMark), first.HeaderLength,
+                     __ATOMIC_RELEASE);
 }
 
-// A block left behind by an earlier writer is trusted only when every header and
-// counter-block length word is what this table writes.
-bool PrfData::HeadersMatch() const {
-    auto* expected = static_cast<uint8_t*>(mvos::Malloc(m_cbPrfData));
-    if (!expected) return false;
-    std::memset(expected, 0, m_cbPrfData);
-    WriteHeaders(expected);
-    bool same = true;
-    uint32_t offset = 0;
-    for (PRFITMINDEX i = 0; same && m_pPrfItms[i].PrfItmType != PrfItmEnd; ++i) {
-        const PrfItm& obj = m_pPrfItms[i];
-        if (obj.PrfItmType != PrfItmObject) continue;
-        const uint32_t defs =
-            sizeof(PERF_OBJECT_TYPE) + sizeof(PERF_COUNTER_DEFINITION) * obj.NumCounters;
-        same = std::memcmp(expected + offset, m_pPrfData + offset, defs) == 0;
-        const uint32_t cbPCB = CounterBlockBytes(obj);
-        uint32_t blocks = offset + defs;
-        if (HasInstances(obj)) blocks += sizeof(PERF_INSTANCE_DEFINITION) * obj.MaxInstances;
-        const uint32_t count = HasInstances(obj) ? obj.MaxInstances : 1;
-        for (uint32_t k = 0; same && k < count; ++k)
-            same =
-                std::memcmp(expected + blocks + cbPCB * k, m_pPrfData + blocks + cbPCB * k, 4) == 0;
-        offset += obj.cbObject;
-    }
-    mvos::Free(expected);
-    return same;
+bool PrfData::BlockComplete() const {
+    return m_pPrfData &&
+           __atomic_load_n(reinterpret_cast<const uint32_t*>(m_pPrfData + kCompleteMark),
+                           __ATOMIC_ACQUIRE) == sizeof(PERF_OBJECT_TYPE);
 }
 
 // ---------------------------------------------------------------- activation
@@ -406,40 +403,53 @@ int PrfData::MapBlock(bool writer, const char* appName) {
 
     mvos::SharedMemory* shm = nullptr;
     if (!writer) {
-        if (mvos::OpenSharedMemory(globalName, false, &shm) != mvos::kOk &&
-            mvos::OpenSharedMemory(localName, false, &shm) != mvos::kOk)
-            return PrfFailed;
-        return AdoptView(shm, size, false) ? PrfActivated : PrfFailed;
+        // A block whose writer is gone counts as no block.
+        for (const char* name : {globalName, localName}) {
+            if (mvos::OpenSharedMemory(name, false, &shm) != mvos::kOk) continue;
+            if (mvos::SharedMemoryHasWriter(shm)) return AdoptView(shm, size, false);
+            mvos::CloseSharedMemory(shm);
+        }
+        return PrfFailed;
     }
 
     mvos::SharedMemory* probe = nullptr;
     const bool localExists = mvos::OpenSharedMemory(localName, false, &probe) == mvos::kOk;
     mvos::CloseSharedMemory(probe);
-    bool existed = false;
-    if (localExists || mvos::CreateSharedMemory(globalName, size, &shm, &existed) != mvos::kOk) {
-        if (mvos::CreateSharedMemory(localName, size, &shm, &existed) != mvos::kOk)
-            return PrfFailed;
-    }
-    if (!AdoptView(shm, size, true)) return PrfFailed;
-    if (!existed || !HeadersMatch()) {
-        std::memset(m_pPrfData, 0, size);
-        WriteHeaders(m_pPrfData);
-    }
-    return PrfActivated;
+    int32_t status = mvos::kFileNotFound;
+    if (!localExists) status = mvos::CreateSharedMemory(globalName, size, &shm);
+    if (status != mvos::kOk && status != mvos::kAlreadyExists)
+        status = mvos::CreateSharedMemory(localName, size, &shm);
+    if (status == mvos::kAlreadyExists) return PrfOtherWriter;
+    if (status != mvos::kOk) return PrfFailed;
+    const int result = AdoptView(shm, size, true);
+    if (result == PrfActivated) WriteHeaders(m_pPrfData);
+    return result;
 }
 
-bool PrfData::AdoptView(void* shm, uint32_t size, bool writable) {
+// Makes an open block this process's view; on failure the block is closed (and a
+// writer's block removed again).
+int PrfData::AdoptView(void* shm, uint32_t size, bool writable) {
     auto* handle = static_cast<mvos::SharedMemory*>(shm);
     void* view = mvos::MapSharedMemory(handle, size, writable);
     if (!view) {
+        if (writable) mvos::UnlinkSharedMemory(handle);
         mvos::CloseSharedMemory(handle);
-        return false;
+        return PrfFailed;
     }
     m_hFileMapping = handle;
     m_pPrfData = static_cast<uint8_t*>(view);
     m_cbPrfData = size;
     m_fWritable = writable;
-    return true;
+    ++m_cViews;
+    return PrfActivated;
+}
+
+void PrfData::ReleaseView() {
+    mvos::UnmapSharedMemory(m_pPrfData, m_cbPrfData);
+    m_pPrfData = nullptr;
+    mvos::CloseSharedMemory(static_cast<mvos::SharedMemory*>(m_hFileMapping));
+    m_hFileMapping = nullptr;
+    m_fWritable = false;
 }
 
 // ---------------------------------------------------------------- value slots

@@ -16,6 +16,13 @@ int32_t SetString(mvos::RegKey key, const char* name, const char* text) {
                              static_cast<uint32_t>(std::strlen(text) + 1));
 }
 
+// "xx Merivane" to the counter-text loader.
+int32_t UnloadTexts() {
+    char commandLine[sizeof kAppName + 4] = "xx ";
+    std::strcat(commandLine, kAppName);
+    return mvos::UnloadPerfCounterTextStrings(commandLine, true);
+}
+
 }  // namespace
 
 int RegisterStatistics() {
@@ -49,13 +56,19 @@ int RegisterStatistics() {
         return ERR_TN_COUNTER_TEXTS_FAILED;
     }
     const uint32_t enabled = 0;
-    SetString(key.Get(), "Library", library);
-    SetString(key.Get(), "Open", "PrfData_Open");
-    SetString(key.Get(), "Close", "PrfData_Close");
-    SetString(key.Get(), "Collect", "PrfData_Collect");
-    mvos::RegSetValue(key.Get(), "Disable Performance Counters", mvos::kRegDword, &enabled,
-                      sizeof enabled);
-    return 0;
+    const bool written = SetString(key.Get(), "Library", library) == mvos::kOk &&
+                         SetString(key.Get(), "Open", "PrfData_Open") == mvos::kOk &&
+                         SetString(key.Get(), "Close", "PrfData_Close") == mvos::kOk &&
+                         SetString(key.Get(), "Collect", "PrfData_Collect") == mvos::kOk &&
+                         mvos::RegSetValue(key.Get(), "Disable Performance Counters",
+                                           mvos::kRegDword, &enabled, sizeof enabled) == mvos::kOk;
+    key.Reset();
+    if (written) return 0;
+    // A registration without its values would look complete to the next attempt: the
+    // texts are unloaded and the key removed again.
+    UnloadTexts();
+    mvos::RegDeleteKey(mvos::kLocalMachine, keyPath);
+    return ERR_TN_REGISTRATION_FAILED;
 }
 
 int DeregisterStatistics() {
@@ -64,10 +77,7 @@ int DeregisterStatistics() {
     if (mvos::ScopedRegKey key;
         mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, key.Out()) != mvos::kOk)
         return ERR_TN_FAILED;
-    char commandLine[sizeof kAppName + 4] = "xx ";
-    std::strcat(commandLine, kAppName);
-    if (mvos::UnloadPerfCounterTextStrings(commandLine, true) != mvos::kOk)
-        return ERR_TN_REGISTRATION_FAILED;
+    if (UnloadTexts() != mvos::kOk) return ERR_TN_REGISTRATION_FAILED;
     mvos::RegDeleteKey(mvos::kLocalMachine, keyPath);
     return 0;
 }

@@ -5,6 +5,10 @@
 //   enable                             -> the enabled flag after Statistics()->Enable()
 //   <update> [amount]                  -> "ok" (IncClients, DecClients, AddLocks, ...)
 //   collect <request>                  -> status bytes objects, then each counter value
+//   poll <milliseconds>                -> collects everything again and again for that
+//                                         long: how many gave the whole block, how many
+//                                         nothing, how many anything else
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +21,7 @@
 
 namespace {
 
-std::string Collect(const std::string& request) {
+std::string Collect(const std::string& request, std::vector<uint8_t>* copy = nullptr) {
     static bool opened = false;
     if (!opened) PrfData_Open(nullptr);
     opened = true;
@@ -40,7 +44,30 @@ std::string Collect(const std::string& request) {
             answer += " " + std::to_string(value);
         }
     }
+    if (copy) *copy = out;
     return answer;
+}
+
+std::string Poll(int milliseconds) {
+    int whole = 0;
+    int nothing = 0;
+    int rounds = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (; std::chrono::steady_clock::now() < end; ++rounds) {
+        std::vector<uint8_t> out;
+        const std::string answer = Collect("Global", &out);
+        // A whole block has its definitions: the last counter's offset and title index.
+        PERF_COUNTER_DEFINITION last;
+        std::memcpy(&last, out.data() + 64 + 21 * sizeof last, sizeof last);
+        if (answer == "0 0 0") {
+            ++nothing;
+        } else if (answer.compare(0, 9, "0 1128 1 ") == 0 && last.CounterOffset == 176 &&
+                   last.CounterNameTitleIndex == 1044) {
+            ++whole;
+        }
+    }
+    return std::to_string(whole) + " " + std::to_string(nothing) + " " +
+           std::to_string(rounds - whole - nothing);
 }
 
 std::string Update(const std::string& op, int amount) {
@@ -79,6 +106,8 @@ int main() {
             answer = std::to_string(Statistics()->m_enabled);
         } else if (command == "collect") {
             answer = Collect(arg);
+        } else if (command == "poll") {
+            answer = Poll(std::atoi(arg));
         } else {
             answer = Update(command, std::atoi(arg));
         }

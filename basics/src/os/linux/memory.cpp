@@ -1,7 +1,12 @@
 // Linux backend: the C heap and the syscall table.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <syslog.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -22,6 +27,20 @@ const SyscallTable kDefaults = {
         ::syslog(priority, "%s", message);
         ::closelog();
     },
+    [](const char* name, int flags, unsigned mode) {
+        return ::shm_open(name, flags, static_cast<mode_t>(mode));
+    },
+    [](const char* name) { return ::shm_unlink(name); },
+    [](const char* path, int flags, unsigned mode) {
+        return ::open(path, flags, static_cast<mode_t>(mode));
+    },
+    [](const char* path, unsigned mode) { return ::mkdir(path, static_cast<mode_t>(mode)); },
+    [](int fd, int64_t length) { return ::ftruncate(fd, static_cast<off_t>(length)); },
+    [](int fd, unsigned mode) { return ::fchmod(fd, static_cast<mode_t>(mode)); },
+    [](void* address, size_t length, int protection, int flags, int fd, int64_t offset) {
+        return ::mmap(address, length, protection, flags, fd, static_cast<off_t>(offset));
+    },
+    [](int fd, int operation) { return ::flock(fd, operation); },
 };
 SyscallTable g_table = kDefaults;
 }  // namespace
