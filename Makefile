@@ -1,9 +1,10 @@
 # Front door: `make demo` and `make test` set up, build and run on a fresh machine.
 SHELL := /bin/bash
-DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev zlib1g-dev clang-format
+DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev zlib1g-dev libabsl-dev clang-format
+PRESET_TESTS := test-dev test-asan test-release test-tsan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps maybe-deps configure build demo test test-dev test-asan bench fuzz format format-check clean
+.PHONY: all deps maybe-deps configure build demo test $(PRESET_TESTS) bench fuzz format format-check clean
 
 all: build
 
@@ -29,22 +30,25 @@ build: configure
 demo: build
 	./build/dev/bin/mvbasics demo
 
-test-dev: maybe-deps
-	cmake --preset dev
-	cmake --build --preset dev -j $(JOBS)
-	ctest --preset dev
+# Every test in the debug build, under AddressSanitizer + UndefinedBehaviorSanitizer,
+# and in the optimised build (faults that only optimisation shows); the thread tests
+# under ThreadSanitizer.
+$(PRESET_TESTS): test-%: maybe-deps
+	cmake --preset $*
+	cmake --build --preset $* -j $(JOBS)
+	ctest --preset $*
 
-test-asan: maybe-deps
-	cmake --preset asan
-	cmake --build --preset asan -j $(JOBS)
-	ctest --preset asan
+test: format-check $(PRESET_TESTS)
 
-test: format-check test-dev test-asan
-
+# Every benchmark program, five repetitions each, then one table of library against peer.
+BENCH_FLAGS ?= --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 bench: maybe-deps
 	cmake --preset release
 	cmake --build --preset release -j $(JOBS)
-	@for b in build/release/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@for b in build/release/bench/bench_*; do [ -x "$$b" ] || continue; \
+	  "$$b" $(BENCH_FLAGS) --benchmark_out="$$b.json" --benchmark_out_format=json || exit 1; \
+	done
+	@python3 bench/report.py build/release/bench/bench_*.json
 
 fuzz: maybe-deps
 	CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

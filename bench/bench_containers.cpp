@@ -1,6 +1,9 @@
-// The red-black tree container against std::multimap<int64_t, int64_t>: an element of
-// an 8-byte key and 8-byte data, compared through the container's function table.
-// Each benchmark runs one phase over 1M keys; the "ns/op" counter is per key.
+// The red-black tree container against std::multimap<int64_t, int64_t> and
+// absl::btree_multimap<int64_t, int64_t>: an element of an 8-byte key and 8-byte data,
+// compared through the container's function table. Each benchmark runs one phase (insert,
+// find, erase or iterate) over n random keys, n = 10K, 100K and 1M; the "ns/op" counter
+// is per key.
+#include <absl/container/btree_map.h>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -13,7 +16,7 @@
 
 namespace {
 
-constexpr int64_t kKeys = 1000000;
+constexpr int64_t kMaxKeys = 1000000;
 
 struct Element {
     int64_t key;
@@ -66,17 +69,30 @@ struct Probe {
     TnOneEntryIterator it;
 };
 
-const std::vector<int64_t>& RandomKeys() {
+// kMaxKeys distinct random keys in random order; a phase over n keys uses the first n.
+const std::vector<int64_t>& AllKeys() {
     static const std::vector<int64_t> keys = [] {
         std::mt19937_64 rng(20261205);
-        std::vector<int64_t> k(kKeys);
+        std::vector<int64_t> k(kMaxKeys + kMaxKeys / 8);
         for (auto& v : k) v = int64_t(rng() >> 1);
         std::sort(k.begin(), k.end());
         k.erase(std::unique(k.begin(), k.end()), k.end());
         std::shuffle(k.begin(), k.end(), rng);
+        k.resize(kMaxKeys);
         return k;
     }();
     return keys;
+}
+
+struct Keys {
+    const int64_t* first;
+    const int64_t* last;
+    const int64_t* begin() const { return first; }
+    const int64_t* end() const { return last; }
+    size_t size() const { return size_t(last - first); }
+};
+Keys KeysOf(const benchmark::State& state) {
+    return Keys{AllKeys().data(), AllKeys().data() + state.range(0)};
 }
 
 void PerKey(benchmark::State& state, size_t n) {
@@ -89,114 +105,151 @@ void PerKey(benchmark::State& state, size_t n) {
 // Runs work on a fresh container per iteration; building it (prepare) and taking it
 // down are not timed.
 template <typename C, typename Prepare, typename Work>
-void OnFreshContainer(benchmark::State& state, size_t n, Prepare prepare, Work work) {
+void OnFreshContainer(benchmark::State& state, Prepare prepare, Work work) {
+    const Keys keys = KeysOf(state);
     for (auto _ : state) {
         state.PauseTiming();
         auto* c = new C;
-        prepare(*c);
+        prepare(*c, keys);
         state.ResumeTiming();
-        work(*c);
+        work(*c, keys);
         state.PauseTiming();
         delete c;
         state.ResumeTiming();
     }
-    PerKey(state, n);
+    PerKey(state, keys.size());
 }
 
-void FillTree(Tree& t) {
-    for (int64_t k : RandomKeys()) t.Insert(k);
+// The same work on one container filled once.
+template <typename C, typename Work>
+void OnFilledContainer(benchmark::State& state, Work work) {
+    const Keys keys = KeysOf(state);
+    C c;
+    Fill(c, keys);
+    for (auto _ : state) work(c, keys);
+    PerKey(state, keys.size());
 }
+
 template <typename C>
-void Nothing(C&) {}
+void Nothing(C&, Keys) {}
 
 // ---------------------------------------------------------------- TnRBTree
 
-void BM_RBTree_InsertRandom(benchmark::State& state) {
-    OnFreshContainer<Tree>(state, RandomKeys().size(), Nothing<Tree>, FillTree);
+void Fill(Tree& t, Keys keys) {
+    for (int64_t k : keys) t.Insert(k);
 }
 
-void BM_RBTree_InsertElementRandom(benchmark::State& state) {
+void BM_RBTree_Insert(benchmark::State& state) {
+    OnFreshContainer<Tree>(state, Nothing<Tree>, [](Tree& t, Keys keys) { Fill(t, keys); });
+}
+
+void BM_RBTree_InsertElement(benchmark::State& state) {
     Probe probe;
-    OnFreshContainer<Tree>(state, RandomKeys().size(), Nothing<Tree>, [&](Tree& t) {
-        for (int64_t k : RandomKeys()) {
+    OnFreshContainer<Tree>(state, Nothing<Tree>, [&](Tree& t, Keys keys) {
+        for (int64_t k : keys) {
             probe.element.data = k;
             benchmark::DoNotOptimize(t.InsertElement(probe.Set(k), nullptr, 0, nullptr));
         }
     });
 }
 
-void BM_RBTree_LookupRandom(benchmark::State& state) {
-    Tree t;
-    FillTree(t);
+void BM_RBTree_Find(benchmark::State& state) {
     Probe probe;
-    for (auto _ : state) {
-        for (int64_t k : RandomKeys()) {
+    OnFilledContainer<Tree>(state, [&](Tree& t, Keys keys) {
+        for (int64_t k : keys)
             benchmark::DoNotOptimize(t.SearchElement(probe.Set(k), nullptr, 0, nullptr, nullptr));
-        }
-    }
-    PerKey(state, RandomKeys().size());
+    });
 }
 
-void BM_RBTree_DeleteRandom(benchmark::State& state) {
+void BM_RBTree_Erase(benchmark::State& state) {
     Probe probe;
-    OnFreshContainer<Tree>(state, RandomKeys().size(), FillTree, [&](Tree& t) {
-        for (int64_t k : RandomKeys()) {
-            benchmark::DoNotOptimize(t.DeleteElement(probe.Set(k), nullptr, 0, nullptr));
-        }
+    OnFreshContainer<Tree>(
+        state, [](Tree& t, Keys keys) { Fill(t, keys); },
+        [&](Tree& t, Keys keys) {
+            for (int64_t k : keys)
+                benchmark::DoNotOptimize(t.DeleteElement(probe.Set(k), nullptr, 0, nullptr));
+        });
+}
+
+void BM_RBTree_Iterate(benchmark::State& state) {
+    OnFilledContainer<Tree>(state, [](Tree& t, Keys) {
+        TnRBTreeIterator it(&t, nullptr);
+        int64_t sum = 0;
+        for (int r = it.First(); r == 0; r = it.Next())
+            sum += static_cast<const Element*>(it.CurrentElement())->key;
+        benchmark::DoNotOptimize(sum);
     });
 }
 
 void BM_RBTree_InsertAscending(benchmark::State& state) {
-    OnFreshContainer<Tree>(state, size_t(kKeys), Nothing<Tree>, [](Tree& t) {
-        for (int64_t k = 0; k < kKeys; ++k) t.Insert(k);
+    OnFreshContainer<Tree>(state, Nothing<Tree>, [](Tree& t, Keys keys) {
+        for (int64_t k = 0; k < int64_t(keys.size()); ++k) t.Insert(k);
     });
 }
 
 void BM_RBTree_Clear(benchmark::State& state) {
-    OnFreshContainer<Tree>(state, RandomKeys().size(), FillTree, [](Tree& t) {
-        uint32_t n;
-        benchmark::DoNotOptimize(t.Clear(nullptr, &n, nullptr));
+    OnFreshContainer<Tree>(
+        state, [](Tree& t, Keys keys) { Fill(t, keys); },
+        [](Tree& t, Keys) {
+            uint32_t n;
+            benchmark::DoNotOptimize(t.Clear(nullptr, &n, nullptr));
+        });
+}
+
+// ---------------------------------------------------------------- the peers
+
+using Multimap = std::multimap<int64_t, int64_t>;
+using Btree = absl::btree_multimap<int64_t, int64_t>;
+
+template <typename Map>
+void Fill(Map& m, Keys keys) {
+    for (int64_t k : keys) m.insert({k, k});
+}
+
+template <typename Map>
+void BM_Insert(benchmark::State& state) {
+    OnFreshContainer<Map>(state, Nothing<Map>, [](Map& m, Keys keys) { Fill(m, keys); });
+}
+
+template <typename Map>
+void BM_Find(benchmark::State& state) {
+    OnFilledContainer<Map>(state, [](Map& m, Keys keys) {
+        for (int64_t k : keys) benchmark::DoNotOptimize(m.find(k));
     });
 }
 
-// ---------------------------------------------------------------- std::multimap
-
-using Map = std::multimap<int64_t, int64_t>;
-
-void FillMap(Map& m) {
-    for (int64_t k : RandomKeys()) m.insert({k, k});
+template <typename Map>
+void BM_Erase(benchmark::State& state) {
+    OnFreshContainer<Map>(
+        state, [](Map& m, Keys keys) { Fill(m, keys); },
+        [](Map& m, Keys keys) {
+            for (int64_t k : keys) {
+                auto it = m.find(k);
+                if (it != m.end()) m.erase(it);
+            }
+        });
 }
 
-void BM_Multimap_InsertRandom(benchmark::State& state) {
-    OnFreshContainer<Map>(state, RandomKeys().size(), Nothing<Map>, FillMap);
-}
-
-void BM_Multimap_LookupRandom(benchmark::State& state) {
-    Map m;
-    FillMap(m);
-    for (auto _ : state) {
-        for (int64_t k : RandomKeys()) benchmark::DoNotOptimize(m.find(k));
-    }
-    PerKey(state, RandomKeys().size());
-}
-
-void BM_Multimap_DeleteRandom(benchmark::State& state) {
-    OnFreshContainer<Map>(state, RandomKeys().size(), FillMap, [](Map& m) {
-        for (int64_t k : RandomKeys()) {
-            auto it = m.find(k);
-            if (it != m.end()) m.erase(it);
-        }
+template <typename Map>
+void BM_Iterate(benchmark::State& state) {
+    OnFilledContainer<Map>(state, [](Map& m, Keys) {
+        int64_t sum = 0;
+        for (const auto& kv : m) sum += kv.first;
+        benchmark::DoNotOptimize(sum);
     });
 }
 
-void BM_Multimap_InsertAscending(benchmark::State& state) {
-    OnFreshContainer<Map>(state, size_t(kKeys), Nothing<Map>, [](Map& m) {
-        for (int64_t k = 0; k < kKeys; ++k) m.insert({k, k});
+template <typename Map>
+void BM_InsertAscending(benchmark::State& state) {
+    OnFreshContainer<Map>(state, Nothing<Map>, [](Map& m, Keys keys) {
+        for (int64_t k = 0; k < int64_t(keys.size()); ++k) m.insert({k, k});
     });
 }
 
-void BM_Multimap_Clear(benchmark::State& state) {
-    OnFreshContainer<Map>(state, RandomKeys().size(), FillMap, [](Map& m) { m.clear(); });
+template <typename Map>
+void BM_Clear(benchmark::State& state) {
+    OnFreshContainer<Map>(
+        state, [](Map& m, Keys keys) { Fill(m, keys); }, [](Map& m, Keys) { m.clear(); });
 }
 
 // Builds the keys and lets the heap grow once, so that the first measured phase does not
@@ -204,24 +257,24 @@ void BM_Multimap_Clear(benchmark::State& state) {
 void BM_WarmUp(benchmark::State& state) {
     for (auto _ : state) {
         Tree t;
-        FillTree(t);
-        Map m;
-        FillMap(m);
+        Fill(t, KeysOf(state));
+        Multimap m;
+        Fill(m, KeysOf(state));
     }
 }
-BENCHMARK(BM_WarmUp)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_WarmUp)->Unit(benchmark::kMillisecond)->Iterations(1)->Arg(kMaxKeys);
 
-#define PHASE(f) BENCHMARK(f)->Unit(benchmark::kMillisecond)->Iterations(3)
-PHASE(BM_RBTree_InsertRandom);
-PHASE(BM_Multimap_InsertRandom);
-PHASE(BM_RBTree_InsertElementRandom);
-PHASE(BM_RBTree_LookupRandom);
-PHASE(BM_Multimap_LookupRandom);
-PHASE(BM_RBTree_DeleteRandom);
-PHASE(BM_Multimap_DeleteRandom);
-PHASE(BM_RBTree_InsertAscending);
-PHASE(BM_Multimap_InsertAscending);
-PHASE(BM_RBTree_Clear);
-PHASE(BM_Multimap_Clear);
+#define SIZES(b) b->Unit(benchmark::kMicrosecond)->Arg(10000)->Arg(100000)->Arg(kMaxKeys)
+#define PEERS(name)                                 \
+    SIZES(BENCHMARK(BM_RBTree_##name));             \
+    SIZES(BENCHMARK_TEMPLATE(BM_##name, Multimap)); \
+    SIZES(BENCHMARK_TEMPLATE(BM_##name, Btree))
+PEERS(Insert);
+PEERS(Find);
+PEERS(Erase);
+PEERS(Iterate);
+PEERS(InsertAscending);
+PEERS(Clear);
+SIZES(BENCHMARK(BM_RBTree_InsertElement));
 
 }  // namespace

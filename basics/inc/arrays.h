@@ -6,6 +6,9 @@
 // index out of range, or key not found; -503 element size 0; -506 copy from another
 // array type; -507 merge not supported; -508 duplicate refused; -2030 the sort's work
 // element could not be obtained; -2106 no compare callback.
+//
+// Threads: an array is used by one thread at a time; different arrays may be used on
+// different threads at once (they share nothing).
 #ifndef MV_ARRAYS_H
 #define MV_ARRAYS_H
 

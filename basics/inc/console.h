@@ -1,4 +1,8 @@
 // The server console and the output streams.
+//
+// Threads: the console stream and the service-stop flag are installed at start-up; the
+// stop flag may be read and set from any thread; a stream object is used by one thread at a
+// time.
 #ifndef MV_CONSOLE_H
 #define MV_CONSOLE_H
 

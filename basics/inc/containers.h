@@ -1,6 +1,9 @@
 // Containers and iterators: the container framework driven by a table of element
 // functions, red-black node trees with explicit path stacks, the red-black tree
 // container and its iterator, entry caches and entry rings, and the bit stack.
+//
+// Threads: a container, its iterators and its entry cache are used by one thread at a
+// time (the owner's lock, if any, covers them all); different containers share nothing.
 #ifndef MV_CONTAINERS_H
 #define MV_CONTAINERS_H
 
@@ -535,6 +538,9 @@ class MVB_API TnRBTree2 : public TnRBTreeBase {
 // ---------------------------------------------------------------- red-black tree container
 
 class TnRBTreeIterator;
+namespace mvrb {
+class Search;  // one search of TnRBTree, phase by phase (library-internal)
+}
 
 class MVB_API TnRBTreeParameter : public TnVParameter {
   public:
@@ -593,6 +599,7 @@ class MVB_API TnRBTree : public TnVContainer, public TnRBTreeBase {
 
   private:
     friend class TnRBTreeIterator;
+    friend class mvrb::Search;
 
     int CompareWith(TnVIterator* probe, void* key, void* dat, TnRBTreeNode* node,
                     TnVParameter* param, int* keyResult, int* orderResult) {
@@ -636,6 +643,11 @@ class MVB_API TnRBTreeIterator : public TnVIterator {
     void* GetEntry(int* result, TnVParameter* param) override;
     // The fast removal: no change check (the caller guarantees it) and no re-search.
     int DeleteElement1(uint16_t mode, TnVParameter* param);
+    // The current entry's element without a virtual call: null unless the iterator
+    // stands on an entry of a tree that has not changed since it was positioned.
+    void* CurrentElement() const {
+        return state == 0 && !Stale() ? path.Current()->Element() : nullptr;
+    }
 
     TnRBTreeNodeStack path;     // root path to the current entry
     uint32_t savedChangeCount;  // the tree's changeCount when last positioned

@@ -1,5 +1,8 @@
 // Data blocks: the CRC-32 block checksum, the byte-run compressor, the record queue
 // and the raw buffer.
+//
+// Threads: the checksum and compression functions may run on any number of threads at
+// once; a queue or raw buffer is used by one thread at a time.
 #ifndef MV_DATABLOCKS_H
 #define MV_DATABLOCKS_H
 

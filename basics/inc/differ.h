@@ -1,6 +1,8 @@
 // The container differ, which writes the entries that occur in only one of two
 // collections into an output container per side, and the memory-file container, which
 // presents fixed-size records stored back to back in a memory file as a container.
+//
+// Threads: a differ run and the containers it reads and writes belong to one thread.
 #ifndef MV_DIFFER_H
 #define MV_DIFFER_H
 

@@ -1,4 +1,8 @@
 // Error catalogue: the text of any result code of the runtime, and of a login outcome.
+//
+// Threads: TnError and TnLoginError may run concurrently when each call passes its own
+// buffer (or asks for the text only); the static buffer chosen by a null buffer is one
+// for the process, for one thread at a time.
 #ifndef MV_ERRORS_H
 #define MV_ERRORS_H
 

@@ -1,5 +1,10 @@
 // Runtime frame: allocation and the out-of-memory handler, the node pool, the
 // module's identity and description protocol, the host's hooks and the assertion.
+//
+// Threads: the hooks (configuration, fatal-error callback, console, error-text callback,
+// memory handler) are set at start-up, before other threads use the library, and are not
+// synchronised. mmResize and its family, TARN_assert and the exception-handler chain
+// (add, remove, raise: one lock inside) may run on any number of threads at once.
 #ifndef MV_FRAME_H
 #define MV_FRAME_H
 

@@ -1,4 +1,6 @@
 // Small structures: intrusive linked lists and the bit string.
+//
+// Threads: a list or bit string is used by one thread at a time.
 #ifndef MV_LISTS_H
 #define MV_LISTS_H
 

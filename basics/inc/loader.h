@@ -1,4 +1,7 @@
 // Platform services: loading the runtime's other modules by base name.
+//
+// Threads: LoadModule, UnloadModule and GetEntryPoint may run on several threads at once
+// (the platform's loader serialises them); the shared text buffer (see below) is not.
 #ifndef MV_LOADER_H
 #define MV_LOADER_H
 

@@ -4,6 +4,8 @@
 // segments of a power-of-two size. The segment size grows with the file (up to 4 MiB)
 // so that the block is one, two or three segments: growth is geometric without a
 // separate growth factor. Sizes, positions and offsets are signed 32-bit.
+//
+// Threads: a memory file is used by one thread at a time.
 #ifndef MV_MEMFILE_H
 #define MV_MEMFILE_H
 

@@ -1,6 +1,9 @@
 // Performance data block: the item table of the runtime's performance objects and
 // counters, and the named shared-memory block that holds their current values in the
 // published performance-data format, written by one process and read by collectors.
+//
+// Threads: the block object belongs to the library's start-up and take-down; its writer
+// is one process per machine namespace, guarded by the writer lock.
 #ifndef MV_PRFDATA_H
 #define MV_PRFDATA_H
 

@@ -1,5 +1,8 @@
 // Platform services: small string settings in the registry under the product's root
 // key "SOFTWARE\Ardwyn\Merivane" of the local machine, and one server setting.
+//
+// Threads: every registry function may run on any number of threads at once; the OS layer
+// serialises access to the settings store with one lock per process.
 #ifndef MV_REGISTRY_H
 #define MV_REGISTRY_H
 

@@ -7,6 +7,8 @@
 // `FloatStore` and `DoubleStore` on the low 7 bits. Neither pointer needs any
 // alignment; destination and source must not overlap. Every member returns the number
 // of bytes written (count x value size).
+//
+// Threads: the store and load functions keep no state and may run on any thread at once.
 #ifndef MV_SCALAR_H
 #define MV_SCALAR_H
 

@@ -1,5 +1,11 @@
 // Statistics counters of the runtime, their registration with the system, and the
 // entry points that a performance-data collector calls.
+//
+// Threads: counts are plain integers, updated without a lock so that counting costs no
+// more than an increment: a host that counts from several threads serialises its calls
+// (or accepts that simultaneous updates of one count may be lost). Enable, Clear and the
+// registration functions run at start-up or from one thread. The collector entry points
+// are called by one collector thread.
 #ifndef MV_STATISTICS_H
 #define MV_STATISTICS_H
 

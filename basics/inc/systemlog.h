@@ -1,4 +1,8 @@
 // System log and message boxes: the two process-wide report sinks.
+//
+// Threads: Report may be called from any number of threads at once (the first report
+// opens the event source under a lock; each event is written whole). Enable and the
+// message-box presenter are set at start-up.
 #ifndef MV_SYSTEMLOG_H
 #define MV_SYSTEMLOG_H
 

@@ -1,4 +1,7 @@
 // Platform services: calendar date and time with the time-zone offset, and timers.
+//
+// Threads: the date and time functions may run on any thread at once (the zone offset is
+// read once and shared atomically); a timer object is used by one thread at a time.
 #ifndef MV_TIMEUTIL_H
 #define MV_TIMEUTIL_H
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "datablocks/codec.h"
 #include "mvbasics.h"
 
 namespace {
@@ -225,6 +226,59 @@ TEST(DSdecomp, RandomBytesStayInBounds) {
         if (total > 0 && Code(DSdecomp, in, total - 1, out) != 2) {
             EXPECT_EQ(total - 1, static_cast<int32_t>(out.size()));
         }
+    }
+}
+
+// The fast path scans 16 bytes per step and copies in 16-byte chunks with an
+// overlapping last chunk: lengths around multiples of 16, stretches that end exactly
+// at the end of the input, and outputs that are exactly full must give the portable
+// path's bytes, results and lengths, and touch nothing beyond what that path touches.
+TEST(CodecPaths, AgreeAroundChunkBoundaries) {
+    using mvb::datablocks::codec::Path;
+    std::mt19937 rng(16);
+    auto both = [](bool compress, const Bytes& in, int32_t capacity) {
+        Bytes out[2];
+        int32_t len[2], rc[2];
+        for (int p = 0; p < 2; ++p) {
+            const Path path = p == 0 ? Path::Portable : Path::Fast;
+            out[p].assign(static_cast<size_t>(capacity) + 16, 0xEE);
+            len[p] = capacity;
+            const auto n = static_cast<int32_t>(in.size());
+            rc[p] = compress ? mvb::datablocks::codec::Compress(path, in.data(), n, out[p].data(), &len[p])
+                             : mvb::datablocks::codec::Expand(path, in.data(), n, out[p].data(), &len[p]);
+        }
+        EXPECT_EQ(rc[0], rc[1]);
+        EXPECT_EQ(len[0], len[1]);
+        EXPECT_EQ(out[0], out[1]) << (compress ? "compress " : "expand ") << in.size() << "/"
+                                  << capacity;
+        return std::make_pair(rc[1], len[1]);
+    };
+    for (int a = 1; a <= 50; ++a) {
+        for (int b = 0; b <= 35; b += 1 + b / 8) {
+            // A run of a bytes, a stretch of b distinct bytes, and the other way round.
+            Bytes run(static_cast<size_t>(a), 0x20), lit;
+            for (int k = 0; k < b; ++k)
+                lit.push_back(static_cast<unsigned char>(k % 2 ? k : 200 - k));
+            for (const Bytes& in : {Cat({run, lit}), Cat({lit, run}), Cat({lit, run, lit})}) {
+                const auto packed = both(true, in, static_cast<int32_t>(2 * in.size() + 300));
+                ASSERT_EQ(0, packed.first);
+                for (int32_t cap = packed.second - 1; cap <= packed.second + 1; ++cap)
+                    both(true, in, cap);
+                Bytes block(static_cast<size_t>(packed.second));
+                int32_t len = packed.second + 1;
+                ASSERT_EQ(0,
+                          DScomp(in.data(), static_cast<int32_t>(in.size()), block.data(), &len));
+                const auto n = static_cast<int32_t>(in.size());
+                for (int32_t cap : {n - 1, n, n + 1}) both(false, block, cap);
+            }
+        }
+    }
+    // Damaged blocks: arbitrary tokens, cut off anywhere.
+    for (int round = 0; round < 500; ++round) {
+        Bytes in(rng() % 80);
+        for (auto& x : in) x = static_cast<unsigned char>(rng() % 4 == 0 ? 0 : rng() % 40);
+        const int32_t total = DSlen(in.data(), static_cast<int32_t>(in.size()));
+        for (int32_t cap : {total - 1, total, total + 17}) both(false, in, std::max(cap, 0));
     }
 }
 

@@ -1,5 +1,24 @@
 // Red-black node trees: rebalancing along explicit path stacks, the cache-backed
 // threaded tree and the tree over caller-made nodes.
+//
+// Every tree of the library keeps these red-black properties between operations:
+//
+//  1) Every node is red or black (bit 0 of its left link: 1 red, 0 black).
+//  2) The root is black.
+//  3) Every null child counts as a black leaf.
+//  4) A red node has no red child.
+//  5) Every path from a node down to a null child passes the same number of black
+//     nodes (the node's black height).
+//
+// 4) and 5) together keep the longest root path at most twice the shortest, so a tree
+// of n nodes is at most 2*log2(n+1) deep and a path fits the 128 slots of a stack.
+//
+// Nodes have no parent link: every operation carries the root path of the node it
+// works on in a TnRBTreeNodeStack, and rebalancing walks up by popping it.
+//
+// In the diagrams below, lower-case letters are red nodes and upper-case letters are
+// black nodes; (x) is a node of either colour. Only the left-hand case is drawn; the
+// code does the mirror image when the parent is a right child.
 #include "containers.h"
 #include "containers/rbtree_internal.h"
 
@@ -49,15 +68,36 @@ using mvrb::ReplaceChild;
 
 // ---------------------------------------------------------------- TnRBTreeBase
 
+// Insertion hangs a red node x at a null child. That keeps 5) but may break 4) (a red
+// parent) or 2) (x is the root).
+//
+// Loop invariant: x is red and 5) holds everywhere; the only violation is x's parent p
+// being red too (or, after case 2, the root being red). The stack's top is p's parent.
 void TnRBTreeBase::RebalanceAfterAdd(TnRBTreeNode*& root, TnRBTreeNodeStack& stack,
                                      TnRBTreeNode* x) {
     TnRBTreeNode* p = stack.Pop();
     for (;;) {
+        /*
+         * Case 1: no parent, or a black one. Nothing is violated but perhaps 2), which
+         * the final recolouring of the root restores.
+         */
         if (p == nullptr || !p->IsRed()) break;
         TnRBTreeNode* g = stack.Pop();  // exists: a red node is never the root here
         const bool parentIsLeft = g->Left() == p;
         TnRBTreeNode* uncle = parentIsLeft ? g->right : g->Left();
         if (IsRed(uncle)) {
+            /*
+             * Case 2: a red uncle. Flip the colours of p, u and g:
+             *
+             *       G            g
+             *      / \          / \
+             *     p   u  -->   P   U
+             *    /            /
+             *   x            x
+             *
+             * Black heights below g are unchanged; g may now have a red parent, so the
+             * loop goes on two levels up with x = g.
+             */
             p->SetBlack();
             g->SetRed();
             uncle->SetBlack();
@@ -68,13 +108,38 @@ void TnRBTreeBase::RebalanceAfterAdd(TnRBTreeNode*& root, TnRBTreeNodeStack& sta
         TnRBTreeNode* gg = stack.Pop();
         if (parentIsLeft) {
             if (p->right == x) {
+                /*
+                 * Case 3: a black uncle and x the inner child of p. Rotate left at p,
+                 * which makes p the outer child of x and leads to case 4:
+                 *
+                 *      G             G
+                 *     / \           / \
+                 *    p   U  -->    x   U
+                 *     \           /
+                 *      x         p
+                 *
+                 * Both nodes are red, so black heights do not change.
+                 */
                 p->right = x->Left();
                 x->SetLeft(p);
                 p = x;
             }
+            /*
+             * Case 4: a black uncle and x the outer child. Rotate right at g and
+             * exchange the colours of p and g:
+             *
+             *        G           P
+             *       / \         / \
+             *      p   U  -->  x   g
+             *     /                 \
+             *    x                   U
+             *
+             * P stands where G stood, with the same black height and a black colour,
+             * so 4) holds above it and the fix is complete.
+             */
             g->SetLeft(p->right);
             p->right = g;
-        } else {
+        } else {  // the mirror image: p is a right child
             if (p->Left() == x) {
                 p->SetLeft(x->right);
                 x->right = p;
@@ -91,6 +156,18 @@ void TnRBTreeBase::RebalanceAfterAdd(TnRBTreeNode*& root, TnRBTreeNodeStack& sta
     root->SetBlack();
 }
 
+// Unlinking a black node y leaves every path through the position of its child x one
+// black node short (5) is broken) and may put a red x under a red parent. A red x is
+// simply coloured black. Otherwise x carries an "extra black".
+//
+// Loop invariant: x (possibly null, then `side` says which child of p it is) is black
+// and every path through it has one black node fewer than the paths through its sibling
+// s; everything else holds. The stack's top is the parent of p. s exists: it has a black
+// height of at least one.
+//
+// The path bookkeeping: a rotation at p lifts s above p. Callers that keep a path below
+// p (RemoveNode resumes at the removed node's successor) learn of the lifted nodes as r1
+// (case 1) and r2 (case 4) and insert them into their saved path.
 void TnRBTreeBase::RebalanceAfterRemove(TnRBTreeNode*& root, TnRBTreeNodeStack& stack,
                                         TnRBTreeNode* x, int side, TnRBTreeNode*& r1,
                                         TnRBTreeNode*& r2) {
@@ -106,6 +183,19 @@ void TnRBTreeBase::RebalanceAfterRemove(TnRBTreeNode*& root, TnRBTreeNodeStack& 
         if (side > 0) {
             TnRBTreeNode* s = p->right;
             if (s->IsRed()) {
+                /*
+                 * Case 1: a red sibling (so p is black). Rotate left at p and exchange the
+                 * colours of p and s:
+                 *
+                 *      P               S
+                 *     / \             / \
+                 *    x   s    -->    p   Sr
+                 *       / \         / \
+                 *      Sl  Sr      x   Sl
+                 *
+                 * x keeps its deficit, but its new sibling Sl is black and p is red: one
+                 * of cases 2 to 4 follows, and case 2 then ends the loop.
+                 */
                 p->right = s->Left();
                 ReplaceChild(root, stack.Current(), p, s);
                 s->SetLeft(p);
@@ -115,6 +205,18 @@ void TnRBTreeBase::RebalanceAfterRemove(TnRBTreeNode*& root, TnRBTreeNodeStack& 
                 s = p->right;
             }
             if (!IsRed(s->Left()) && !IsRed(s->right)) {
+                /*
+                 * Case 2: a black sibling with two black children. Colour s red:
+                 *
+                 *     (p)           (p)
+                 *     / \           / \
+                 *    x   S    -->  x   s
+                 *       / \           / \
+                 *      Sl  Sr        Sl  Sr
+                 *
+                 * Now both subtrees of p are short by one: the deficit moves up to p. A
+                 * red p (always after case 1) takes it by turning black; else go on up.
+                 */
                 s->SetRed();
                 x = p;
                 if (r1 != nullptr) break;  // p is red: colouring it black ends the fix
@@ -122,6 +224,21 @@ void TnRBTreeBase::RebalanceAfterRemove(TnRBTreeNode*& root, TnRBTreeNodeStack& 
                 continue;
             }
             if (!IsRed(s->right)) {
+                /*
+                 * Case 3: a black sibling whose outer child is black and inner child is
+                 * red. Rotate right at s and exchange their colours:
+                 *
+                 *     (p)           (p)
+                 *     / \           / \
+                 *    x   S    -->  x   Sl
+                 *       / \             \
+                 *      sl  Sr            s
+                 *                         \
+                 *                          Sr
+                 *
+                 * Black heights below p do not change, and the new sibling has a red
+                 * outer child: case 4.
+                 */
                 TnRBTreeNode* sl = s->Left();
                 s->SetLeft(sl->right);
                 sl->right = s;
@@ -130,6 +247,19 @@ void TnRBTreeBase::RebalanceAfterRemove(TnRBTreeNode*& root, TnRBTreeNodeStack& 
                 p->right = sl;
                 s = sl;
             }
+            /*
+             * Case 4: a black sibling with a red outer child. Rotate left at p; s takes
+             * p's colour, p and sr turn black:
+             *
+             *      (p)             (s)
+             *      / \             / \
+             *     x   S     -->   P   Sr
+             *        / \         / \
+             *      (sl) sr      x  (sl)
+             *
+             * The paths through x gain the black P; those through sr keep their count
+             * with Sr black. Every property holds again: the loop ends (x = root).
+             */
             p->right = s->Left();
             ReplaceChild(root, r1 != nullptr ? r1 : stack.Current(), p, s);
             s->SetLeft(p);
@@ -137,7 +267,7 @@ void TnRBTreeBase::RebalanceAfterRemove(TnRBTreeNode*& root, TnRBTreeNodeStack& 
             p->SetBlack();
             s->right->SetBlack();
             r2 = s;
-        } else {
+        } else {  // the mirror image: x is a right child, s the left one
             TnRBTreeNode* s = p->Left();
             if (s->IsRed()) {
                 p->SetLeft(s->right);
@@ -177,6 +307,10 @@ void TnRBTreeBase::RebalanceAfterRemove(TnRBTreeNode*& root, TnRBTreeNodeStack& 
     if (x != nullptr) x->SetBlack();
 }
 
+// Removal unlinks a node y with at most one child x: z itself, or, when z has a left
+// child, z's in-order predecessor y, which then takes z's place, colour and links (the
+// order is kept and the colours stay where they were). Only y's colour disappears from
+// the tree: when y was black, RebalanceAfterRemove restores 5) from x's position.
 void TnRBTreeBase::RemoveNode(TnRBTreeNode*& root, TnRBTreeNodeStack& stack,
                               TnRBTreeNode*& removed) {
     TnRBTreeNode* z = stack.Current();

@@ -104,6 +104,176 @@ void TnRBTree::DisposeAll(TnRBTreeNode* node) {
 
 // ---------------------------------------------------------------- search
 
+namespace mvrb {
+
+// What one comparison of the probe with a stored element said.
+struct Comparison {
+    int keyResult = 0;    // 0: the keys are equal
+    int orderResult = 1;  // < 0: the probe sorts before the element; 0: at its place; > 0: after
+
+    bool ProbeBefore() const { return orderResult < 0; }
+    bool SamePlace() const { return orderResult == 0; }
+    // Where an insertion goes past an equal entry: after it, unless asked to go first.
+    bool GoesRight(bool insertFirst) const {
+        return orderResult > 0 || (orderResult == 0 && !insertFirst);
+    }
+};
+
+// The compare-argument block of one probe, built once for a whole descent; each
+// comparison only points it at another stored element.
+class Probe {
+  public:
+    Probe(TnRBTree& tree, TnVIterator* probe, void* key, void* dat, TnVParameter* param)
+        : compare_(tree.compareFunc),
+          args_{&tree, &last.keyResult, &last.orderResult, probe, key, dat, nullptr, param} {}
+    Probe(const Probe&) = delete;  // the block points into this object
+    Probe& operator=(const Probe&) = delete;
+
+    // The compare function's result; last holds what it said.
+    int Against(TnRBTreeNode* n) {
+        args_.element = n->Element();
+        return compare_(&args_);
+    }
+
+    Comparison last;  // the latest comparison
+
+  private:
+    TnCompareFunc compare_;
+    TnCompareArgs args_;
+};
+
+// One SearchEntry, in its three phases: descend to a node equal to the probe; walk the
+// run of equal entries below it to the run's first (or last) member; or, on a miss,
+// position on a neighbour of the probe. The compare-argument block is built once for
+// the whole search (Probe).
+class Search {
+  public:
+    Search(TnRBTree& tree, TnVIterator* probe, void* key, void* dat, uint16_t mode,
+           TnVParameter* param, TnRBTreeNodeStack* path)
+        : tree_(tree),
+          mode_(mode),
+          param_(param),
+          path_(path),
+          probe_(tree, probe, key, dat, param) {}
+
+    // Phase 1: from the root down to the first node that compares equal, pushing every
+    // node on the path. Null on a miss, and on an error of the compare function (then in
+    // *result).
+    TnRBTreeNode* Descend(int* result) {
+        for (TnRBTreeNode* n = tree_.root; n != nullptr;
+             n = probe_.last.ProbeBefore() ? n->Left() : n->right) {
+            Push(n);
+            PrefetchChildren(n);
+            const int rc = probe_.Against(n);
+            if (rc < 0) {
+                *result = rc;
+                return nullptr;
+            }
+            if (probe_.last.SamePlace()) return n;
+        }
+        return nullptr;
+    }
+
+    // Phase 2: the run of equal entries around `found`. Entries equal to a node lie in
+    // its subtrees, so the walk goes down from it: towards the run's first member it
+    // steps left after an equal node and right after an unequal one (the run continues
+    // in that node's right subtree); towards the last member the other way round. It
+    // stops at a null child; the last equal node met is the run's end. With no equal keys
+    // in the tree, `found` is the only member, and the walk only extends the path for a
+    // removal. Returns the entry the search ends on (null at the end of the tree after a
+    // start entry, and on an error, then in *result), with *foundSlot its path slot.
+    TnRBTreeNode* WalkEqualRun(TnRBTreeNode* found, int* result, TnRBTreeNode*** foundSlot) {
+        bool towardsLast = (mode_ & TN_MODE_LAST) != 0;
+        // After a start entry that is in the run, the search continues behind the run.
+        bool startInRun = false;
+        TnRBTreeNode* start = nullptr;
+        TnRBTreeNode** slot = nullptr;
+        if (path_ != nullptr) {
+            slot = path_->top;
+            if ((mode_ & TN_MODE_AFTER_START) != 0 && param_ != nullptr) {
+                start = static_cast<TnRBTreeNode*>(param_->startEntry);
+                if (start == found) startInRun = towardsLast = true;
+            }
+        }
+        const bool equalKeys = tree_.hasEqualKeys != 0;
+        TnRBTreeNode* runEnd = found;
+        if (equalKeys || (mode_ & TN_MODE_FOR_REMOVAL) != 0) {
+            if (start != nullptr && !startInRun) {
+                void *startKey, *startDat;
+                Comparison startVsFound;
+                int rc = tree_.KeyAndDat(start, param_, &startKey, &startDat);
+                if (rc >= 0) {
+                    rc = tree_.CompareWith(nullptr, startKey, startDat, found, param_,
+                                           &startVsFound.keyResult, &startVsFound.orderResult);
+                }
+                if (rc < 0) {
+                    *result = rc;
+                    return nullptr;
+                }
+                if (startVsFound.SamePlace()) startInRun = towardsLast = true;
+            }
+            bool lastWasEqual = true;
+            for (TnRBTreeNode* n = found;;) {
+                n = towardsLast == lastWasEqual ? n->right : n->Left();
+                if (n == nullptr) break;
+                Push(n);
+                lastWasEqual = false;
+                if (!equalKeys) continue;
+                const int rc = probe_.Against(n);
+                if (rc < 0) {
+                    *result = rc;
+                    return nullptr;
+                }
+                if (probe_.last.SamePlace()) {
+                    lastWasEqual = true;
+                    runEnd = n;
+                    if (path_ != nullptr) slot = path_->top;
+                }
+            }
+        }
+        if (path_ == nullptr) return runEnd;
+        if (startInRun) {
+            // Continue after the whole run: its in-order successor.
+            if (path_->top == slot) path_->GoToNextEntry();
+            *foundSlot = path_->top;
+            return path_->Current();
+        }
+        // A removal keeps the walked path, which ends at the run end's neighbour.
+        if ((mode_ & TN_MODE_FOR_REMOVAL) == 0) path_->top = slot;
+        *foundSlot = slot;
+        return runEnd;
+    }
+
+    // Phase 3, on a miss: -510. With a path and TN_MODE_CEILING (which wins) or
+    // TN_MODE_FLOOR the search stands on the nearest entry after (before) the probe: the
+    // path's last node when the probe sorts before (after) it, else that node's in-order
+    // successor (predecessor). Null when there is none.
+    TnRBTreeNode* PositionOnMiss(int* result) {
+        *result = ERR_TN_NOT_FOUND;
+        if (path_ == nullptr) return nullptr;
+        if ((mode_ & (TN_MODE_FLOOR | TN_MODE_CEILING)) == 0 || path_->Empty()) {
+            path_->Reset();
+            return nullptr;
+        }
+        if ((mode_ & TN_MODE_CEILING) != 0)
+            return probe_.last.ProbeBefore() ? path_->Current() : path_->GoToNextEntry();
+        return probe_.last.ProbeBefore() ? path_->GoToPriorEntry() : path_->Current();
+    }
+
+  private:
+    void Push(TnRBTreeNode* n) {
+        if (path_ != nullptr) path_->Push(n);
+    }
+
+    TnRBTree& tree_;
+    const uint16_t mode_;
+    TnVParameter* const param_;
+    TnRBTreeNodeStack* const path_;
+    Probe probe_;
+};
+
+}  // namespace mvrb
+
 TnRBTreeNode* TnRBTree::SearchEntry(TnVIterator* probe, void* key, void* dat, int* result,
                                     uint16_t mode, TnVParameter* param, TnRBTreeNodeStack* path,
                                     TnRBTreeNode*** foundSlot) {
@@ -114,98 +284,11 @@ TnRBTreeNode* TnRBTree::SearchEntry(TnVIterator* probe, void* key, void* dat, in
         *result = ERR_TN_NOT_IMPLEMENTED;
         return nullptr;
     }
-    int k = 0, o = 1, rc;
-
-    // Descend to the first node equal to the probe.
-    TnRBTreeNode* found = nullptr;
-    for (TnRBTreeNode* n = root; n != nullptr; n = o < 0 ? n->Left() : n->right) {
-        if (path != nullptr) path->Push(n);
-        mvrb::PrefetchChildren(n);
-        rc = CompareWith(probe, key, dat, n, param, &k, &o);
-        if (rc < 0) {
-            *result = rc;
-            return nullptr;
-        }
-        if (o == 0) {
-            found = n;
-            break;
-        }
-    }
-
-    if (found == nullptr) {
-        *result = ERR_TN_NOT_FOUND;
-        if (path == nullptr) return nullptr;
-        if ((mode & (TN_MODE_FLOOR | TN_MODE_CEILING)) == 0 || path->Empty()) {
-            path->Reset();
-            return nullptr;
-        }
-        // Position on the nearest entry after (ceiling wins) or before the probe.
-        if ((mode & TN_MODE_CEILING) != 0) return o < 0 ? path->Current() : path->GoToNextEntry();
-        return o > 0 ? path->Current() : path->GoToPriorEntry();
-    }
-
-    bool last = (mode & TN_MODE_LAST) != 0;
-    bool matched = false;
-    TnRBTreeNode* start = nullptr;
-    TnRBTreeNode** slot = nullptr;
-    if (path != nullptr) {
-        slot = path->top;
-        if ((mode & TN_MODE_AFTER_START) != 0 && param != nullptr) {
-            start = static_cast<TnRBTreeNode*>(param->startEntry);
-            if (start == found) {
-                matched = true;
-                last = true;
-            }
-        }
-    }
-
-    TnRBTreeNode* lastEqual = found;
-    if (hasEqualKeys != 0 || (mode & TN_MODE_FOR_REMOVAL) != 0) {
-        if (start != nullptr && !matched) {
-            void *startKey, *startDat;
-            rc = KeyAndDat(start, param, &startKey, &startDat);
-            if (rc >= 0) rc = CompareWith(nullptr, startKey, startDat, found, param, &k, &o);
-            if (rc < 0) {
-                *result = rc;
-                return nullptr;
-            }
-            if (o == 0) {
-                matched = true;
-                last = true;
-            }
-        }
-        // Walk down the run of equal entries towards its first (last) member.
-        bool equal = true;
-        for (TnRBTreeNode* n = found;;) {
-            n = last == equal ? n->right : n->Left();
-            if (n == nullptr) break;
-            if (path != nullptr) path->Push(n);
-            equal = false;
-            if (hasEqualKeys != 0) {
-                rc = CompareWith(probe, key, dat, n, param, &k, &o);
-                if (rc < 0) {
-                    *result = rc;
-                    return nullptr;
-                }
-                if (o == 0) {
-                    equal = true;
-                    lastEqual = n;
-                    if (path != nullptr) slot = path->top;
-                }
-            }
-        }
-    }
-
-    if (path == nullptr) return lastEqual;
-    if (matched) {
-        // Continue after the whole run: its in-order successor.
-        if (path->top == slot) path->GoToNextEntry();
-        *foundSlot = path->top;
-        return path->Current();
-    }
-    if ((mode & TN_MODE_FOR_REMOVAL) == 0) path->top = slot;
-    *foundSlot = slot;
-    return lastEqual;
+    mvrb::Search search(*this, probe, key, dat, mode, param, path);
+    TnRBTreeNode* found = search.Descend(result);
+    if (*result < 0) return nullptr;
+    if (found == nullptr) return search.PositionOnMiss(result);
+    return search.WalkEqualRun(found, result, foundSlot);
 }
 
 int TnRBTree::SearchElement(TnVIterator* source, TnVParameter* sourceParam, uint16_t mode,
@@ -306,16 +389,16 @@ int TnRBTree::InsertEntry(TnRBTreeNode* entry, uint16_t mode, TnVParameter* para
         root = lastEntry = entry;
         entry->SetBlack();
     } else {
-        const bool before = (mode & TN_MODE_INSERT_FIRST) != 0;
+        const bool insertFirst = (mode & TN_MODE_INSERT_FIRST) != 0;
         TnRBTreeNodeStack path;
-        int k, o;
-        rc = CompareWith(nullptr, key, dat, lastEntry, param, &k, &o);
-        int rule = rc < 0 ? rc : ApplyDuplicateRule(k, o);
+        mvrb::Probe probe(*this, nullptr, key, dat, param);
+        rc = probe.Against(lastEntry);
+        int rule = rc < 0 ? rc : ApplyDuplicateRule(probe.last.keyResult, probe.last.orderResult);
         if (rule < 0) {
             Dispose(entry);
             return rule;
         }
-        if (o > 0 || (o == 0 && !before)) {
+        if (probe.last.GoesRight(insertFirst)) {
             // Appending after the last entry: its path is the right spine.
             path.PushRightSpine(root);
             lastEntry->right = entry;
@@ -325,13 +408,14 @@ int TnRBTree::InsertEntry(TnRBTreeNode* entry, uint16_t mode, TnVParameter* para
             for (TnRBTreeNode* n = root; n != nullptr; n = right ? n->right : n->Left()) {
                 path.Push(n);
                 mvrb::PrefetchChildren(n);
-                rc = CompareWith(nullptr, key, dat, n, param, &k, &o);
-                rule = rc < 0 ? rc : ApplyDuplicateRule(k, o);
+                rc = probe.Against(n);
+                rule =
+                    rc < 0 ? rc : ApplyDuplicateRule(probe.last.keyResult, probe.last.orderResult);
                 if (rule < 0) {
                     Dispose(entry);
                     return rule;
                 }
-                right = o > 0 || (o == 0 && !before);
+                right = probe.last.GoesRight(insertFirst);
             }
             if (right) {
                 path.Current()->right = entry;

@@ -7,7 +7,7 @@
 #include "datablocks/crc32.h"
 #include "datablocks/crc32_fold.h"
 
-namespace mvb::datablocks {
+namespace mvb::datablocks::crc32 {
 
 namespace {
 
@@ -113,11 +113,11 @@ uint32_t Update(Path path, uint32_t reg, const unsigned char* p, size_t n) {
     }
 }
 
-}  // namespace mvb::datablocks
+}  // namespace mvb::datablocks::crc32
 
 uint32_t CalcCheckSum(const void* bytes, uint32_t length, const uint32_t* previous) {
     uint32_t reg = previous != nullptr ? ~*previous : 0xFFFFFFFFu;
     if (bytes == nullptr || length == 0) return ~reg;
-    return ~mvb::datablocks::Update(mvb::datablocks::Current(), reg,
+    return ~mvb::datablocks::crc32::Update(mvb::datablocks::crc32::Current(), reg,
                                     static_cast<const unsigned char*>(bytes), length);
 }

@@ -1,182 +1,75 @@
 // Byte-run compression: runs of three or more equal bytes become (count, value)
 // tokens, everything else travels in literal tokens (0, L, L bytes).
-#include <algorithm>
 #include <climits>
 #include <cstring>
 
 #include "datablocks.h"
+#include "datablocks/codec.h"
+#include "datablocks/codec_core.h"
 
 namespace {
 
-// Writes tokens into the caller's output, checking room before each one.
-class TokenWriter {
-  public:
-    TokenWriter(unsigned char* out, int32_t capacity) : out_(out), capacity_(capacity) {}
-
-    int32_t Written() const { return written_; }
-
-    // Each returns false when the token does not fit, and also when it fills the
-    // output: no later token could then fit (the last one must leave a byte free).
-    bool Run(int32_t count, unsigned char value, int32_t room) {
-        if (capacity_ - written_ < room) return false;
-        out_[written_] = static_cast<unsigned char>(count);
-        out_[written_ + 1] = value;
-        written_ += 2;
-        return written_ < capacity_;
+// A byte at a time: the reference form of the codec.
+struct PortableOps {
+    static int32_t RunEnd(const unsigned char* in, int32_t i, int32_t end, unsigned char v) {
+        while (i < end && in[i] == v) ++i;
+        return i;
     }
-
-    bool Literal(const unsigned char* bytes, int32_t length, int32_t room) {
-        if (capacity_ - written_ < room) return false;
-        out_[written_] = 0;
-        out_[written_ + 1] = static_cast<unsigned char>(length);
-        std::memcpy(out_ + written_ + 2, bytes, static_cast<size_t>(length));
-        written_ += length + 2;
-        return written_ < capacity_;
+    static int32_t LiteralEnd(const unsigned char* in, int32_t i, int32_t end) {
+        while (i < end && in[i] != in[i - 1]) ++i;
+        return i;
     }
-
-  private:
-    unsigned char* out_;
-    int32_t capacity_;
-    int32_t written_ = 0;
+    static void Copy(unsigned char* out, const unsigned char* in, int32_t n) {
+        std::memcpy(out, in, static_cast<size_t>(n));
+    }
+    static void Fill(unsigned char* out, unsigned char v, int32_t n) {
+        std::memset(out, v, static_cast<size_t>(n));
+    }
 };
-
-// The room a full-size token needs, both for a 255-byte literal and for the run token
-// written when a run reaches 256 bytes.
-constexpr int32_t kFullTokenRoom = 257;
-
-// One token of a compressed block. Returns false at the end of the input or when the
-// token at pos is cut off by it; otherwise fills the token and advances pos past it.
-struct Token {
-    int32_t count;                 // bytes the token expands to
-    const unsigned char* literal;  // the literal bytes, or null for a run
-    unsigned char value;           // the run's byte value
-};
-
-bool NextToken(const unsigned char* in, int32_t length, int32_t& pos, Token& token) {
-    if (length - pos < 2) return false;
-    const unsigned char head = in[pos];
-    const unsigned char second = in[pos + 1];
-    if (head != 0) {
-        token = {head, nullptr, second};
-        pos += 2;
-        return true;
-    }
-    if (length - pos - 2 < second) return false;
-    token = {second, in + pos + 2, 0};
-    pos += 2 + second;
-    return true;
-}
 
 }  // namespace
 
+namespace mvb::datablocks::codec {
+
+int32_t CompressPortable(const unsigned char* input, int32_t length, unsigned char* output,
+                         int32_t* outLength) {
+    return CompressWith<PortableOps>(input, length, output, outLength);
+}
+
+int32_t ExpandPortable(const unsigned char* input, int32_t length, unsigned char* output,
+                       int32_t* outLength) {
+    return ExpandWith<PortableOps>(input, length, output, outLength);
+}
+
+int32_t Compress(Path path, const unsigned char* input, int32_t length, unsigned char* output,
+                 int32_t* outLength) {
+    return path == Path::Fast ? CompressFast(input, length, output, outLength)
+                              : CompressPortable(input, length, output, outLength);
+}
+
+int32_t Expand(Path path, const unsigned char* input, int32_t length, unsigned char* output,
+               int32_t* outLength) {
+    return path == Path::Fast ? ExpandFast(input, length, output, outLength)
+                              : ExpandPortable(input, length, output, outLength);
+}
+
+}  // namespace mvb::datablocks::codec
+
 int32_t DScomp(const unsigned char* input, int32_t length, unsigned char* output,
                int32_t* outLength) {
-    if (outLength == nullptr || length < 0) return ERR_TN_FAILED;
-    if (length == 0) {
-        *outLength = 0;
-        return 0;
-    }
-    if (input == nullptr || output == nullptr) return ERR_TN_FAILED;
-    TokenWriter out(output, *outLength);
-
-    // The pending group: input[start, start + n), ending in a run of r bytes of value v
-    // (v is always the last byte read). Stretches that cannot change the group's shape
-    // (a pure run growing, or bytes each unlike the one before) are taken in one go.
-    int32_t start = 0, n = 1, r = 1;
-    unsigned char v = input[0];
-    int32_t i = 1;
-    while (i < length) {
-        const unsigned char b = input[i];
-        if (b == v && n == r) {
-            // The group is one run: every following byte of the same value extends it;
-            // at 256 bytes a full run token goes out and the last byte stays pending.
-            int32_t end = i + 1;
-            while (end < length && input[end] == v) ++end;
-            for (int32_t more = end - i; more > 0;) {
-                const int32_t step = std::min(more, 256 - r);
-                r += step;
-                more -= step;
-                if (r == 256) {
-                    if (!out.Run(255, v, kFullTokenRoom)) return ERR_TN_FAILED;
-                    start += 255;
-                    r = 1;
-                }
-            }
-            n = r;
-            i = end;
-        } else if (b == v) {
-            // A run grows behind other bytes: a run of three, or a full group, sends
-            // those bytes out as a literal.
-            ++r;
-            ++n;
-            if (r == 3 || n == 256) {
-                if (!out.Literal(input + start, n - r, n - r + 2)) return ERR_TN_FAILED;
-                start += n - r;
-                n = r;
-            }
-            ++i;
-        } else if (r >= 3) {
-            if (!out.Run(r, v, 2)) return ERR_TN_FAILED;
-            start = i;
-            n = r = 1;
-            v = b;
-            ++i;
-        } else {
-            // Literal bytes, each unlike the one before, join the group; a group of 256
-            // sends its first 255 bytes out.
-            int32_t end = i + 1;
-            while (end < length && input[end] != input[end - 1]) ++end;
-            for (int32_t more = end - i; more > 0;) {
-                const int32_t step = std::min(more, 256 - n);
-                n += step;
-                more -= step;
-                if (n == 256) {
-                    if (!out.Literal(input + start, 255, kFullTokenRoom)) return ERR_TN_FAILED;
-                    start += 255;
-                    n = 1;
-                }
-            }
-            r = 1;
-            v = input[end - 1];
-            i = end;
-        }
-    }
-    // The last token must leave the total strictly below the capacity.
-    const bool ok = n > r ? out.Literal(input + start, n, n + 3) : out.Run(n, v, 3);
-    if (!ok) return ERR_TN_FAILED;
-    *outLength = out.Written();
-    return 0;
+    return mvb::datablocks::codec::CompressFast(input, length, output, outLength);
 }
 
 int32_t DSdecomp(const unsigned char* input, int32_t length, unsigned char* output,
                  int32_t* outLength) {
-    if (outLength == nullptr) return 2;
-    const int32_t capacity = *outLength > 0 && output != nullptr ? *outLength : 0;
-    int32_t produced = 0;
-    if (length > 0 && input != nullptr) {
-        int32_t pos = 0;
-        Token token;
-        while (produced < capacity && NextToken(input, length, pos, token)) {
-            if (token.count > capacity - produced) {
-                *outLength = produced;
-                return 2;
-            }
-            if (token.literal != nullptr)
-                std::memcpy(output + produced, token.literal, static_cast<size_t>(token.count));
-            else
-                std::memset(output + produced, token.value, static_cast<size_t>(token.count));
-            produced += token.count;
-        }
-    }
-    *outLength = produced;
-    return produced > 0 || length <= 0 ? 0 : 2;
+    return mvb::datablocks::codec::ExpandFast(input, length, output, outLength);
 }
 
 int32_t DSlen(const unsigned char* input, int32_t length) {
     if (input == nullptr || length <= 0) return 0;
     int64_t total = 0;
     int32_t pos = 0;
-    Token token;
-    while (NextToken(input, length, pos, token)) total += token.count;
+    mvb::datablocks::codec::Token token;
+    while (mvb::datablocks::codec::NextToken(input, length, pos, token)) total += token.count;
     return total > INT32_MAX ? INT32_MAX : static_cast<int32_t>(total);
 }

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace mvb::datablocks {
+namespace mvb::datablocks::crc32 {
 
 // Byte-per-lookup table loop; eight bytes per step with eight tables; carry-less
 // multiply folding of 128-bit lanes (PCLMULQDQ) and of 512-bit lanes (VPCLMULQDQ).
@@ -24,6 +24,6 @@ bool Supported(Path path);
 Path Current();
 void Force(Path path);
 
-}  // namespace mvb::datablocks
+}  // namespace mvb::datablocks::crc32
 
 #endif

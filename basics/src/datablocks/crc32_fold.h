@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace mvb::datablocks {
+namespace mvb::datablocks::crc32 {
 
 // The reflected CRC-32 polynomial.
 constexpr uint32_t kPoly = 0xEDB88320u;
@@ -31,6 +31,6 @@ bool CpuHasFold512();
 uint32_t UpdateFold128(uint32_t reg, const unsigned char* p, size_t n);
 uint32_t UpdateFold512(uint32_t reg, const unsigned char* p, size_t n);
 
-}  // namespace mvb::datablocks
+}  // namespace mvb::datablocks::crc32
 
 #endif

@@ -103,18 +103,6 @@ const char* LoginText(int code) {
 
 }  // namespace
 
-namespace mvb::diag {
-
-const char* FindMessage(int32_t code) {
-    const MessageEntry* first = MessageTable();
-    const MessageEntry* last = first + MessageCount();
-    const MessageEntry* hit = std::lower_bound(
-        first, last, code, [](const MessageEntry& e, int32_t c) { return e.code < c; });
-    return hit != last && hit->code == code ? hit->text : nullptr;
-}
-
-}  // namespace mvb::diag
-
 const char* TnError(char* buffer, const char* prefix, int code, int textOnly) {
     size_t capacity = kUnbounded;
     if (buffer == nullptr) {

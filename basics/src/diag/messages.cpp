@@ -539,13 +539,42 @@ constexpr bool StrictlyAscending() {
 }
 static_assert(StrictlyAscending(), "the message table must be sorted by code, without repeats");
 
+constexpr size_t kCount = sizeof(kMessages) / sizeof(kMessages[0]);
+constexpr int32_t kFirstCode = kMessages[0].code;
+constexpr int32_t kLastCode = kMessages[kCount - 1].code;
+constexpr size_t kSpan = static_cast<size_t>(kLastCode - kFirstCode) + 1;
+
+// A direct index over the codes' span: slot c - kFirstCode holds the row number + 1 of
+// code c, or 0 when c has no text. 16K two-byte slots, built by the compiler, so that
+// a lookup is one range check and two loads with no branch to mispredict on the code.
+struct CodeIndex {
+    uint16_t row[kSpan];
+};
+constexpr CodeIndex BuildIndex() {
+    CodeIndex index{};
+    for (size_t i = 0; i < kCount; ++i)
+        index.row[static_cast<size_t>(kMessages[i].code - kFirstCode)] =
+            static_cast<uint16_t>(i + 1);
+    return index;
+}
+static_assert(kCount < UINT16_MAX, "row numbers fit the index slots");
+constexpr CodeIndex kIndex = BuildIndex();
+
 }  // namespace
 
 const MessageEntry* MessageTable() {
     return kMessages;
 }
 size_t MessageCount() {
-    return sizeof(kMessages) / sizeof(kMessages[0]);
+    return kCount;
+}
+
+const char* FindMessage(int32_t code) {
+    // Unsigned arithmetic: codes below the first wrap to large offsets.
+    const uint32_t offset = static_cast<uint32_t>(code) - static_cast<uint32_t>(kFirstCode);
+    if (offset >= kSpan) return nullptr;
+    const uint16_t row = kIndex.row[offset];
+    return row != 0 ? kMessages[row - 1].text : nullptr;
 }
 
 }  // namespace mvb::diag

@@ -16,8 +16,8 @@ struct MessageEntry {
 const MessageEntry* MessageTable();
 size_t MessageCount();
 
-// The table's text of a code, or null when the code has none. A binary search over
-// constant data: no allocation, at most ten comparisons.
+// The table's text of a code, or null when the code has none. A direct index over the
+// span of the table's codes, built at compile time: no allocation, no search.
 const char* FindMessage(int32_t code);
 
 }  // namespace mvb::diag

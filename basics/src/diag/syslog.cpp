@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "diag/syslog_internal.h"
@@ -14,6 +15,9 @@ namespace {
 
 // The process-wide switches: the log starts on, message boxes off.
 int g_logSwitch = 1;
+// Reports may come from several threads at once: the first one opens the event source,
+// the others wait for it and then use the same source.
+std::mutex g_sourceLock;
 int g_msgSwitch = 0;
 
 const char kProduct[] = "Merivane Runtime System";
@@ -227,8 +231,13 @@ void TnSysLogWin32::OpenSource(const char* sourceName) {
 }
 
 void TnSysLogWin32::Write(int kind, unsigned, const char* text) {
-    if (m_hEventSource == kInvalidSource) OpenSource(nullptr);
-    if (m_hEventSource == kInvalidSource || m_hEventSource == nullptr) return;
+    void* source;
+    {
+        std::lock_guard<std::mutex> lock(g_sourceLock);
+        if (m_hEventSource == kInvalidSource) OpenSource(nullptr);
+        source = m_hEventSource;
+    }
+    if (source == kInvalidSource || source == nullptr) return;
     char version[64];
     std::snprintf(version, sizeof version, "(Merivane %d.%d.%d.%d.%d)", 12, 0, 2, 155, 0);
     char exe[1024];
@@ -237,7 +246,7 @@ void TnSysLogWin32::Write(int kind, unsigned, const char* text) {
     uint32_t id;
     mvb::diag::KindToEvent(kind, &type, &id);
     const char* strings[4] = {version, text != nullptr ? text : "", m_processId, exe};
-    mvos::ReportEvent(static_cast<mvos::EventSourceHandle>(m_hEventSource), type, 0, id, strings, 4,
+    mvos::ReportEvent(static_cast<mvos::EventSourceHandle>(source), type, 0, id, strings, 4,
                       mvb::diag::EventTemplateOf(id));
 }
 

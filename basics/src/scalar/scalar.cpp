@@ -1,67 +1,14 @@
 // Scalar store and load: byte-order conversion between memory and stored form.
-#include <cstring>
-
-#include "compiler.h"
 #include "scalar.h"
 
-namespace {
+#include <cstring>
 
-// The host's byte order decides which stored order is a plain copy.
-constexpr bool kHostBigEndian = __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__;
+#include "scalar/convert.h"
 
-constexpr uint8_t kIntegerModeBits = 0x0F;
-constexpr uint8_t kFloatModeBits = 0x7F;
-constexpr uint8_t kBigEndianMode = 2;
-
-template <size_t N>
-struct Word;
-template <>
-struct Word<2> {
-    typedef uint16_t type;
-    static type Swap(type v) { return mvb::ByteSwap(v); }
-};
-template <>
-struct Word<4> {
-    typedef uint32_t type;
-    static type Swap(type v) { return mvb::ByteSwap(v); }
-};
-template <>
-struct Word<8> {
-    typedef uint64_t type;
-    static type Swap(type v) { return mvb::ByteSwap(v); }
-};
-
-// Copies `count` values of N bytes, reversing the bytes of each value when the stored
-// order differs from the host's. Works on unaligned pointers: every access goes
-// through memcpy, which the compiler turns into plain unaligned loads and stores.
-template <size_t N>
-uint32_t Convert(void* destination, const void* source, uint8_t mode, uint8_t modeBits,
-                 uint32_t count) {
-    const bool storedBigEndian = (mode & modeBits) == kBigEndianMode;
-    const size_t bytes = static_cast<size_t>(count) * N;
-    if (bytes == 0) return 0;
-    if (count == 1) {  // the common single value, without a loop
-        typename Word<N>::type v;
-        std::memcpy(&v, source, N);
-        if (storedBigEndian != kHostBigEndian) v = Word<N>::Swap(v);
-        std::memcpy(destination, &v, N);
-    } else if (storedBigEndian == kHostBigEndian) {
-        std::memcpy(destination, source, bytes);
-    } else {
-        typedef typename Word<N>::type W;
-        auto* out = static_cast<unsigned char*>(destination);
-        const auto* in = static_cast<const unsigned char*>(source);
-        for (uint32_t i = 0; i < count; ++i, in += N, out += N) {
-            W v;
-            std::memcpy(&v, in, N);
-            v = Word<N>::Swap(v);
-            std::memcpy(out, &v, N);
-        }
-    }
-    return static_cast<uint32_t>(bytes);
-}
-
-}  // namespace
+using mvb::scalar::Convert;
+using mvb::scalar::kBigEndianMode;
+using mvb::scalar::kFloatModeBits;
+using mvb::scalar::kIntegerModeBits;
 
 uint32_t CharStore(void* destination, const void* source, uint8_t, uint32_t count) {
     if (count != 0) std::memcpy(destination, source, count);

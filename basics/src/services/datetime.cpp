@@ -1,4 +1,6 @@
 // Date and time of day from the system clock, with the local zone offset.
+#include <atomic>
+
 #include "os/os.h"
 #include "services/clockstate.h"
 #include "timeutil.h"
@@ -8,7 +10,9 @@ namespace {
 constexpr int32_t kZoneNotRead = 0x0FFFFFFF;
 constexpr uint64_t kUnitsPerMinute = 600000000ull;
 
-int32_t g_zoneCache = kZoneNotRead;
+// Read and filled from any thread: the first reader stores the offset, later readers
+// see it or read the zone again themselves (the result is the same either way).
+std::atomic<int32_t> g_zoneCache{kZoneNotRead};
 int8_t g_hourOffset = 0;
 
 // The hour as read, plus the hour offset in 8-bit arithmetic (no carry into the date).
@@ -107,7 +111,7 @@ bool SplitInstant(uint64_t instant, Calendar* out) {
 }
 
 void ResetZoneCache() {
-    g_zoneCache = kZoneNotRead;
+    g_zoneCache.store(kZoneNotRead, std::memory_order_relaxed);
 }
 
 }  // namespace mvb::services
@@ -115,10 +119,12 @@ void ResetZoneCache() {
 // The zone in force when first asked is kept for the life of the process, so a change
 // between standard and daylight time later on is not seen.
 int bksgettimezone() {
-    if (g_zoneCache != kZoneNotRead) return g_zoneCache;
+    int32_t zone = g_zoneCache.load(std::memory_order_relaxed);
+    if (zone != kZoneNotRead) return zone;
     int32_t minutes = 0;
-    g_zoneCache = mvos::ZoneOffset(mvos::SystemTime(), &minutes) ? minutes : ERR_TN_NO_TIME_ZONE;
-    return g_zoneCache;
+    zone = mvos::ZoneOffset(mvos::SystemTime(), &minutes) ? minutes : ERR_TN_NO_TIME_ZONE;
+    g_zoneCache.store(zone, std::memory_order_relaxed);
+    return zone;
 }
 
 void bksgetdate(bdate* date) {

@@ -42,11 +42,12 @@ int32_t Wrapped(int32_t value, int32_t amount) {
 }
 
 // Where each count is published, found once in this system's item table: the
-// counter's item (for the 32-bit check) and the offset of its value slot for
-// instance 0 from the start of the block. With it an update needs no table scan.
+// counter's type word (for the 32-bit check, which every update makes) and the offset
+// of its value slot for instance 0 from the start of the block. With it an update needs
+// no table scan.
 struct DirectIndex {
     const PrfItm* items;  // the table the index was built from; null until built
-    PRFITMINDEX item[kLastCounter - kFirstCounter + 1];
+    const uint32_t* type[kLastCounter - kFirstCounter + 1];
     uintptr_t offset[kLastCounter - kFirstCounter + 1];  // 0: not reachable directly
 };
 DirectIndex g_index;
@@ -54,29 +55,45 @@ DirectIndex g_index;
 void BuildIndex(const PrfData& prf) {
     for (CTRID id = kFirstCounter; id <= kLastCounter; ++id) {
         const uint32_t k = id - kFirstCounter;
-        g_index.item[k] = prf.CvtCtrIdToPrfItmIndex(id);
+        const PRFITMINDEX item = prf.CvtCtrIdToPrfItmIndex(id);
         g_index.offset[k] = 0;
+        g_index.type[k] = nullptr;
         // The first object's region starts the block, so the offset of its slots never
         // changes; later objects start after the sizes computed at activation.
-        if (g_index.item[k] == -1 || prf.CvtCtrIdToObjOrd(id) != 0) continue;
+        if (item == -1 || prf.CvtCtrIdToObjOrd(id) != 0) continue;
+        g_index.type[k] = &prf.m_pPrfItms[item].dwCounterType;
         g_index.offset[k] = reinterpret_cast<uintptr_t>(prf.GetCtrSlot(id, 0)) -
                             reinterpret_cast<uintptr_t>(prf.m_pPrfData);
     }
     g_index.items = prf.m_pPrfItms;
 }
 
-// The published value of a count: through the direct index for this system's table,
-// through the table's lookups for any other (and for a counter that is not 32-bit,
-// whose check then fails exactly as it would there).
-uint32_t* Slot(CTRID ctrId) {
-    PrfData* prf = PrfData::sm_pPrfData;
-    if (prf->m_pPrfItms != g_index.items && prf->m_pPrfItms == MerivanePrfItems()) BuildIndex(*prf);
+// The slot through the direct index, or null when the index does not serve it.
+inline uint32_t* IndexedSlot(const PrfData* prf, CTRID ctrId) {
     const uint32_t k = ctrId - kFirstCounter;
-    if (prf->m_pPrfItms == g_index.items && g_index.offset[k] != 0 &&
-        (g_index.items[g_index.item[k]].dwCounterType & PERF_MASK_SIZE_FLD) == PERF_SIZE_DWORD)
-        return reinterpret_cast<uint32_t*>(reinterpret_cast<uintptr_t>(prf->m_pPrfData) +
-                                           g_index.offset[k]);
+    if (prf->m_pPrfItms != g_index.items || g_index.offset[k] == 0 ||
+        (*g_index.type[k] & PERF_MASK_SIZE_FLD) != PERF_SIZE_DWORD)
+        return nullptr;
+    return reinterpret_cast<uint32_t*>(reinterpret_cast<uintptr_t>(prf->m_pPrfData) +
+                                       g_index.offset[k]);
+}
+
+// The first update after activation builds the index; another table, and a counter
+// that is not 32-bit (whose check then fails exactly as it would there), go through
+// the table's lookups.
+uint32_t* UnindexedSlot(CTRID ctrId) {
+    PrfData* prf = PrfData::sm_pPrfData;
+    if (prf->m_pPrfItms != g_index.items && prf->m_pPrfItms == MerivanePrfItems()) {
+        BuildIndex(*prf);
+        if (uint32_t* slot = IndexedSlot(prf, ctrId)) return slot;
+    }
     return prf->GetCtr32Slot(ctrId, 0);
+}
+
+// The published value of a count; the common case inline in every update.
+inline uint32_t* Slot(CTRID ctrId) {
+    uint32_t* slot = IndexedSlot(PrfData::sm_pPrfData, ctrId);
+    return slot != nullptr ? slot : UnindexedSlot(ctrId);
 }
 
 // Zero-filled at load: disabled, every count 0.

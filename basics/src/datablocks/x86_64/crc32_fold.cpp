@@ -6,7 +6,7 @@
 #include "compiler.h"
 #include "datablocks/crc32_fold.h"
 
-namespace mvb::datablocks {
+namespace mvb::datablocks::crc32 {
 
 namespace {
 
@@ -135,4 +135,4 @@ bool CpuHasFold512() {
     return has;
 }
 
-}  // namespace mvb::datablocks
+}  // namespace mvb::datablocks::crc32
