@@ -71,7 +71,8 @@ void Crc(benchmark::State& state, mvb::datablocks::crc32::Path path) {
     }
     const auto& d = Data(size_t(state.range(0)), false);
     for (auto _ : state)
-        benchmark::DoNotOptimize(mvb::datablocks::crc32::Update(path, 0xFFFFFFFFu, d.data(), d.size()));
+        benchmark::DoNotOptimize(
+            mvb::datablocks::crc32::Update(path, 0xFFFFFFFFu, d.data(), d.size()));
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(d.size()));
 }
 
@@ -105,7 +106,8 @@ void Compress(benchmark::State& state, mvb::datablocks::codec::Path path) {
     int32_t len = 0;
     for (auto _ : state) {
         len = int32_t(out.size());
-        if (mvb::datablocks::codec::Compress(path, d.data(), int32_t(d.size()), out.data(), &len) != 0)
+        if (mvb::datablocks::codec::Compress(path, d.data(), int32_t(d.size()), out.data(), &len) !=
+            0)
             state.SkipWithError("DScomp");
         benchmark::ClobberMemory();
     }
@@ -164,11 +166,23 @@ BENCHMARK_CAPTURE(Crc, fold512, mvb::datablocks::crc32::Path::Fold512)->Arg(k64K
 BENCHMARK(CalcCheckSumBest)->Arg(k64K)->Arg(k16M);
 BENCHMARK(ZlibCrc32)->Arg(k64K)->Arg(k16M);
 BENCHMARK(Memcpy)->Args({k64K, 0})->Args({k16M, 0})->Args({k16M, 1});
-BENCHMARK_CAPTURE(Compress, fast, mvb::datablocks::codec::Path::Fast)->ArgName("records")->Arg(1)->Arg(0);
-BENCHMARK_CAPTURE(Compress, portable, mvb::datablocks::codec::Path::Portable)->ArgName("records")->Arg(1)->Arg(0);
+BENCHMARK_CAPTURE(Compress, fast, mvb::datablocks::codec::Path::Fast)
+    ->ArgName("records")
+    ->Arg(1)
+    ->Arg(0);
+BENCHMARK_CAPTURE(Compress, portable, mvb::datablocks::codec::Path::Portable)
+    ->ArgName("records")
+    ->Arg(1)
+    ->Arg(0);
 BENCHMARK(ZlibCompress)->ArgName("records")->Arg(1)->Arg(0);
-BENCHMARK_CAPTURE(Expand, fast, mvb::datablocks::codec::Path::Fast)->ArgName("records")->Arg(1)->Arg(0);
-BENCHMARK_CAPTURE(Expand, portable, mvb::datablocks::codec::Path::Portable)->ArgName("records")->Arg(1)->Arg(0);
+BENCHMARK_CAPTURE(Expand, fast, mvb::datablocks::codec::Path::Fast)
+    ->ArgName("records")
+    ->Arg(1)
+    ->Arg(0);
+BENCHMARK_CAPTURE(Expand, portable, mvb::datablocks::codec::Path::Portable)
+    ->ArgName("records")
+    ->Arg(1)
+    ->Arg(0);
 BENCHMARK(ZlibExpand)->ArgName("records")->Arg(1)->Arg(0);
 
 }  // namespace

@@ -244,8 +244,10 @@ TEST(CodecPaths, AgreeAroundChunkBoundaries) {
             out[p].assign(static_cast<size_t>(capacity) + 16, 0xEE);
             len[p] = capacity;
             const auto n = static_cast<int32_t>(in.size());
-            rc[p] = compress ? mvb::datablocks::codec::Compress(path, in.data(), n, out[p].data(), &len[p])
-                             : mvb::datablocks::codec::Expand(path, in.data(), n, out[p].data(), &len[p]);
+            rc[p] =
+                compress
+                    ? mvb::datablocks::codec::Compress(path, in.data(), n, out[p].data(), &len[p])
+                    : mvb::datablocks::codec::Expand(path, in.data(), n, out[p].data(), &len[p]);
         }
         EXPECT_EQ(rc[0], rc[1]);
         EXPECT_EQ(len[0], len[1]);

@@ -119,5 +119,5 @@ uint32_t CalcCheckSum(const void* bytes, uint32_t length, const uint32_t* previo
     uint32_t reg = previous != nullptr ? ~*previous : 0xFFFFFFFFu;
     if (bytes == nullptr || length == 0) return ~reg;
     return ~mvb::datablocks::crc32::Update(mvb::datablocks::crc32::Current(), reg,
-                                    static_cast<const unsigned char*>(bytes), length);
+                                           static_cast<const unsigned char*>(bytes), length);
 }
