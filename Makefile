@@ -1,6 +1,6 @@
 # Front door: `make demo` and `make test` set up, build and run on a fresh machine.
 SHELL := /bin/bash
-DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev zlib1g-dev libabsl-dev clang-format
+DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libsystemd-dev python3 zlib1g-dev libabsl-dev clang-format
 PRESET_TESTS := test-dev test-asan test-release test-tsan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 

@@ -23,6 +23,11 @@ MVB_API int TnSetRegistryEntry(const char** keyPath, char* value, int& length);
 // Deletes a value (never a key); a missing value is -1.
 MVB_API int TnDeleteRegistryEntry(const char** keyPath);
 
+// The last failure of the registry's file in this process, "registry <path>: <cause>"
+// (the SQLite or system reason), as the system log reported it: copied into buffer,
+// at most size - 1 characters and a NUL; returns the length (0 when none).
+MVB_API int TnGetRegistryFailure(char* buffer, int size);
+
 // The configured flag "disableWin32PriorityBoost" (sections "servers", "tnserver") of
 // the default configuration, read once per process; 0 without a configuration.
 MVB_API unsigned short GetDisableWin32PriorityBoost();

@@ -73,9 +73,9 @@ class EventFile : public mvtest::IsolatedTest {
 // syslog priority of its type.
 TEST_F(EventFile, EveryKindHasItsTypeIdentifierAndTemplate) {
     static std::vector<int> s_priorities;
-    mvos::ScopedSyscall<void (*)(int, const char*, const char*)> capture(
+    mvos::ScopedSyscall<void (*)(const mvos::SystemLogEvent&)> capture(
         &mvos::SyscallTable::syslog,
-        [](int priority, const char*, const char*) { s_priorities.push_back(priority); });
+        [](const mvos::SystemLogEvent& event) { s_priorities.push_back(event.priority); });
     for (int kind = 0; kind <= 12; ++kind) TnSystemLog()->Report(kind, "k%d", kind);
     ASSERT_EQ(13u, s_priorities.size());
     auto lines = EventLines();

@@ -114,8 +114,9 @@ int FailValueInserts(sqlite3_stmt* stmt) {
     return insert ? SQLITE_IOERR : sqlite3_step(stmt);
 }
 
-// A write that fails when it stores the value has already removed the old one.
-TEST_F(Registry, FailedWriteHasRemovedTheOldValue) {
+// The replace is one transaction: a write that fails when it stores the value leaves
+// the old one in place.
+TEST_F(Registry, FailedWriteKeepsTheOldValue) {
     const char* path[] = {"Faults", "value", nullptr};
     ASSERT_EQ(0, Set(path, "old"));
     {
@@ -123,7 +124,7 @@ TEST_F(Registry, FailedWriteHasRemovedTheOldValue) {
                                                          FailValueInserts);
         EXPECT_EQ(-1, Set(path, "new"));
     }
-    EXPECT_EQ('-', Get(path, 8)[0]);
+    EXPECT_EQ("0 3 oldXXXXX", Get(path, 8));
 }
 
 TEST_F(Registry, ValueWrittenByOneProcessReadByAnother) {

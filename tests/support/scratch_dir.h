@@ -22,8 +22,8 @@ namespace mvtest {
 
 class ScratchDir {
   public:
-    ScratchDir() {
-        const char* base = std::getenv("MERIVANE_TEST_BINARY_DIR");
+    // Under base (default: the test's folder); Path() is empty when base is unusable.
+    explicit ScratchDir(const char* base = std::getenv("MERIVANE_TEST_BINARY_DIR")) {
         std::string pattern = std::string(base != nullptr && *base ? base : "/tmp");
         ::mkdir(pattern.c_str(), 0755);
         pattern += "/scratch-XXXXXX";
@@ -67,7 +67,7 @@ class IsolatedTest : public ::testing::Test {
     IsolatedTest()
         : m_registry("MERIVANE_REGISTRY", m_dir.File("registry.db")),
           m_events("MERIVANE_EVENT_LOG", m_dir.File("events.jsonl")),
-          m_syslog(&mvos::SyscallTable::syslog, [](int, const char*, const char*) {}) {}
+          m_syslog(&mvos::SyscallTable::syslog, [](const mvos::SystemLogEvent&) {}) {}
 
     std::string EventFile() const { return m_dir.File("events.jsonl"); }
     std::vector<std::string> EventLines() const {
@@ -80,7 +80,7 @@ class IsolatedTest : public ::testing::Test {
     ScratchDir m_dir;
     ScopedEnv m_registry;
     ScopedEnv m_events;
-    mvos::ScopedSyscall<void (*)(int, const char*, const char*)> m_syslog;
+    mvos::ScopedSyscall<void (*)(const mvos::SystemLogEvent&)> m_syslog;
 };
 
 }  // namespace mvtest

@@ -205,6 +205,10 @@ int CmdPerf(int argc, char** argv) {
         const char* text = reg ? (index >= 0 && index <= 3 ? kRegister[index] : "failed")
                                : (index >= 0 && index <= 2 ? kUnregister[index] : "failed");
         std::printf("%s: %s (%d)\n", command.c_str(), text, result);
+        char cause[1024];
+        if (result != 0 && result != -1 && TnGetRegistryFailure(cause, sizeof cause) > 0) {
+            std::fprintf(stderr, "mvbasics perf: %s\n", cause);
+        }
         return result == 0 ? 0 : 1;
     }
     if (command == "collect") return Collect();

@@ -1,6 +1,7 @@
 // Start-up and take-down of the library's process-wide objects, in one fixed order.
 #include "compiler.h"
 #include "frame/lifecycle.h"
+#include "os/os.h"
 
 namespace {
 
@@ -13,13 +14,18 @@ struct Lifecycle {
         InitMessage();
         InitTimerFrequency();
         InitPrfData();
+        InitRegistry();
     }
     ~Lifecycle() {
         using namespace mvb::lifecycle;
+        TermRegistry();
         TermPrfData();
         TermMessage();
         TermSystemLog();
         TermEventSourceNames();
+        // Last: what the OS layer opened on demand (the registry's connection, SQLite,
+        // libsystemd), which the steps above may still have used.
+        mvos::ReleaseOnUnload();
     }
 };
 

@@ -17,7 +17,10 @@ void InitMessage();
 void InitTimerFrequency();
 // 5. the process-wide performance-data object for "Merivane".
 void InitPrfData();
+// 6. the registry's failure reports (its connection opens on first use).
+void InitRegistry();
 
+void TermRegistry();
 void TermPrfData();
 void TermMessage();
 void TermSystemLog();

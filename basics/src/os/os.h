@@ -32,6 +32,8 @@
 #include <cstdint>
 
 struct sqlite3_stmt;
+struct sqlite3_file;
+struct iovec;
 
 namespace mvos {
 
@@ -78,8 +80,19 @@ struct SyscallTable {
     // Registry: every statement of the registry database is stepped through here;
     // answering an SQLite error code makes that registry operation fail.
     int (*db_step)(sqlite3_stmt*);
-    // Event log: the system log call (priority, ident, rendered message).
-    void (*syslog)(int, const char*, const char*);
+    // Registry: every write to the database's files (file, bytes, count, offset);
+    // answering an SQLite I/O error code (SQLITE_IOERR_WRITE, SQLITE_FULL) makes the
+    // write fail as a failing disk would.
+    int (*db_write)(sqlite3_file*, const void*, int, long long);
+    // Event log: hands one event to the system log (see SystemLogEvent below).
+    void (*syslog)(const struct SystemLogEvent&);
+    // Event log: journald's native socket (when it exists, events go to journald), and
+    // the syslog socket that takes them otherwise.
+    const char* journal_socket;
+    const char* syslog_socket;
+    // Event log: journald's structured sender, sd_journal_sendv (loaded on first use);
+    // 0 or a negative errno.
+    int (*journal_sendv)(const struct iovec*, int);
     // Shared memory and the writer mutex: the system calls behind them, with the POSIX
     // arguments and results (-1, or MAP_FAILED, with errno set on failure).
     int (*shm_open)(const char* name, int flags, unsigned mode);
@@ -231,6 +244,21 @@ enum class EventType : uint16_t {
 struct EventSource;
 using EventSourceHandle = EventSource*;
 
+// One event as the system log receives it.
+struct SystemLogEvent {
+    int priority;        // syslog priority: LOG_ERR, LOG_WARNING or LOG_INFO
+    const char* source;  // the event source's name, whole
+    const char* type;    // "success", "error", "warning" or "information"
+    uint32_t eventId;    // the event identifier (its low 16 bits are the kind)
+    uint16_t category;
+    const char* const* strings;  // the insertion strings (count of them, none null)
+    int count;
+    const char* message;  // the rendered message
+};
+// The one-word identifier the library's events carry in the system log
+// (SYSLOG_IDENTIFIER in the journal, the tag of a syslog line).
+extern const char kSystemLogIdentifier[];
+
 // Registers an event source under the given name on the local machine. Null on failure.
 EventSourceHandle RegisterEventSource(const char* sourceName);
 // Closes a source; null is ignored.
@@ -238,9 +266,11 @@ void DeregisterEventSource(EventSourceHandle source);
 // Reports one event. messageTemplate is the text the library's message table holds for
 // eventId ("%1".."%9" insertion strings, "%n" a line break, a CR LF after it dropped),
 // or null for none (the insertion strings are then joined by blanks). The Linux
-// backend renders it and sends it to syslog(3) with the source as ident; when
-// MERIVANE_EVENT_LOG names a file it also appends one JSON object per line. True when
-// the event was accepted.
+// backend renders it and hands it to the system log: to journald as a structured
+// record when journald's socket exists, else as one datagram to the syslog socket
+// (never touching the process's openlog state); when MERIVANE_EVENT_LOG names a
+// regular file it also appends one JSON object per line (valid UTF-8: a byte that is
+// not part of a valid UTF-8 sequence becomes U+FFFD). True when the event was accepted.
 bool ReportEvent(EventSourceHandle source, EventType type, uint16_t category, uint32_t eventId,
                  const char* const* strings, int count, const char* messageTemplate);
 
@@ -278,9 +308,14 @@ BoxPresenter SetBoxPresenter(BoxPresenter presenter);
 // case they were created with. An empty path element is refused (kInvalidParameter).
 // Every call is one transaction; several processes may share the file.
 // Every call returns kOk or a Status (kFileNotFound for a missing key or value).
+// Failures of the file itself: kAccessDenied when the path is not a regular file, its
+// folder cannot be made or the file cannot be written (a read-only file is still
+// read); kRegistryCorrupt when the file is not a database or fails the integrity check
+// made when it is first opened (such a file is read as far as it goes, never written);
+// kIoError, kDiskFull or kBusy for the failures of a read or write.
 // Threads: all registry calls of the process are serialised on one connection lock,
-// held for the length of one call only. A key handle is used by one thread at a time
-// and closed once (ScopedRegKey does that); closing it never touches the database.
+// held for the length of one call (or of a batch, RegBeginTransaction). A key handle is
+// used by one thread at a time and closed once (ScopedRegKey does that).
 
 struct RegKeyObject;
 using RegKey = RegKeyObject*;
@@ -356,6 +391,31 @@ int32_t RegDeleteKey(RegKey parent, const char* subKey);
 // does not fit. On success *size receives the name's length.
 int32_t RegEnumKey(RegKey key, uint32_t index, char* name, uint32_t* size);
 int32_t RegEnumValue(RegKey key, uint32_t index, char* name, uint32_t* size);
+// The database file the calls would use now.
+const char* RegistryPath();
+// Joins the calling thread's registry calls up to RegEndTransaction into one write
+// transaction: other threads and processes see all of them or none. Other threads'
+// calls wait until it ends. kOk, or the status of the failure (the calls then run one
+// transaction each, as without a batch). A call that fails inside the batch makes
+// every later call of the batch, and its commit, fail with that status.
+int32_t RegBeginTransaction();
+// Ends the batch: commit true keeps its changes (kOk, or the failure that undid them
+// all), false undoes them.
+int32_t RegEndTransaction(bool commit);
+// The last failure of the registry's file in this process, "registry <path>: <cause>"
+// (empty when none), at most size - 1 characters; returns the length written.
+size_t RegistryFailure(char* buffer, size_t size);
+// Receives a failure of the registry's file when the failure reported last was not of
+// the same file, so a broken file is reported once, not at every call (null: none is
+// reported); returns the previous sink. The sink runs while the registry is locked and
+// must not call the registry.
+using RegistryFailureSink = void (*)(const char* text);
+RegistryFailureSink SetRegistryFailureSink(RegistryFailureSink sink);
+
+// ------------------------------------------------------------------ unload
+// Releases what the OS layer opened on demand (the registry's connection, the SQLite
+// and journald libraries); a later use opens them again. Called when the library unloads.
+void ReleaseOnUnload();
 
 // ------------------------------------------------------------------ clocks and time zone
 // (platform services)

@@ -16,9 +16,6 @@ namespace mvos {
 const SyscallTable& DefaultSyscalls();
 const ClockTable& DefaultClocks();
 
-// The registry database file the registry calls would use now.
-const char* RegistryPath();
-
 // Renders a message template with insertion strings, as ReportEvent does. The result
 // is at most size - 1 characters; returns the length written.
 size_t RenderEventMessage(const char* messageTemplate, const char* const* strings, int count,

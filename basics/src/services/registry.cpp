@@ -2,13 +2,17 @@
 #include <cstring>
 
 #include "frame.h"
+#include "frame/lifecycle.h"
 #include "os/os.h"
 #include "registry.h"
+#include "systemlog.h"
 
 namespace {
 
 constexpr char kRoot[] = "SOFTWARE\\Ardwyn\\Merivane";
 constexpr size_t kKeyNameSize = 260;
+// The system-log kind of a registry file failure: an error event.
+constexpr int kRegistryEventKind = 4;
 
 // A key path split into the full key name and the value name.
 struct KeyName {
@@ -55,15 +59,44 @@ int TnSetRegistryEntry(const char** keyPath, char* value, int& length) {
     if (keyPath == nullptr || value == nullptr || length == 0) return ERR_TN_INVALID_PARAMETER;
     KeyName name;
     if (!Assemble(keyPath, &name)) return ERR_TN_INVALID_PARAMETER;
+    // The three steps run in one transaction where the registry allows it, so that a
+    // reader sees the old value or the new one, never none; a failure undoes them all.
+    const bool batch = mvos::RegBeginTransaction() == mvos::kOk;
     TnDeleteRegistryEntry(keyPath);  // a missing value or key is no error here
-    mvos::ScopedRegKey key;
-    if (mvos::RegCreateKey(mvos::kLocalMachine, name.full, mvos::kKeyRead | mvos::kKeyWrite,
-                           key.Out(), nullptr) != mvos::kOk)
-        return ERR_TN_FAILED;
-    int32_t status = mvos::RegSetValue(key.Get(), name.value, mvos::kRegSz, value,
+    int32_t status;
+    {
+        mvos::ScopedRegKey key;
+        status = mvos::RegCreateKey(mvos::kLocalMachine, name.full,
+                                    mvos::kKeyRead | mvos::kKeyWrite, key.Out(), nullptr);
+        if (status == mvos::kOk)
+            status = mvos::RegSetValue(key.Get(), name.value, mvos::kRegSz, value,
                                        static_cast<uint32_t>(std::strlen(value)));
+    }
+    if (batch) {
+        const int32_t end = mvos::RegEndTransaction(status == mvos::kOk);
+        if (status == mvos::kOk) status = end;
+    }
     return status == mvos::kOk ? 0 : ERR_TN_FAILED;
 }
+
+int TnGetRegistryFailure(char* buffer, int size) {
+    if (buffer == nullptr || size <= 0) return 0;
+    return static_cast<int>(mvos::RegistryFailure(buffer, static_cast<size_t>(size)));
+}
+
+namespace mvb::lifecycle {
+
+// Failures of the registry's file are reported once each through the system log.
+void InitRegistry() {
+    mvos::SetRegistryFailureSink(
+        [](const char* text) { TnSystemLog()->Report(kRegistryEventKind, "%s", text); });
+}
+
+void TermRegistry() {
+    mvos::SetRegistryFailureSink(nullptr);
+}
+
+}  // namespace mvb::lifecycle
 
 int TnDeleteRegistryEntry(const char** keyPath) {
     if (keyPath == nullptr) return ERR_TN_INVALID_PARAMETER;

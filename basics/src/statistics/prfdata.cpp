@@ -18,6 +18,9 @@ const char kHeaderSource[] = "basics\\inc\\prfdata";
 // the header's size, readers take the block as incomplete.
 constexpr size_t kCompleteMark = offsetof(PERF_OBJECT_TYPE, HeaderLength);
 
+// The process that made the block this process writes.
+uint32_t g_writerProcess = 0;
+
 void Check(bool ok, const char* text, int line) {
     if (!ok) TARN_assert(text, kSource, line);
 }
@@ -65,8 +68,10 @@ PrfData::PrfData(const char16_t* appName, PrfItm* items)
 }
 
 PrfData::~PrfData() {
-    // The block's name goes with its writer; collectors that map it keep their view.
-    if (m_fWritable) mvos::UnlinkSharedMemory(static_cast<mvos::SharedMemory*>(m_hFileMapping));
+    // The block's name goes with its writer; collectors that map it keep their view. A
+    // child the writer forked inherits the view but leaves the name to its parent.
+    if (m_fWritable && mvos::ProcessId() == g_writerProcess)
+        mvos::UnlinkSharedMemory(static_cast<mvos::SharedMemory*>(m_hFileMapping));
     ReleaseView();
     mvos::CloseWriterMutex(static_cast<mvos::WriterMutex*>(m_hWriterMutex));
     m_hWriterMutex = nullptr;
@@ -422,7 +427,9 @@ int PrfData::MapBlock(bool writer, const char* appName) {
     if (status == mvos::kAlreadyExists) return PrfOtherWriter;
     if (status != mvos::kOk) return PrfFailed;
     const int result = AdoptView(shm, size, true);
-    if (result == PrfActivated) WriteHeaders(m_pPrfData);
+    if (result != PrfActivated) return result;
+    WriteHeaders(m_pPrfData);
+    g_writerProcess = mvos::ProcessId();
     return result;
 }
 

@@ -5,9 +5,14 @@
 //   enable                             -> the enabled flag after Statistics()->Enable()
 //   <update> [amount]                  -> "ok" (IncClients, DecClients, AddLocks, ...)
 //   collect <request>                  -> status bytes objects, then each counter value
+//   forkexit                           -> "ok" once a child of this process has ended
+//                                         through exit() (running its static destructors)
 //   poll <milliseconds>                -> collects everything again and again for that
 //                                         long: how many gave the whole block, how many
 //                                         nothing, how many anything else
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -106,6 +111,10 @@ int main() {
             answer = std::to_string(Statistics()->m_enabled);
         } else if (command == "collect") {
             answer = Collect(arg);
+        } else if (command == "forkexit") {
+            const pid_t child = fork();
+            if (child == 0) std::exit(0);
+            answer = child > 0 && waitpid(child, nullptr, 0) == child ? "ok" : "no child";
         } else if (command == "poll") {
             answer = Poll(std::atoi(arg));
         } else {

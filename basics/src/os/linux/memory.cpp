@@ -1,15 +1,15 @@
 // Linux backend: the C heap and the syscall table.
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <syslog.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
+#include "os/linux/internal.h"
+#include "os/linux/sqlite_api.h"
 #include "os/os.h"
 #include "os/os_testing.h"
 
@@ -21,12 +21,12 @@ const SyscallTable kDefaults = {
     [](void* p, size_t n) { return std::realloc(p, n); },
     [](void* p) { std::free(p); },
     [](const char* path, int flags) { return ::dlopen(path, flags); },
-    [](sqlite3_stmt* stmt) { return ::sqlite3_step(stmt); },
-    [](int priority, const char* ident, const char* message) {
-        ::openlog(ident, LOG_PID, LOG_USER);
-        ::syslog(priority, "%s", message);
-        ::closelog();
-    },
+    SqliteStep,
+    SqliteWrite,
+    SendToSystemLog,
+    "/run/systemd/journal/socket",
+    "/dev/log",
+    DefaultJournalSendv,
     [](const char* name, int flags, unsigned mode) {
         return ::shm_open(name, flags, static_cast<mode_t>(mode));
     },

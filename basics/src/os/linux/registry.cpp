@@ -3,14 +3,31 @@
 // Table keys: one row per key (the root has id 1), name unique per parent without
 // regard to ASCII case. Table vals: one row per value, its type and bytes. Every call
 // runs in one transaction (BEGIN IMMEDIATE when it writes) over a connection that
-// follows the database path of the moment; WAL mode and a busy timeout let several
-// processes share the file.
+// follows the database path of the moment; a batch (RegBeginTransaction) joins the
+// calls of one thread into one transaction.
+//
+// The database keeps a rollback journal in persistent mode: after every commit the
+// database file alone holds every setting (a copy of it is a complete backup), a user
+// with read access alone can read it, and the journal file stays allocated (at most
+// kJournalLimit bytes) so that a delete still finds room for its journal on a full
+// disk. Writers and readers wait for each other by polling every millisecond, up to
+// kBusyLimitMs, so that under contention no caller starves behind the others.
+//
+// Each connection is checked when it opens: the path must be a regular file (or
+// missing, to be created by a write), the file must pass SQLite's integrity check
+// (a damaged file is still read but never written), and the file the path names is
+// compared with the open one on every call, so a file removed or replaced while the
+// process runs is left for the new one. Failures are recorded with their cause (the
+// path and the SQLite or system reason); each new cause is reported once through the
+// installed failure sink.
 #include <pwd.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -18,6 +35,8 @@
 #include <string>
 #include <vector>
 
+#include "os/linux/internal.h"
+#include "os/linux/sqlite_api.h"
 #include "os/os.h"
 #include "os/os_testing.h"
 
@@ -35,11 +54,16 @@ constexpr uint32_t kKeyMagic = 0x4B657921;  // "Key!"
 constexpr int64_t kRootId = 1;
 constexpr size_t kMaxKeyName = 255;
 constexpr size_t kMaxValueName = 16383;
-constexpr int kBusyTimeoutMs = 10000;
+constexpr int kBusyLimitMs = 20000;
+constexpr int kJournalLimit = 256 * 1024;
+constexpr size_t kFailureSize = PATH_MAX + 256;
 
 RegKeyObject g_root{kKeyMagic, kRootId, kKeyAllAccess};
 
-const char kSchema[] =
+const char kSetup[] =
+    "PRAGMA journal_mode=PERSIST;"
+    "PRAGMA journal_size_limit=262144;"
+    "PRAGMA synchronous=NORMAL;"
     "CREATE TABLE IF NOT EXISTS keys("
     " id INTEGER PRIMARY KEY AUTOINCREMENT,"
     " parent INTEGER NOT NULL,"
@@ -52,8 +76,9 @@ const char kSchema[] =
     " data BLOB NOT NULL,"
     " PRIMARY KEY(key, name));"
     "INSERT OR IGNORE INTO keys(id, parent, name) VALUES(1, 0, 'HKEY_LOCAL_MACHINE');";
+static_assert(kJournalLimit == 262144, "kSetup repeats the journal limit");
 
-int32_t StatusOf(int rc) {
+int32_t StatusOfCode(int rc) {
     switch (rc & 0xFF) {
         case SQLITE_OK:
         case SQLITE_ROW:
@@ -79,18 +104,18 @@ int32_t StatusOf(int rc) {
     }
 }
 
-bool MakeParentDirectories(const std::string& file) {
-    std::string dir;
+// Makes the folders of file's path. 0, or the errno of the first that cannot be made.
+int MakeParentDirectories(const std::string& file) {
     size_t slash = file.find_last_of('/');
-    if (slash == std::string::npos || slash == 0) return true;
-    dir = file.substr(0, slash);
+    if (slash == std::string::npos || slash == 0) return 0;
+    const std::string dir = file.substr(0, slash);
     for (size_t i = 1; i <= dir.size(); ++i) {
         if (i == dir.size() || dir[i] == '/') {
             std::string part = dir.substr(0, i);
-            if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+            if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return errno;
         }
     }
-    return true;
+    return 0;
 }
 
 std::string CurrentPath() {
@@ -107,35 +132,47 @@ std::string CurrentPath() {
     return std::string(home) + "/.local/state/merivane/registry.db";
 }
 
+// Waits a millisecond per call, up to kBusyLimitMs in all.
+int WaitWhileBusy(void*, int calls) {
+    if (calls >= kBusyLimitMs) return 0;
+    const timespec pause{0, 1000000};
+    ::nanosleep(&pause, nullptr);
+    return 1;
+}
+
+const SqliteApi& Api();
+
 // A prepared statement that finalizes itself.
 class Statement {
   public:
     Statement(sqlite3* db, const char* sql) {
-        m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr);
+        m_rc = Api().prepare_v2(db, sql, -1, &m_stmt, nullptr);
     }
-    ~Statement() { sqlite3_finalize(m_stmt); }
+    ~Statement() { Api().finalize(m_stmt); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     bool Ok() const { return m_rc == SQLITE_OK; }
     int PrepareResult() const { return m_rc; }
     Statement& Bind(int i, int64_t v) {
-        sqlite3_bind_int64(m_stmt, i, v);
+        Api().bind_int64(m_stmt, i, v);
         return *this;
     }
     Statement& Bind(int i, const char* text) {
-        sqlite3_bind_text(m_stmt, i, text, -1, SQLITE_STATIC);
+        Api().bind_text(m_stmt, i, text, -1, SQLITE_STATIC);
         return *this;
     }
     Statement& BindBlob(int i, const void* data, uint32_t size) {
         if (size == 0) {
-            sqlite3_bind_zeroblob(m_stmt, i, 0);
+            Api().bind_zeroblob(m_stmt, i, 0);
         } else {
-            sqlite3_bind_blob(m_stmt, i, data, static_cast<int>(size), SQLITE_STATIC);
+            Api().bind_blob(m_stmt, i, data, static_cast<int>(size), SQLITE_STATIC);
         }
         return *this;
     }
     // One step through the syscall table: SQLITE_ROW, SQLITE_DONE or an error.
     int Step() { return Syscalls().db_step(m_stmt); }
+    // Prepares and steps once: the step's result, or the preparation's error.
+    int Run() { return Ok() ? Step() : m_rc; }
     sqlite3_stmt* Get() { return m_stmt; }
 
   private:
@@ -144,71 +181,198 @@ class Statement {
 };
 
 // The process's connection. All registry calls of the process are serialised on it.
+// Every member is trivially destructible: the object outlives every other object of
+// the library and needs no destructor at unload (CloseRegistry closes the connection).
 class Database {
   public:
     std::mutex lock;
 
     // Makes the connection follow the current path. With forWrite the database (and its
-    // folder) is created when missing; without, a missing file is kFileNotFound.
+    // folder) is created when missing and a connection that cannot write is refused;
+    // without, a missing file (or one that holds no registry yet) is kFileNotFound.
     int32_t Connect(bool forWrite) {
-        std::string path = CurrentPath();
-        if (m_db != nullptr && (m_pid != ::getpid() || m_path != path)) Disconnect();
-        if (m_db != nullptr) return kOk;
-        struct stat st;
-        if (::stat(path.c_str(), &st) != 0) {
-            if (!forWrite) return kFileNotFound;
-            if (!MakeParentDirectories(path)) return kAccessDenied;
+        const std::string path = CurrentPath();
+        if (m_db != nullptr && (m_pid != ::getpid() || path != m_path || Replaced())) {
+            Disconnect();
         }
-        sqlite3* db = nullptr;
-        int rc = sqlite3_open_v2(path.c_str(), &db,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                                 nullptr);
-        if (rc != SQLITE_OK) {
-            sqlite3_close(db);
-            return StatusOf(rc);
+        if (m_db != nullptr && forWrite && m_readOnly) Disconnect();  // perhaps writable now
+        if (m_db == nullptr) {
+            if (path.size() >= sizeof m_path) return Fail(path, kInvalidParameter, "path too long");
+            if (int32_t st = Open(path, forWrite)) return st;
         }
-        sqlite3_busy_timeout(db, kBusyTimeoutMs);
-        sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
-                     nullptr);
-        rc = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK) {
-            sqlite3_close(db);
-            return StatusOf(rc);
-        }
-        m_db = db;
-        m_path = path;
-        m_pid = ::getpid();
+        if (!forWrite) return kOk;
+        if (m_damaged) return Fail(m_path, kRegistryCorrupt, m_damage);
+        if (m_readOnly) return Fail(m_path, kAccessDenied, "the file cannot be written");
         return kOk;
     }
 
-    sqlite3* Handle() const { return m_db; }
-    const std::string& Path() const { return m_path; }
-
-  private:
     void Disconnect() {
         // A connection inherited through fork() belongs to the parent: leave it alone.
-        if (m_pid == ::getpid()) sqlite3_close(m_db);
+        // Statements still open keep it until they are finalized (close_v2).
+        if (m_db != nullptr && m_pid == ::getpid()) Api().close_v2(m_db);
         m_db = nullptr;
+        m_path[0] = '\0';
+    }
+
+    // The status of an SQLite result; a failure is recorded with SQLite's message.
+    int32_t StatusOf(int rc) {
+        const int32_t status = StatusOfCode(rc);
+        if (status == kOk) return kOk;
+        if (m_batch) m_batchFailed = status;
+        std::string cause = m_db != nullptr ? Api().errmsg(m_db) : Api().errstr(rc);
+        const int osError = m_db != nullptr ? Api().system_errno(m_db) : 0;
+        if (osError != 0 && (rc & 0xFF) != SQLITE_BUSY) {
+            cause += std::string(" (") + std::strerror(osError) + ")";
+        }
+        return Fail(m_path, status, cause.c_str());
+    }
+
+    // Records a failure "registry <path>: <cause>"; the first failure of a file is
+    // reported (a file that keeps failing is not reported again and again).
+    int32_t Fail(const std::string& path, int32_t status, const char* cause) {
+        std::snprintf(m_failure, sizeof m_failure, "registry %s: %s", path.c_str(), cause);
+        if (path != m_reported) {
+            std::snprintf(m_reported, sizeof m_reported, "%s", path.c_str());
+            if (m_sink != nullptr) m_sink(m_failure);
+        }
+        return status;
+    }
+
+    sqlite3* Handle() const { return m_db; }
+    const char* Failure() const { return m_failure; }
+    RegistryFailureSink SetSink(RegistryFailureSink sink) {
+        RegistryFailureSink old = m_sink;
+        m_sink = sink;
+        return old;
+    }
+
+    // The batch of the thread that holds the lock across calls (RegBeginTransaction).
+    bool m_batch = false;
+    int32_t m_batchFailed = kOk;
+
+  private:
+    int32_t Open(const std::string& path, bool forWrite) {
+        struct stat st;
+        bool exists = ::stat(path.c_str(), &st) == 0;
+        if (!exists && errno != ENOENT) return Fail(path, kAccessDenied, std::strerror(errno));
+        if (exists && !S_ISREG(st.st_mode)) {
+            return Fail(path, kAccessDenied, "not a regular file");
+        }
+        if (!exists && !forWrite) return kFileNotFound;
+        if (!exists) {
+            if (int error = MakeParentDirectories(path)) {
+                const std::string cause =
+                    std::string("cannot make its folder (") + std::strerror(error) + ")";
+                return Fail(path, kAccessDenied, cause.c_str());
+            }
+        }
+        const char* why = "SQLite cannot be loaded";
+        if (Sqlite(&why) == nullptr) return Fail(path, kIoError, why);
+        const bool readOnly = exists && ::access(path.c_str(), W_OK) != 0;
+        const int flags =
+            (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
+            SQLITE_OPEN_NOMUTEX;
+        std::memcpy(m_path, path.c_str(), path.size() + 1);
+        m_pid = ::getpid();
+        m_readOnly = readOnly;
+        m_damaged = false;
+        int rc = Api().open_v2(path.c_str(), &m_db, flags, kRegistryVfs);
+        if (rc != SQLITE_OK) {
+            int32_t status = StatusOf(rc);
+            Disconnect();
+            return status;
+        }
+        Api().busy_handler(m_db, WaitWhileBusy, nullptr);
+        if (::stat(path.c_str(), &st) == 0) {
+            m_device = st.st_dev;
+            m_inode = st.st_ino;
+        }
+        if (exists && st.st_size > 0) CheckIntegrity();
+        if (!m_damaged && !readOnly) {
+            rc = Api().exec(m_db, kSetup, nullptr, nullptr, nullptr);
+            if (rc != SQLITE_OK) {
+                int32_t status = StatusOf(rc);
+                Disconnect();
+                return status;
+            }
+        }
+        if (readOnly && !m_damaged && !HasTables()) {
+            Disconnect();
+            return kFileNotFound;
+        }
+        return kOk;
+    }
+
+    // SQLite's integrity check; a file that fails it (or is no database) is damaged.
+    void CheckIntegrity() {
+        Statement check(m_db, "PRAGMA integrity_check(1)");
+        int rc = check.Run();
+        if (rc == SQLITE_ROW) {
+            const char* text = reinterpret_cast<const char*>(Api().column_text(check.Get(), 0));
+            if (text != nullptr && std::strcmp(text, "ok") == 0) return;
+            std::snprintf(m_damage, sizeof m_damage, "damaged (%s)", text != nullptr ? text : "");
+        } else {
+            std::snprintf(m_damage, sizeof m_damage, "%s", Api().errmsg(m_db));
+        }
+        m_damaged = true;
+        Fail(m_path, kRegistryCorrupt, m_damage);
+    }
+
+    bool HasTables() {
+        Statement s(m_db, "SELECT 1 FROM sqlite_master WHERE name = 'vals'");
+        return s.Run() == SQLITE_ROW;
+    }
+
+    // True when the path no longer names the open file (removed, or replaced by another).
+    bool Replaced() const {
+        struct stat st;
+        return ::stat(m_path, &st) != 0 || st.st_dev != m_device || st.st_ino != m_inode;
     }
 
     sqlite3* m_db = nullptr;
-    std::string m_path;
+    char m_path[PATH_MAX] = {};
     pid_t m_pid = 0;
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
+    bool m_readOnly = false;
+    bool m_damaged = false;
+    char m_damage[256] = {};
+    char m_failure[kFailureSize] = {};
+    char m_reported[PATH_MAX] = {};  // the file whose failure was reported last
+    RegistryFailureSink m_sink = nullptr;
 };
 
+Database g_db;
+
 Database& Db() {
-    static Database* db = new Database;  // lives to the end of the process
-    return *db;
+    return g_db;
 }
 
-// One registry call: takes the lock, connects and runs one transaction.
+const SqliteApi& Api() {
+    return *Sqlite();
+}
+
+// The thread that runs a batch holds the lock between its begin and its end.
+thread_local bool t_inBatch = false;
+
+int32_t StatusOf(int rc) {
+    return Db().StatusOf(rc);
+}
+
+// One registry call: takes the lock, connects and runs one transaction; inside a batch
+// of the thread, joins the batch's transaction instead.
 class Transaction {
   public:
-    explicit Transaction(bool write) : m_guard(Db().lock) {
+    explicit Transaction(bool write) : m_guard(Db().lock, std::defer_lock) {
+        if (t_inBatch) {
+            m_status = Db().m_batchFailed;
+            return;
+        }
+        m_guard.lock();
         m_status = Db().Connect(write);
         if (m_status != kOk) return;
         Statement begin(Db().Handle(), write ? "BEGIN IMMEDIATE" : "BEGIN");
-        int rc = begin.Ok() ? begin.Step() : begin.PrepareResult();
+        int rc = begin.Run();
         if (rc != SQLITE_DONE) {
             m_status = StatusOf(rc);
             return;
@@ -216,29 +380,36 @@ class Transaction {
         m_open = true;
     }
     ~Transaction() {
-        if (m_open) Exec("ROLLBACK");
+        if (m_open) RollBack();
+    }
+
+    // Undoes the open transaction; when even that fails, closing the connection does it
+    // (the next call connects again), so no transaction stays open on it.
+    static void RollBack() {
+        if (Exec("ROLLBACK") != SQLITE_DONE) Db().Disconnect();
     }
     int32_t Status() const { return m_status; }
     sqlite3* Handle() const { return Db().Handle(); }
 
     int32_t Commit() {
-        if (!m_open) return m_status;
+        if (!m_open) return t_inBatch ? Db().m_batchFailed : m_status;
         m_open = false;
         int rc = Exec("COMMIT");
         if (rc != SQLITE_DONE) {
-            Exec("ROLLBACK");
-            return StatusOf(rc);
+            int32_t status = StatusOf(rc);
+            RollBack();
+            return status;
         }
         return kOk;
     }
 
-  private:
-    int Exec(const char* sql) {
+    static int Exec(const char* sql) {
         Statement s(Db().Handle(), sql);
-        return s.Ok() ? s.Step() : s.PrepareResult();
+        return s.Run();
     }
 
-    std::lock_guard<std::mutex> m_guard;
+  private:
+    std::unique_lock<std::mutex> m_guard;
     bool m_open = false;
     int32_t m_status = kOk;
 };
@@ -283,7 +454,7 @@ int32_t Walk(Transaction& tx, int64_t parent, const std::vector<std::string>& na
         if (!find.Ok()) return StatusOf(find.PrepareResult());
         int rc = find.Bind(1, *id).Bind(2, name.c_str()).Step();
         if (rc == SQLITE_ROW) {
-            *id = sqlite3_column_int64(find.Get(), 0);
+            *id = Api().column_int64(find.Get(), 0);
             if (created != nullptr) *created = false;
             continue;
         }
@@ -293,7 +464,7 @@ int32_t Walk(Transaction& tx, int64_t parent, const std::vector<std::string>& na
         if (!add.Ok()) return StatusOf(add.PrepareResult());
         rc = add.Bind(1, *id).Bind(2, name.c_str()).Step();
         if (rc != SQLITE_DONE) return StatusOf(rc);
-        *id = sqlite3_last_insert_rowid(tx.Handle());
+        *id = Api().last_insert_rowid(tx.Handle());
         if (created != nullptr) *created = true;
     }
     return kOk;
@@ -325,7 +496,7 @@ int32_t EnumName(RegKey key, uint32_t index, char* name, uint32_t* size, const c
     int rc = s.Bind(1, key->id).Bind(2, static_cast<int64_t>(index)).Step();
     if (rc == SQLITE_DONE) return kNoMoreItems;
     if (rc != SQLITE_ROW) return StatusOf(rc);
-    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(s.Get(), 0));
+    const char* text = reinterpret_cast<const char*>(Api().column_text(s.Get(), 0));
     uint32_t length = static_cast<uint32_t>(std::strlen(text != nullptr ? text : ""));
     if (*size < length + 1) {
         *size = length + 1;
@@ -341,9 +512,69 @@ int32_t EnumName(RegKey key, uint32_t index, char* name, uint32_t* size, const c
 RegKey const kLocalMachine = &g_root;
 
 const char* RegistryPath() {
-    static thread_local std::string path;
-    path = CurrentPath();
-    return path.c_str();
+    static thread_local char path[PATH_MAX];
+    std::snprintf(path, sizeof path, "%s", CurrentPath().c_str());
+    return path;
+}
+
+size_t RegistryFailure(char* buffer, size_t size) {
+    if (buffer == nullptr || size == 0) return 0;
+    std::unique_lock<std::mutex> guard(Db().lock, std::defer_lock);
+    if (!t_inBatch) guard.lock();
+    std::snprintf(buffer, size, "%s", Db().Failure());
+    return std::strlen(buffer);
+}
+
+RegistryFailureSink SetRegistryFailureSink(RegistryFailureSink sink) {
+    std::lock_guard<std::mutex> guard(Db().lock);
+    return Db().SetSink(sink);
+}
+
+int32_t RegBeginTransaction() {
+    if (t_inBatch) return kInvalidParameter;
+    Db().lock.lock();
+    int32_t status = Db().Connect(true);
+    if (status == kOk) {
+        int rc = Transaction::Exec("BEGIN IMMEDIATE");
+        status = rc == SQLITE_DONE ? kOk : StatusOf(rc);
+    }
+    if (status != kOk) {
+        Db().lock.unlock();
+        return status;
+    }
+    t_inBatch = true;
+    Db().m_batch = true;
+    Db().m_batchFailed = kOk;
+    return kOk;
+}
+
+int32_t RegEndTransaction(bool commit) {
+    if (!t_inBatch) return kInvalidParameter;
+    int32_t status = kOk;
+    if (commit && Db().m_batchFailed == kOk) {
+        int rc = Transaction::Exec("COMMIT");
+        if (rc != SQLITE_DONE) status = StatusOf(rc);
+    } else if (commit) {
+        status = Db().m_batchFailed;
+    }
+    // After a failed commit, or instead of one: the batch leaves nothing behind.
+    if (!commit || status != kOk) Transaction::RollBack();
+    Db().m_batch = false;
+    Db().m_batchFailed = kOk;
+    t_inBatch = false;
+    Db().lock.unlock();
+    return status;
+}
+
+void CloseRegistry() {
+    std::lock_guard<std::mutex> guard(Db().lock);
+    Db().Disconnect();
+    ReleaseSqlite();
+}
+
+void ReleaseOnUnload() {
+    CloseRegistry();
+    ReleaseSystemLog();
 }
 
 int32_t RegOpenKey(RegKey parent, const char* subKey, uint32_t access, RegKey* result) {
@@ -408,9 +639,9 @@ int32_t RegQueryValue(RegKey key, const char* name, uint32_t* type, void* data, 
     int rc = s.Bind(1, key->id).Bind(2, name).Step();
     if (rc == SQLITE_DONE) return kFileNotFound;
     if (rc != SQLITE_ROW) return StatusOf(rc);
-    uint32_t stored = static_cast<uint32_t>(sqlite3_column_bytes(s.Get(), 1));
-    const void* bytes = sqlite3_column_blob(s.Get(), 1);
-    if (type != nullptr) *type = static_cast<uint32_t>(sqlite3_column_int64(s.Get(), 0));
+    uint32_t stored = static_cast<uint32_t>(Api().column_bytes(s.Get(), 1));
+    const void* bytes = Api().column_blob(s.Get(), 1);
+    if (type != nullptr) *type = static_cast<uint32_t>(Api().column_int64(s.Get(), 0));
     int32_t status = kOk;
     if (data != nullptr) {
         if (*size < stored) {
@@ -456,7 +687,7 @@ int32_t RegDeleteValue(RegKey key, const char* name) {
     if (!s.Ok()) return StatusOf(s.PrepareResult());
     int rc = s.Bind(1, key->id).Bind(2, name).Step();
     if (rc != SQLITE_DONE) return StatusOf(rc);
-    if (sqlite3_changes(tx.Handle()) == 0) return kFileNotFound;
+    if (Api().changes(tx.Handle()) == 0) return kFileNotFound;
     return tx.Commit();
 }
 
