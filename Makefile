@@ -1,10 +1,12 @@
 # Front door: `make demo` and `make test` set up, build and run on a fresh machine.
 SHELL := /bin/bash
-DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libsystemd-dev python3 zlib1g-dev libabsl-dev clang-format
+DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libsystemd-dev python3 zlib1g-dev libabsl-dev clang-format \
+  pkg-config abigail-tools dpkg-dev file lintian
 PRESET_TESTS := test-dev test-asan test-release test-tsan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps maybe-deps configure build demo test $(PRESET_TESTS) bench fuzz format format-check clean
+.PHONY: all deps maybe-deps configure build demo test $(PRESET_TESTS) bench fuzz format format-check clean \
+  package test-package test-examples abi-baseline
 
 all: build
 
@@ -18,8 +20,9 @@ deps:
 	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
 	else echo "deps: missing$$missing (run 'sudo make deps')"; exit 1; fi
 
+# As root: installs what is missing. As another user: names what is missing and stops.
 maybe-deps:
-	@if [ "$$(id -u)" = 0 ]; then $(MAKE) --no-print-directory deps; fi
+	@$(MAKE) --no-print-directory deps
 
 configure: maybe-deps
 	cmake --preset dev
@@ -27,7 +30,9 @@ configure: maybe-deps
 build: configure
 	cmake --build --preset dev -j $(JOBS)
 
-demo: build
+# The demo needs the tool and the library only.
+demo: configure
+	cmake --build --preset dev -j $(JOBS) --target mvbasics-tool
 	./build/dev/bin/mvbasics demo
 
 # Every test in the debug build, under AddressSanitizer + UndefinedBehaviorSanitizer,
@@ -38,7 +43,26 @@ $(PRESET_TESTS): test-%: maybe-deps
 	cmake --build --preset $* -j $(JOBS)
 	ctest --preset $*
 
-test: format-check $(PRESET_TESTS)
+test: format-check $(PRESET_TESTS) test-examples test-package
+
+# Debian packages of the library, its development files and the tool (build/package/packages).
+package: maybe-deps
+	cmake --preset package
+	cmake --build --preset package -j $(JOBS)
+	cd build/package && cpack
+
+# The packages' contents, and lintian without errors (the overrides name their reasons).
+test-package: package
+	@for deb in build/package/packages/*.deb; do echo "== $$deb"; dpkg-deb -c "$$deb"; done
+	packaging/check-packages.sh build/package/packages
+
+# The example host module built as a subproject, with find_package and with pkg-config.
+test-examples: package
+	examples/check-consumers.sh build/package build/examples
+
+# Regenerates the ABI baseline after a deliberate change of the exported API.
+abi-baseline: configure
+	cmake --build --preset dev -j $(JOBS) --target abi-baseline
 
 # Every benchmark program, five repetitions each, then one table of library against peer.
 BENCH_FLAGS ?= --benchmark_repetitions=5 --benchmark_report_aggregates_only=true

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -203,10 +204,16 @@ class CounterFilesBesideProgram {
 
 TEST_F(Faults, EveryRegistryStatementOfRegistrationMayFail) {
     CounterFilesBesideProgram files;
-    // Hundreds of runs: the database lives in memory-backed files.
+    // Hundreds of runs: the database lives in memory-backed files, removed at the end
+    // whatever happens.
     const std::string db =
         "/dev/shm/" + std::string(std::getenv("MERIVANE_IPC_NAMESPACE")) + "registry.db";
     mvtest::ScopedEnv registry("MERIVANE_REGISTRY", db);
+    const std::unique_ptr<const std::string, void (*)(const std::string*)> removal(
+        &db, [](const std::string* path) {
+            for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+                std::remove((*path + suffix).c_str());
+        });
     // A first registration leaves the service key and the counter-text database's own
     // values behind, as designed; the runs below start from there.
     ASSERT_EQ(RegisterStatistics(), 0);
@@ -245,7 +252,6 @@ TEST_F(Faults, EveryRegistryStatementOfRegistrationMayFail) {
         EXPECT_EQ(RegistrationState(), before) << failAt << " " << result;
     }
     EXPECT_GT(failures, 40) << total;
-    for (const char* suffix : {"", "-wal", "-shm"}) std::remove((db + suffix).c_str());
 }
 
 }  // namespace

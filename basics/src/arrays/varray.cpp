@@ -30,12 +30,21 @@ TnResult TnVArray::Search(const void* key, uint32_t* position, void* output) con
     if (position != nullptr) *position = 0;
     if (m_count == 0) return ERR_TN_OUT_OF_RANGE;
     if (m_compare == nullptr) return ERR_TN_NO_COMPARE_FUNCTION;
+    // The library's own arrays keep their elements in one block, in index order: the
+    // search then computes each address instead of asking Element for it (a virtual
+    // call per step). Any other implementation is asked element by element.
+    const auto* block = static_cast<const unsigned char*>(Element(0));
+    const uint16_t type = GetType();
+    if ((type != 1 && type != 2) || block == nullptr ||
+        Element(m_count - 1) != block + size_t{m_count - 1} * m_elementSize)
+        block = nullptr;
     int64_t low = 0, high = int64_t{m_count} - 1, middle = 0;
     int32_t c = 0;
     const void* element = nullptr;
     do {
         middle = (low + high) / 2;
-        element = Element(static_cast<uint32_t>(middle));
+        element = block != nullptr ? block + size_t(middle) * m_elementSize
+                                   : Element(static_cast<uint32_t>(middle));
         if (element == nullptr) return ERR_TN_OUT_OF_RANGE;
         c = m_compare(this, key, element);
         if (c < 0)

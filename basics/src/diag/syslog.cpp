@@ -9,6 +9,7 @@
 
 #include "diag/syslog_internal.h"
 #include "frame/lifecycle.h"
+#include "frame/version.h"
 #include "os/os.h"
 
 namespace {
@@ -21,7 +22,7 @@ std::mutex g_sourceLock;
 int g_msgSwitch = 0;
 
 const char kProduct[] = "Merivane Runtime System";
-const char kProductVersion[] = "12";
+const char kProductVersion[] = MVB_VERSION_MAJOR_TEXT;
 const char kDefaultTitle[] = "Merivane Runtime System";
 const int kSelectedTag = 2;  // "100", the tag of the running build
 
@@ -238,8 +239,7 @@ void TnSysLogWin32::Write(int kind, unsigned, const char* text) {
         source = m_hEventSource;
     }
     if (source == kInvalidSource || source == nullptr) return;
-    char version[64];
-    std::snprintf(version, sizeof version, "(Merivane %d.%d.%d.%d.%d)", 12, 0, 2, 155, 0);
+    const char version[] = "(Merivane " MVB_VERSION_TEXT ")";
     char exe[1024];
     if (mvos::ExecutablePath(exe, sizeof exe) == 0) exe[0] = '\0';
     mvos::EventType type;

@@ -4,14 +4,17 @@
 
 #include "frame.h"
 #include "frame/lifecycle.h"
+#include "frame/version.h"
 #include "os/os.h"
 
 namespace {
 
-constexpr unsigned kMajor = 12, kMinor = 0, kRelease = 2, kBuild = 155, kPatch = 0;
-const char kVersionText[] = "12.0.2.155.0 ";
+constexpr unsigned kMajor = MVB_VERSION_MAJOR, kMinor = MVB_VERSION_MINOR,
+                   kRelease = MVB_VERSION_RELEASE, kBuild = MVB_VERSION_BUILD,
+                   kPatch = MVB_VERSION_PATCH;
+const char kVersionText[] = MVB_VERSION_TEXT " ";
 const char kDescription[] = "Merivane Basic Algorithms";
-const char kModuleName[] = "MV120Mbs100";
+const char kModuleName[] = MVB_MODULE_NAME;
 const char kBuildDate[] = "Feb 19 2016";
 const char kBuildDateTime[] = "Feb 19 2016 01:46:47";
 constexpr int kCompilerVersion = 1600;
@@ -100,12 +103,12 @@ DllNameClass::DllNameClass(const DllNameClass& other)
 
 const char* DllNameClass::GetDllName() {
     if (m_number != 0) {
-        std::snprintf(m_name, sizeof m_name, "%s%s%s%d%s%s", "MV", "120",
+        std::snprintf(m_name, sizeof m_name, "%s%s%s%d%s%s", "MV", MVB_MODULE_VERSION_PART,
                       m_baseName != nullptr ? m_baseName : "", static_cast<int>(m_number), "100",
                       second_char);
     } else if (m_baseName != nullptr) {
-        std::snprintf(m_name, sizeof m_name, "%s%s%s%s%s", "MV", "120", m_baseName, "100",
-                      second_char);
+        std::snprintf(m_name, sizeof m_name, "%s%s%s%s%s", "MV", MVB_MODULE_VERSION_PART,
+                      m_baseName, "100", second_char);
     }
     return m_name;
 }
