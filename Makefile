@@ -1,12 +1,12 @@
 # Front door: `make demo` and `make test` set up, build and run on a fresh machine.
 SHELL := /bin/bash
-DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libsystemd-dev python3 zlib1g-dev libabsl-dev \
+DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libsystemd-dev python3 zlib1g-dev libabsl-dev clang-format \
   pkg-config abigail-tools dpkg-dev file lintian \
   libcli11-dev libcpp-httplib-dev nlohmann-json3-dev
 PRESET_TESTS := test-dev test-asan test-release test-tsan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps maybe-deps configure build demo test $(PRESET_TESTS) bench fuzz format clean \
+.PHONY: all deps maybe-deps configure build demo test $(PRESET_TESTS) bench fuzz format format-check clean \
   package test-package test-examples abi-baseline
 
 all: build
@@ -44,7 +44,7 @@ $(PRESET_TESTS): test-%: maybe-deps
 	cmake --build --preset $* -j $(JOBS)
 	ctest --preset $*
 
-test: $(PRESET_TESTS) test-examples test-package
+test: format-check $(PRESET_TESTS) test-examples test-package
 
 # Debian packages of the library, its development files and the tool (build/package/packages).
 package: maybe-deps
@@ -82,6 +82,10 @@ fuzz: maybe-deps
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i
+
+# Fails (first, and in seconds) when a tracked C++ file is not as `make format` leaves it.
+format-check:
+	git ls-files '*.h' '*.cpp' | xargs clang-format --dry-run -Werror
 
 clean:
 	rm -rf build

@@ -64,14 +64,15 @@ const std::vector<unsigned char>& Data(size_t n, bool records) {
     return n == (64u << 10) ? r64k : r16m;
 }
 
-void Crc(benchmark::State& state, mvcrc::Path path) {
-    if (!mvcrc::Supported(path)) {
+void Crc(benchmark::State& state, mvb::datablocks::crc32::Path path) {
+    if (!mvb::datablocks::crc32::Supported(path)) {
         state.SkipWithError("path not available on this CPU");
         return;
     }
     const auto& d = Data(size_t(state.range(0)), false);
     for (auto _ : state)
-        benchmark::DoNotOptimize(mvcrc::Update(path, 0xFFFFFFFFu, d.data(), d.size()));
+        benchmark::DoNotOptimize(
+            mvb::datablocks::crc32::Update(path, 0xFFFFFFFFu, d.data(), d.size()));
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(d.size()));
 }
 
@@ -99,13 +100,14 @@ void Memcpy(benchmark::State& state) {
 }
 
 // DScomp is the fast path; the portable path is the byte-at-a-time reference.
-void Compress(benchmark::State& state, mvcodec::Path path) {
+void Compress(benchmark::State& state, mvb::datablocks::codec::Path path) {
     const auto& d = Data(16 << 20, state.range(0) != 0);
     std::vector<unsigned char> out(d.size() * 2 + 300);
     int32_t len = 0;
     for (auto _ : state) {
         len = int32_t(out.size());
-        if (mvcodec::Compress(path, d.data(), int32_t(d.size()), out.data(), &len) != 0)
+        if (mvb::datablocks::codec::Compress(path, d.data(), int32_t(d.size()), out.data(), &len) !=
+            0)
             state.SkipWithError("DScomp");
         benchmark::ClobberMemory();
     }
@@ -113,14 +115,14 @@ void Compress(benchmark::State& state, mvcodec::Path path) {
     state.counters["ratio"] = double(len) / double(d.size());
 }
 
-void Expand(benchmark::State& state, mvcodec::Path path) {
+void Expand(benchmark::State& state, mvb::datablocks::codec::Path path) {
     const auto& d = Data(16 << 20, state.range(0) != 0);
     std::vector<unsigned char> packed(d.size() * 2 + 300), out(d.size());
     int32_t packedLen = int32_t(packed.size());
     DScomp(d.data(), int32_t(d.size()), packed.data(), &packedLen);
     for (auto _ : state) {
         int32_t len = int32_t(out.size());
-        if (mvcodec::Expand(path, packed.data(), packedLen, out.data(), &len) != 0)
+        if (mvb::datablocks::codec::Expand(path, packed.data(), packedLen, out.data(), &len) != 0)
             state.SkipWithError("DSdecomp");
         benchmark::ClobberMemory();
     }
@@ -157,18 +159,30 @@ void ZlibExpand(benchmark::State& state) {
 
 constexpr int64_t k64K = 64 << 10, k16M = 16 << 20;
 
-BENCHMARK_CAPTURE(Crc, table, mvcrc::Path::Table)->Arg(k64K)->Arg(k16M);
-BENCHMARK_CAPTURE(Crc, slice8, mvcrc::Path::Slice8)->Arg(k64K)->Arg(k16M);
-BENCHMARK_CAPTURE(Crc, fold128, mvcrc::Path::Fold128)->Arg(k64K)->Arg(k16M);
-BENCHMARK_CAPTURE(Crc, fold512, mvcrc::Path::Fold512)->Arg(k64K)->Arg(k16M);
+BENCHMARK_CAPTURE(Crc, table, mvb::datablocks::crc32::Path::Table)->Arg(k64K)->Arg(k16M);
+BENCHMARK_CAPTURE(Crc, slice8, mvb::datablocks::crc32::Path::Slice8)->Arg(k64K)->Arg(k16M);
+BENCHMARK_CAPTURE(Crc, fold128, mvb::datablocks::crc32::Path::Fold128)->Arg(k64K)->Arg(k16M);
+BENCHMARK_CAPTURE(Crc, fold512, mvb::datablocks::crc32::Path::Fold512)->Arg(k64K)->Arg(k16M);
 BENCHMARK(CalcCheckSumBest)->Arg(k64K)->Arg(k16M);
 BENCHMARK(ZlibCrc32)->Arg(k64K)->Arg(k16M);
 BENCHMARK(Memcpy)->Args({k64K, 0})->Args({k16M, 0})->Args({k16M, 1});
-BENCHMARK_CAPTURE(Compress, fast, mvcodec::Path::Fast)->ArgName("records")->Arg(1)->Arg(0);
-BENCHMARK_CAPTURE(Compress, portable, mvcodec::Path::Portable)->ArgName("records")->Arg(1)->Arg(0);
+BENCHMARK_CAPTURE(Compress, fast, mvb::datablocks::codec::Path::Fast)
+    ->ArgName("records")
+    ->Arg(1)
+    ->Arg(0);
+BENCHMARK_CAPTURE(Compress, portable, mvb::datablocks::codec::Path::Portable)
+    ->ArgName("records")
+    ->Arg(1)
+    ->Arg(0);
 BENCHMARK(ZlibCompress)->ArgName("records")->Arg(1)->Arg(0);
-BENCHMARK_CAPTURE(Expand, fast, mvcodec::Path::Fast)->ArgName("records")->Arg(1)->Arg(0);
-BENCHMARK_CAPTURE(Expand, portable, mvcodec::Path::Portable)->ArgName("records")->Arg(1)->Arg(0);
+BENCHMARK_CAPTURE(Expand, fast, mvb::datablocks::codec::Path::Fast)
+    ->ArgName("records")
+    ->Arg(1)
+    ->Arg(0);
+BENCHMARK_CAPTURE(Expand, portable, mvb::datablocks::codec::Path::Portable)
+    ->ArgName("records")
+    ->Arg(1)
+    ->Arg(0);
 BENCHMARK(ZlibExpand)->ArgName("records")->Arg(1)->Arg(0);
 
 }  // namespace

@@ -14,7 +14,7 @@ namespace {
 std::vector<int> RandomCodes() {
     std::mt19937 rng(74);
     std::vector<int> codes(4096);
-    for (int& c : codes) c = mvdiag::MessageTable()[rng() % mvdiag::MessageCount()].code;
+    for (int& c : codes) c = mvb::diag::MessageTable()[rng() % mvb::diag::MessageCount()].code;
     return codes;
 }
 
@@ -27,8 +27,8 @@ void BM_TnErrorText(benchmark::State& state) {
 
 void BM_UnorderedMapText(benchmark::State& state) {
     std::unordered_map<int, const char*> map;
-    for (size_t k = 0; k < mvdiag::MessageCount(); ++k)
-        map.emplace(mvdiag::MessageTable()[k].code, mvdiag::MessageTable()[k].text);
+    for (size_t k = 0; k < mvb::diag::MessageCount(); ++k)
+        map.emplace(mvb::diag::MessageTable()[k].code, mvb::diag::MessageTable()[k].text);
     const std::vector<int> codes = RandomCodes();
     size_t i = 0;
     for (auto _ : state) {

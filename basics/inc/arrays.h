@@ -76,6 +76,7 @@ class MVB_API TnVArray {
 // growth and halves on request.
 class MVB_API TnCList : public TnVArray {
   public:
+    static constexpr uint16_t kType = 1;  // GetType() of every TnCList
     static constexpr uint16_t kMaxCount = 32767;
 
     TnCList();
@@ -107,6 +108,8 @@ class MVB_API TnCList : public TnVArray {
 // offset i x element size; no count limit. Its default element is a pointer.
 class MVB_API TnLList : public TnVArray {
   public:
+    static constexpr uint16_t kType = 2;  // GetType() of every TnLList and SortList
+
     TnLList();
     TnLList(uint16_t elementSize, uint32_t capacity, TnResult* rc = nullptr);
     TnLList(const TnLList& other);

@@ -10,12 +10,6 @@
 
 #include "mvexport.h"
 
-#if defined(__GNUC__)
-#define MVB_CONSOLE_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
-#else
-#define MVB_CONSOLE_PRINTF(fmt, args)
-#endif
-
 // ---------------------------------------------------------------- call context and text
 
 // Describes one server call. The console only passes it on to its implementation;
@@ -53,7 +47,7 @@ class MVB_API _TnServCons {
     // text to the debugger output when not null; length is not used.
     virtual void write(const char* text, int length);
     // Formats at most 1023 characters; writes only a non-empty text that fits.
-    virtual void printf(const char* format, ...) MVB_CONSOLE_PRINTF(2, 3);
+    virtual void printf(const char* format, ...) MVB_PRINTF(2, 3);
     virtual void terminateLine();
     virtual void flush();
     virtual void beginCall(TnServerCallCtx& call);
@@ -82,7 +76,7 @@ class MVB_API TnServCons {
     TnServCons& operator<<(int value);
     TnServCons& operator<<(TnServCons& (*manipulator)(TnServCons&)) { return manipulator(*this); }
     // Formats at most 1023 characters; a text that does not fit is written empty.
-    void printf(const char* format, ...) MVB_CONSOLE_PRINTF(2, 3);
+    void printf(const char* format, ...) MVB_PRINTF(2, 3);
     void terminateLine();
     void flush();
     void BeginCall(TnServerCallCtx& call);

@@ -61,6 +61,8 @@ typedef uint32_t (*TnFlagsFunc)(TnVContainer* container, void* element, int* res
 // Optional argument object passed through container operations.
 class MVB_API TnVParameter {
   public:
+    static constexpr uint16_t kType = 0;  // GetType() of a plain parameter
+
     TnVParameter();
     // Copying takes startEntry only; paramFlags of the target is kept (or 0 when new).
     TnVParameter(const TnVParameter& other);
@@ -76,6 +78,11 @@ class MVB_API TnVParameter {
 
 class MVB_API TnVContainer {
   public:
+    static constexpr uint16_t kType = 0;  // GetType() of a container without a type of its own
+    // Bits of flags, the duplicate policy.
+    static constexpr uint16_t kEqualKeysAllowed = 0x1;       // equal keys that differ in order
+    static constexpr uint16_t kFullDuplicatesAllowed = 0x2;  // entries that compare fully equal
+
     TnVContainer(uint32_t elementSize = 0, uint16_t flags = 0);
     virtual ~TnVContainer();
     virtual TnVContainer* Clone(TnVContainer* target);
@@ -112,7 +119,7 @@ class MVB_API TnVContainer {
 
     uint32_t count;        // number of entries
     uint32_t elementSize;  // bytes of one element
-    uint16_t flags;        // duplicate policy: 1 equal keys allowed, 2 full duplicates too
+    uint16_t flags;        // duplicate policy: kEqualKeysAllowed, kFullDuplicatesAllowed
     TnCopyFunc copyFunc;
     TnDestroyFunc destroyFunc;
     TnCompareFunc compareFunc;
@@ -130,6 +137,8 @@ class MVB_API TnVContainer {
 
 class MVB_API TnVIterator {
   public:
+    static constexpr uint16_t kType = 0;  // GetType() of an iterator without a type of its own
+
     explicit TnVIterator(TnTransactionContext* context);
     TnVIterator(TnTransactionContext* context, TnVContainer* container);
     TnVIterator(const TnVIterator& other);
@@ -176,6 +185,8 @@ class MVB_API TnVIterator {
 // Presents a single entry (its own key) through the container interface.
 class MVB_API TnOneEntryContainer : public TnVContainer {
   public:
+    static constexpr uint16_t kType = 4;
+
     // entry may be null (an empty container); dat may be null (no data part).
     TnOneEntryContainer(void* entry, uint32_t entrySize, void* dat = nullptr,
                         uint32_t entryFlags = 1);
@@ -194,6 +205,8 @@ class MVB_API TnOneEntryContainer : public TnVContainer {
 
 class MVB_API TnOneEntryIterator : public TnVIterator {
   public:
+    static constexpr uint16_t kType = 4;
+
     TnOneEntryIterator(TnOneEntryContainer* container, TnTransactionContext* context);
     ~TnOneEntryIterator() override;
     uint16_t GetType() override;
@@ -445,6 +458,16 @@ class MVB_API TnRBTreeNodeStack {
 // The shared rebalancing algorithms, driven by path stacks.
 class MVB_API TnRBTreeBase {
   public:
+    // Results of the trees' CheckTree: 0 when valid, else the first violation met.
+    enum CheckResult : int {
+        kTreeValid = 0,
+        kRedRoot = -1,
+        kRedNodeWithRedChild = -2,
+        kUnequalBlackHeights = -3,
+        kOrderViolated = -4,
+        kCountMismatch = -5,  // TnRBTree: the number of nodes differs from count
+    };
+
     // The stack's top is the parent of the new red node x.
     static void RebalanceAfterAdd(TnRBTreeNode*& root, TnRBTreeNodeStack& stack, TnRBTreeNode* x);
     // Unlinks the stack's top node (with its full path). Afterwards the stack designates
@@ -521,6 +544,8 @@ class Search;  // one search of TnRBTree, phase by phase (library-internal)
 
 class MVB_API TnRBTreeParameter : public TnVParameter {
   public:
+    static constexpr uint16_t kType = 1;
+
     TnRBTreeParameter();
     ~TnRBTreeParameter() override;
     uint16_t GetType() override;
@@ -530,6 +555,8 @@ class MVB_API TnRBTreeParameter : public TnVParameter {
 // order, equality and element layout come from the function table.
 class MVB_API TnRBTree : public TnVContainer, public TnRBTreeBase {
   public:
+    static constexpr uint16_t kType = 1;
+
     TnRBTree(uint32_t elementSize = 0, uint16_t flags = 0, uint32_t entriesPerBlock = 0);
     // destroyFunc on every element, then the node memory is released.
     ~TnRBTree() override;
@@ -599,6 +626,8 @@ class MVB_API TnRBTree : public TnVContainer, public TnRBTreeBase {
 // through the tree's change counter, and removal of the current entry.
 class MVB_API TnRBTreeIterator : public TnVIterator {
   public:
+    static constexpr uint16_t kType = 1;
+
     TnRBTreeIterator(TnRBTree* tree, TnTransactionContext* context);
     ~TnRBTreeIterator() override;
     uint16_t GetType() override;

@@ -83,13 +83,13 @@ class MVB_API TnMemPool {
 
 // Version check flags: 2 checks the release, 4 the build, 8 the patch; the high bits
 // waive the release, build and patch check even when requested. 0 is itself a failure.
-#define TN_VERSION_CHECK_BASE 0x1
-#define TN_VERSION_CHECK_RELEASE 0x2
-#define TN_VERSION_CHECK_BUILD 0x4
-#define TN_VERSION_CHECK_PATCH 0x8
-#define TN_VERSION_WAIVE_RELEASE 0x10000000
-#define TN_VERSION_WAIVE_BUILD 0x20000000
-#define TN_VERSION_WAIVE_PATCH 0x40000000
+constexpr int TN_VERSION_CHECK_BASE = 0x1;
+constexpr int TN_VERSION_CHECK_RELEASE = 0x2;
+constexpr int TN_VERSION_CHECK_BUILD = 0x4;
+constexpr int TN_VERSION_CHECK_PATCH = 0x8;
+constexpr int TN_VERSION_WAIVE_RELEASE = 0x10000000;
+constexpr int TN_VERSION_WAIVE_BUILD = 0x20000000;
+constexpr int TN_VERSION_WAIVE_PATCH = 0x40000000;
 
 // 0 when the version (major, minor, release, build, patch) is compatible with this
 // library's under the flags, else -5004.
@@ -160,7 +160,8 @@ class MVB_API smp_io {
 typedef void (*TnFatalErrorCallback)(const char* expression, const char* file, int32_t line);
 typedef const char* (*TnModuleErrorCallback)(int32_t code);
 
-// Passing the all-ones pointer queries; anything else (null included) replaces.
+// Passing the all-ones pointer queries; anything else (null included) replaces. A macro:
+// a pointer made from an integer cannot be a constant expression.
 #define TN_DEFAULT_CONFIG_QUERY (reinterpret_cast<TnConfig*>(~static_cast<uintptr_t>(0)))
 MVB_API TnConfig* DefaultConfig(TnConfig* config);
 MVB_API TnFatalErrorCallback SetFatalErrorCallback(TnFatalErrorCallback callback);
@@ -186,10 +187,10 @@ class MVB_API TnModuleErrorCallbackList {
 // ---------------------------------------------------------------- assertion exception
 
 // The code of the exception TARN_assert raises.
-#define TN_ASSERTION_EXCEPTION 0xE0000001u
+constexpr uint32_t TN_ASSERTION_EXCEPTION = 0xE0000001u;
 // Answers of a host exception handler.
-#define TN_EXCEPTION_CONTINUE_EXECUTION (-1)
-#define TN_EXCEPTION_CONTINUE_SEARCH 0
+constexpr int TN_EXCEPTION_CONTINUE_EXECUTION = -1;
+constexpr int TN_EXCEPTION_CONTINUE_SEARCH = 0;
 
 // What a raised exception becomes when no host handler continues execution: the
 // host's try/catch receives it; uncaught, it ends the process through std::terminate.

@@ -21,6 +21,14 @@
 // Undecorated entry points that other modules look up by name.
 #define MVB_EXTERN_C extern "C" MVB_API
 
+// Lets the compiler check printf-style arguments (format string at position fmt, the
+// arguments from position args; a member function's this is position 1).
+#if defined(__GNUC__)
+#define MVB_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define MVB_PRINTF(fmt, args)
+#endif
+
 // Result code: 0 success, negative error, 1..999 a count, above 999 a notice; the
 // named codes are in results.h.
 typedef int32_t TnResult;

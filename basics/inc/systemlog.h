@@ -8,12 +8,6 @@
 
 #include "mvexport.h"
 
-#if defined(__GNUC__)
-#define MVB_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
-#else
-#define MVB_PRINTF(fmt, args)
-#endif
-
 class MVB_API TnSysLog {
   public:
     virtual int InstallSource(const char* sourceName);
@@ -41,16 +35,16 @@ class MVB_API TnSysLogWin32 : public TnSysLog {
 };
 
 // Message-box style bits of the library (the low 24 bits are the platform's flags).
-#define TN_MSG_BREAK_ON_RETRY 0x08000000u
-#define TN_MSG_BREAK_ON_CANCEL 0x10000000u
-#define TN_MSG_ALWAYS_SHOW 0x20000000u
+constexpr uint32_t TN_MSG_BREAK_ON_RETRY = 0x08000000u;
+constexpr uint32_t TN_MSG_BREAK_ON_CANCEL = 0x10000000u;
+constexpr uint32_t TN_MSG_ALWAYS_SHOW = 0x20000000u;
 // Results of Show and Display.
-#define TN_MSG_OK 0x1000000u
-#define TN_MSG_CANCEL 0x2000000u
-#define TN_MSG_RETRY 0x3000000u
-#define TN_MSG_IGNORE 0x4000000u
-#define TN_MSG_NO 0x5000000u
-#define TN_MSG_NOT_SHOWN 0x40000000u
+constexpr uint32_t TN_MSG_OK = 0x1000000u;
+constexpr uint32_t TN_MSG_CANCEL = 0x2000000u;
+constexpr uint32_t TN_MSG_RETRY = 0x3000000u;
+constexpr uint32_t TN_MSG_IGNORE = 0x4000000u;
+constexpr uint32_t TN_MSG_NO = 0x5000000u;
+constexpr uint32_t TN_MSG_NOT_SHOWN = 0x40000000u;
 
 class MVB_API TnMsg {
   public:

@@ -24,13 +24,14 @@ std::vector<unsigned char> RandomBytes(size_t n, unsigned seed) {
 
 // Runs a test body once for every code path this CPU has, forcing it, and restores
 // the automatic choice afterwards. The table path also checks every constant entry.
-class EveryPath : public ::testing::TestWithParam<mvcrc::Path> {
+class EveryPath : public ::testing::TestWithParam<mvb::datablocks::crc32::Path> {
   protected:
     void SetUp() override {
-        if (!mvcrc::Supported(GetParam())) GTEST_SKIP() << "path not available on this CPU";
-        mvcrc::Force(GetParam());
+        if (!mvb::datablocks::crc32::Supported(GetParam()))
+            GTEST_SKIP() << "path not available on this CPU";
+        mvb::datablocks::crc32::Force(GetParam());
     }
-    void TearDown() override { mvcrc::Force(mvcrc::Path::Best); }
+    void TearDown() override { mvb::datablocks::crc32::Force(mvb::datablocks::crc32::Path::Best); }
 };
 
 TEST_P(EveryPath, CheckValuesAndNullArguments) {
@@ -70,14 +71,16 @@ TEST_P(EveryPath, ContinuedOverRandomSplitsOfLargeBuffers) {
     }
 }
 
-std::string PathName(const ::testing::TestParamInfo<mvcrc::Path>& info) {
+std::string PathName(const ::testing::TestParamInfo<mvb::datablocks::crc32::Path>& info) {
     static const char* const kNames[] = {"Table", "Slice8", "Fold128", "Fold512"};
     return kNames[static_cast<int>(info.param)];
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, EveryPath,
-                         ::testing::Values(mvcrc::Path::Table, mvcrc::Path::Slice8,
-                                           mvcrc::Path::Fold128, mvcrc::Path::Fold512),
+                         ::testing::Values(mvb::datablocks::crc32::Path::Table,
+                                           mvb::datablocks::crc32::Path::Slice8,
+                                           mvb::datablocks::crc32::Path::Fold128,
+                                           mvb::datablocks::crc32::Path::Fold512),
                          PathName);
 
 TEST(MemFileCheckSum, RangesOfAFile) {

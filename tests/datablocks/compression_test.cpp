@@ -234,7 +234,7 @@ TEST(DSdecomp, RandomBytesStayInBounds) {
 // at the end of the input, and outputs that are exactly full must give the portable
 // path's bytes, results and lengths, and touch nothing beyond what that path touches.
 TEST(CodecPaths, AgreeAroundChunkBoundaries) {
-    using mvcodec::Path;
+    using mvb::datablocks::codec::Path;
     std::mt19937 rng(16);
     auto both = [](bool compress, const Bytes& in, int32_t capacity) {
         Bytes out[2];
@@ -244,8 +244,10 @@ TEST(CodecPaths, AgreeAroundChunkBoundaries) {
             out[p].assign(static_cast<size_t>(capacity) + 16, 0xEE);
             len[p] = capacity;
             const auto n = static_cast<int32_t>(in.size());
-            rc[p] = compress ? mvcodec::Compress(path, in.data(), n, out[p].data(), &len[p])
-                             : mvcodec::Expand(path, in.data(), n, out[p].data(), &len[p]);
+            rc[p] =
+                compress
+                    ? mvb::datablocks::codec::Compress(path, in.data(), n, out[p].data(), &len[p])
+                    : mvb::datablocks::codec::Expand(path, in.data(), n, out[p].data(), &len[p]);
         }
         EXPECT_EQ(rc[0], rc[1]);
         EXPECT_EQ(len[0], len[1]);

@@ -64,7 +64,7 @@ TEST(TnError, DocumentedForms) {
     for (const Case& c : cases)
         EXPECT_STREQ(c.expected, TnError(buffer, c.prefix, c.code, c.textOnly)) << c.code;
     // textOnly hands out the table's own constant.
-    EXPECT_EQ(mvdiag::FindMessage(-2008), TnError(buffer, "Open", -2008, 1));
+    EXPECT_EQ(mvb::diag::FindMessage(-2008), TnError(buffer, "Open", -2008, 1));
 }
 
 TEST(TnError, OrderOfSources) {
@@ -82,7 +82,7 @@ TEST(TnError, OrderOfSources) {
     ScopedCallback cb(OddCodesOnly, -2000, -2020);
     char buffer[128];
     // -2007 is a table code; the callback overrides it. A null answer falls through.
-    ASSERT_NE(nullptr, mvdiag::FindMessage(-2007));
+    ASSERT_NE(nullptr, mvb::diag::FindMessage(-2007));
     EXPECT_STREQ("M : -2007 -> odd from module", TnError(buffer, "M", -2007, 0));
     EXPECT_STREQ("database is not opened", TnError(buffer, nullptr, -2008, 0));
 }
@@ -141,13 +141,13 @@ TEST(TnErrorBounds, LongCallbackText) {
 // buffer and the static one.
 TEST(TnErrorBounds, RandomizedAgainstModel) {
     std::mt19937 rng(20261205);
-    const mvdiag::MessageEntry* table = mvdiag::MessageTable();
+    const mvb::diag::MessageEntry* table = mvb::diag::MessageTable();
     std::vector<char> buffer(1024);
     for (int round = 0; round < 3000; ++round) {
         int code;
         switch (rng() % 4) {
             case 0:
-                code = table[rng() % mvdiag::MessageCount()].code;
+                code = table[rng() % mvb::diag::MessageCount()].code;
                 break;
             case 1:
                 code = static_cast<int>(rng() % 2000) - 1000;
@@ -164,7 +164,7 @@ TEST(TnErrorBounds, RandomizedAgainstModel) {
             text = "ok";
         } else if ((code >= -3099 && code <= -3001) || (code >= 3001 && code <= 3003)) {
             text = kQueryText;
-        } else if (const char* t = mvdiag::FindMessage(code)) {
+        } else if (const char* t = mvb::diag::FindMessage(code)) {
             text = t;
         } else {
             text = code >= 1 && code <= 999 ? "count" : "unknown error";

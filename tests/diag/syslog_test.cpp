@@ -153,7 +153,7 @@ TEST(EventSourceNames, OnlyTheRunningBuildsEntryIsFormed) {
     EXPECT_STREQ("Merivane Runtime System 12 (100D)", names.DebugSourceName());
     for (int i = 0; i < TnEventSourceNames::kTagCount; ++i)
         EXPECT_EQ(i == names.m_selected, names.m_entries[i].name != nullptr) << i;
-    ASSERT_NE(nullptr, mvb::syslog::EventSourceNames());  // built at start-up
+    ASSERT_NE(nullptr, mvb::diag::EventSourceNames());  // built at start-up
 
     mvos::ScopedSyscall<void* (*)(size_t)> noMemory(&mvos::SyscallTable::malloc,
                                                     [](size_t) -> void* { return nullptr; });
@@ -163,11 +163,11 @@ TEST(EventSourceNames, OnlyTheRunningBuildsEntryIsFormed) {
     EXPECT_EQ(nullptr, starved.DebugSourceName());
 
     // A debug build is told by its file name without folder and extension.
-    EXPECT_TRUE(mvb::syslog::IsDebugModuleName("/opt/x/MV120Mbs100d.so"));
-    EXPECT_TRUE(mvb::syslog::IsDebugModuleName("MV120Mbs100D"));
-    EXPECT_TRUE(mvb::syslog::IsDebugModuleName("/opt/x/build.d.so"));
-    EXPECT_FALSE(mvb::syslog::IsDebugModuleName("/opt/d/MV120Mbs100.so"));
-    EXPECT_FALSE(mvb::syslog::IsDebugModuleName("/opt/x/.so"));
+    EXPECT_TRUE(mvb::diag::IsDebugModuleName("/opt/x/MV120Mbs100d.so"));
+    EXPECT_TRUE(mvb::diag::IsDebugModuleName("MV120Mbs100D"));
+    EXPECT_TRUE(mvb::diag::IsDebugModuleName("/opt/x/build.d.so"));
+    EXPECT_FALSE(mvb::diag::IsDebugModuleName("/opt/d/MV120Mbs100.so"));
+    EXPECT_FALSE(mvb::diag::IsDebugModuleName("/opt/x/.so"));
 }
 
 using InstallSource = mvtest::IsolatedTest;

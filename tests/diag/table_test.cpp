@@ -10,9 +10,9 @@
 
 namespace {
 
-using mvdiag::FindMessage;
-using mvdiag::MessageCount;
-using mvdiag::MessageTable;
+using mvb::diag::FindMessage;
+using mvb::diag::MessageCount;
+using mvb::diag::MessageTable;
 
 const char* Bare(int code) {
     return TnError(nullptr, nullptr, code, 1);
@@ -20,7 +20,7 @@ const char* Bare(int code) {
 
 // Sorted and unique, and the lookup finds every row while its unlisted neighbours miss.
 TEST(MessageTable, EveryRowIsFoundAndNeighboursMiss) {
-    const mvdiag::MessageEntry* table = MessageTable();
+    const mvb::diag::MessageEntry* table = MessageTable();
     ASSERT_EQ(520u, MessageCount());
     for (size_t i = 0; i < MessageCount(); ++i) {
         SCOPED_TRACE(table[i].code);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mvbasics.h"
+#include "os/os.h"
 #include "support/scratch_dir.h"
 
 namespace {
@@ -80,6 +81,24 @@ TEST_F(Assertion, WithoutAContinuingHandlerTheExceptionArrives) {
     TnRemoveExceptionHandler(cookie);
     EXPECT_TRUE(caught);
     EXPECT_EQ((std::vector<std::string>{"fatal:never|basics\\src\\prfdata|-5", "search"}), g_order);
+}
+
+// Inside the OS layer's fault guard the assertion ends the guarded call with its code,
+// unwinding (the guard's caller, not a host's catch, receives it); outside it the host
+// gets TnException, as above.
+TEST_F(Assertion, AFaultGuardReceivesTheAssertionCode) {
+    struct Counted {
+        int* alive;
+        ~Counted() { --*alive; }
+    };
+    int alive = 1;
+    const uint32_t code = mvos::Guarded([&] {
+        Counted c{&alive};
+        TARN_assert("guarded", "here", 1);
+    });
+    EXPECT_EQ(TN_ASSERTION_EXCEPTION, code);
+    EXPECT_EQ(0, alive);  // the stack between guard and assertion was unwound
+    EXPECT_THROW(TARN_assert("unguarded", "here", 2), TnException);
 }
 
 }  // namespace

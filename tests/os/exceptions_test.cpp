@@ -5,7 +5,6 @@
 
 #include <vector>
 
-#include "frame.h"
 #include "os/os.h"
 
 namespace {
@@ -15,12 +14,12 @@ using namespace mvos;
 std::vector<int> g_calls;
 int ContinueSearch1(uint32_t, void*) {
     g_calls.push_back(1);
-    return TN_EXCEPTION_CONTINUE_SEARCH;
+    return kContinueSearch;
 }
 int ContinueExecution2(uint32_t code, void* context) {
     g_calls.push_back(2);
     *static_cast<uint32_t*>(context) = code;
-    return TN_EXCEPTION_CONTINUE_EXECUTION;
+    return kContinueExecution;
 }
 
 TEST(RaiseException, HandlersAreAskedNewestFirstUntilOneContinues) {
@@ -34,7 +33,7 @@ TEST(RaiseException, HandlersAreAskedNewestFirstUntilOneContinues) {
     EXPECT_TRUE(RemoveExceptionHandler(c2));
     EXPECT_FALSE(RemoveExceptionHandler(c2));
     g_calls.clear();
-    EXPECT_THROW(RaiseException(kAssertionException), TnException);  // none continued
+    EXPECT_THROW(RaiseException(kAssertionException), RaisedException);  // none continued
     EXPECT_EQ((std::vector<int>{1}), g_calls);
     EXPECT_TRUE(RemoveExceptionHandler(c1));
     EXPECT_EQ(nullptr, AddExceptionHandler(nullptr, nullptr));

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <ctime>
 
-#include "os/clock_testing.h"
+#include "os/os_testing.h"
 
 // The values the fake clocks report, set by the tests.
 struct fake {

@@ -53,7 +53,7 @@ TEST(Threads, RegistryWritersAndReadersSeeWholeValues) {
 }
 
 TEST(Threads, FirstZoneReadingsAgree) {
-    mvb::platform::ResetZoneCache();
+    mvb::services::ResetZoneCache();
     std::atomic<int> zones[kThreads];
     RunThreads([&](int t) { zones[t] = bksgettimezone(); });
     for (int t = 1; t < kThreads; ++t) EXPECT_EQ(zones[0].load(), zones[t].load());

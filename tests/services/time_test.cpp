@@ -19,14 +19,14 @@ using mvos::ScopedClock;
 class FakeTime : public ::testing::Test {
   protected:
     void SetUp() override {
-        mvb::platform::ResetZoneCache();
+        mvb::services::ResetZoneCache();
         fake::zoneKnown = true;
         fake::zone = 60;
         fake::now = fake::Instant(2016, 2, 19, 12, 0, 0, 1234567);
     }
     void TearDown() override {
         TnOffsetHours(0);
-        mvb::platform::ResetZoneCache();
+        mvb::services::ResetZoneCache();
     }
     ScopedClock<uint64_t (*)()> m_time{&ClockTable::systemTime, fake::SystemTime};
     ScopedClock<bool (*)(uint64_t, int32_t*)> m_zone{&ClockTable::zoneOffset, fake::ZoneOffset};
@@ -106,7 +106,7 @@ TEST_F(FakeTime, UnknownZoneAndUnsplittableInstant) {
 
 // The calendar split against the C library's gmtime over the whole range of years.
 TEST(Calendar, SplitMatchesGmtime) {
-    mvb::platform::Calendar c;
+    mvb::services::Calendar c;
     std::mt19937_64 rng(7);
     const int64_t first = -11644473600LL, last = 253402300799LL;  // 1601 .. 9999
     for (int i = 0; i < 20000; ++i) {
@@ -118,14 +118,14 @@ TEST(Calendar, SplitMatchesGmtime) {
         time_t tt = static_cast<time_t>(unix);
         struct tm g;
         ASSERT_NE(nullptr, gmtime_r(&tt, &g));
-        ASSERT_TRUE(mvb::platform::SplitInstant(instant, &c));
+        ASSERT_TRUE(mvb::services::SplitInstant(instant, &c));
         ASSERT_EQ(
             (std::vector<int>{g.tm_year + 1900, g.tm_mon + 1, g.tm_mday, g.tm_hour, g.tm_min,
                               g.tm_sec, static_cast<int>(units / 10000)}),
             (std::vector<int>{c.year, c.month, c.day, c.hour, c.minute, c.second, c.milliseconds}))
             << unix;
     }
-    EXPECT_FALSE(mvb::platform::SplitInstant(0x8000000000000000ull, &c));
+    EXPECT_FALSE(mvb::services::SplitInstant(0x8000000000000000ull, &c));
 }
 
 // The real zone under TZ settings east and west of UTC, in standard and daylight time,
@@ -145,7 +145,7 @@ TEST(TimeZone, HonoursTzEastAndWestStandardAndDaylight) {
     for (const auto& c : cases) {
         EXPECT_EQ(0, InChild([&] {
                       setenv("TZ", c.tz, 1);
-                      mvb::platform::ResetZoneCache();
+                      mvb::services::ResetZoneCache();
                       ScopedClock<uint64_t (*)()> time(&ClockTable::systemTime, fake::SystemTime);
                       fake::now = c.instant;
                       btime t{}, u{};

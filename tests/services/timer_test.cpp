@@ -135,7 +135,7 @@ TEST_F(HiResTimer, SlowOrMissingCounterDoesNoHarm) {
 }
 
 TEST(TimerFactory, FrequencyReadAtLoadAndExhaustedMemory) {
-    EXPECT_EQ(mvos::DefaultClocks().counterFrequency(), mvb::platform::CounterFrequency());
+    EXPECT_EQ(mvos::DefaultClocks().counterFrequency(), mvb::services::CounterFrequency());
     mvtest::OutOfMemory oom;
     EXPECT_EQ(nullptr, TnTimer::MakeTimer());
     EXPECT_EQ(nullptr, TnTimer::MakeHiResTimer());

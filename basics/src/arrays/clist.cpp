@@ -28,7 +28,7 @@ TnCList::~TnCList() {
 }
 
 uint16_t TnCList::GetType() const {
-    return 1;
+    return kType;
 }
 uint32_t TnCList::GetMaxCount() const {
     return m_maxCount;
@@ -128,7 +128,7 @@ TnResult TnCList::Delete(uint32_t index, int32_t shrink) {
 
 TnResult TnCList::Copy(const TnVArray& source) {
     const auto* other = dynamic_cast<const TnCList*>(&source);
-    if (source.GetType() != 1 || other == nullptr) return ERR_TN_OTHER_ARRAY_TYPE;
+    if (source.GetType() != kType || other == nullptr) return ERR_TN_OTHER_ARRAY_TYPE;
     if (other == this) return 0;
     const uint32_t bytes = uint32_t{other->m_capacity} * other->m_elementSize;
     if (mmResize(&m_data, bytes) != 0) return ERR_TN_NO_STORAGE;

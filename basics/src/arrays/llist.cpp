@@ -55,7 +55,7 @@ TnLList::~TnLList() {
 }
 
 uint16_t TnLList::GetType() const {
-    return 2;
+    return kType;
 }
 uint32_t TnLList::GetCurMaxCount() const {
     return m_capacity;
@@ -159,7 +159,7 @@ TnResult TnLList::Delete(uint32_t index, int32_t shrink) {
 
 TnResult TnLList::Copy(const TnVArray& source) {
     const auto* other = dynamic_cast<const TnLList*>(&source);
-    if (source.GetType() != 2 || other == nullptr) return ERR_TN_OTHER_ARRAY_TYPE;
+    if (source.GetType() != kType || other == nullptr) return ERR_TN_OTHER_ARRAY_TYPE;
     if (other == this) return 0;
     int32_t bytes;
     if (m_file == nullptr || !FileBytes(other->m_count, other->m_elementSize, &bytes))

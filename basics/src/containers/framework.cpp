@@ -15,7 +15,7 @@ TnVParameter& TnVParameter::operator=(const TnVParameter& other) {
 }
 TnVParameter::~TnVParameter() {}
 uint16_t TnVParameter::GetType() {
-    return 0;
+    return kType;
 }
 
 // ---------------------------------------------------------------- TnVContainer
@@ -74,7 +74,7 @@ TnVContainer* TnVContainer::Clone(TnVContainer*) {
     return nullptr;
 }
 uint16_t TnVContainer::GetType() {
-    return 0;
+    return kType;
 }
 int TnVContainer::Clear(TnTransactionContext*, uint32_t*, TnVContainer*) {
     return ERR_TN_NOT_IMPLEMENTED;
@@ -131,7 +131,7 @@ void TnVIterator::SetContainer(TnVContainer* newContainer) {
 
 TnVIterator::~TnVIterator() {}
 uint16_t TnVIterator::GetType() {
-    return 0;
+    return kType;
 }
 TnVIterator* TnVIterator::Clone(TnVIterator*) {
     return nullptr;
@@ -303,7 +303,7 @@ void TnOneEntryContainer::SetFunctions() {
 }
 
 uint16_t TnOneEntryContainer::GetType() {
-    return 4;
+    return kType;
 }
 
 int TnOneEntryContainer::SearchElement(TnVIterator*, TnVParameter*, uint16_t, TnVParameter*,
@@ -319,7 +319,7 @@ TnOneEntryIterator::TnOneEntryIterator(TnOneEntryContainer* one, TnTransactionCo
 
 TnOneEntryIterator::~TnOneEntryIterator() {}
 uint16_t TnOneEntryIterator::GetType() {
-    return 4;
+    return kType;
 }
 
 int TnOneEntryIterator::First() {

@@ -511,7 +511,7 @@ void TnRBTree2::DestructAllElements(TnRBTreeNode* node) {
 
 int TnRBTree2::CheckTree(TnRBTreeNode* root) {
     if (root == nullptr) return 0;
-    if (root->IsRed()) return -1;
+    if (root->IsRed()) return kRedRoot;
     int blackHeight;
     TnRBTreeNode *min, *max;
     return CheckSubtree(root, blackHeight, min, max);
@@ -531,10 +531,10 @@ int TnRBTree2::CheckSubtree(TnRBTreeNode* n, int& blackHeight, TnRBTreeNode*& mi
         const int rc = CheckSubtree(right, rightHeight, rightMin, rightMax);
         if (rc != 0) return rc;
     }
-    if (n->IsRed() && (IsRed(left) || IsRed(right))) return -2;
-    if (leftHeight != rightHeight) return -3;
-    if (left != nullptr && Compare(leftMax, n, 0) > 0) return -4;
-    if (right != nullptr && Compare(rightMin, n, 0) < 0) return -4;
+    if (n->IsRed() && (IsRed(left) || IsRed(right))) return kRedNodeWithRedChild;
+    if (leftHeight != rightHeight) return kUnequalBlackHeights;
+    if (left != nullptr && Compare(leftMax, n, 0) > 0) return kOrderViolated;
+    if (right != nullptr && Compare(rightMin, n, 0) < 0) return kOrderViolated;
     blackHeight = leftHeight + (n->IsRed() ? 0 : 1);
     min = leftMin;
     max = rightMax;

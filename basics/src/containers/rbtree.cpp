@@ -14,7 +14,7 @@ constexpr uint16_t kPositioningModes = TN_MODE_FLOOR | TN_MODE_CEILING | TN_MODE
 TnRBTreeParameter::TnRBTreeParameter() {}
 TnRBTreeParameter::~TnRBTreeParameter() {}
 uint16_t TnRBTreeParameter::GetType() {
-    return 1;
+    return kType;
 }
 
 // ---------------------------------------------------------------- construction
@@ -33,7 +33,7 @@ TnRBTree::~TnRBTree() {
 }
 
 uint16_t TnRBTree::GetType() {
-    return 1;
+    return kType;
 }
 
 void* TnRBTree::GetElementOfEntry(void* entry) {
@@ -77,13 +77,13 @@ int TnRBTree::SourceParts(TnVIterator* source, TnVParameter* sourceParam, void**
 }
 
 int TnRBTree::ApplyDuplicateRule(int keyResult, int orderResult) {
-    if ((flags & 2) != 0) {
+    if ((flags & kFullDuplicatesAllowed) != 0) {
         if (keyResult == 0) hasEqualKeys = 1;
         return 0;
     }
     if (orderResult == 0) return ERR_TN_DUPLICATE;
     if (keyResult == 0) {
-        if ((flags & 1) == 0) return ERR_TN_DUPLICATE;
+        if ((flags & kEqualKeysAllowed) == 0) return ERR_TN_DUPLICATE;
         hasEqualKeys = 1;
     }
     return 0;
@@ -298,7 +298,8 @@ int TnRBTree::SearchElement(TnVIterator* source, TnVParameter* sourceParam, uint
     if (rc < 0) return rc;
     TnRBTreeIterator* it = nullptr;
     if (result != nullptr) {
-        if (result->container != this || result->GetType() != 1) return ERR_TN_NOT_IMPLEMENTED;
+        if (result->container != this || result->GetType() != TnRBTreeIterator::kType)
+            return ERR_TN_NOT_IMPLEMENTED;
         it = static_cast<TnRBTreeIterator*>(result);
     }
     TnRBTreeNodeStack temporary;
@@ -507,14 +508,14 @@ int TnRBTree::Clear(TnTransactionContext*, uint32_t* countOut, TnVContainer*) {
 
 int TnRBTree::CheckTree(TnVParameter* param) {
     if (compareFunc == nullptr) return ERR_TN_NOT_IMPLEMENTED;
-    if (root == nullptr) return count == 0 ? 0 : -5;
-    if (root->IsRed()) return -1;
+    if (root == nullptr) return count == 0 ? kTreeValid : kCountMismatch;
+    if (root->IsRed()) return kRedRoot;
     int blackHeight;
     uint32_t nodes;
     TnRBTreeNode *min, *max;
     const int rc = CheckSubtree(root, param, &blackHeight, &nodes, &min, &max);
     if (rc != 0) return rc;
-    return nodes == count ? 0 : -5;
+    return nodes == count ? kTreeValid : kCountMismatch;
 }
 
 int TnRBTree::CheckSubtree(TnRBTreeNode* n, TnVParameter* param, int* blackHeight, uint32_t* nodes,
@@ -533,20 +534,20 @@ int TnRBTree::CheckSubtree(TnRBTreeNode* n, TnVParameter* param, int* blackHeigh
         (rc = CheckSubtree(right, param, &rightHeight, &rightNodes, &rightMin, &rightMax)) != 0) {
         return rc;
     }
-    if (n->IsRed() && (mvrb::IsRed(left) || mvrb::IsRed(right))) return -2;
-    if (leftHeight != rightHeight) return -3;
-    const bool equalAllowed = (flags & 2) != 0;
+    if (n->IsRed() && (mvrb::IsRed(left) || mvrb::IsRed(right))) return kRedNodeWithRedChild;
+    if (leftHeight != rightHeight) return kUnequalBlackHeights;
+    const bool equalAllowed = (flags & kFullDuplicatesAllowed) != 0;
     void *key, *dat;
     int k, o;
     if (left != nullptr) {
         if ((rc = KeyAndDat(leftMax, param, &key, &dat)) < 0) return rc;
         if ((rc = CompareWith(nullptr, key, dat, n, param, &k, &o)) < 0) return rc;
-        if (o > 0 || (o == 0 && !equalAllowed)) return -4;
+        if (o > 0 || (o == 0 && !equalAllowed)) return kOrderViolated;
     }
     if (right != nullptr) {
         if ((rc = KeyAndDat(rightMin, param, &key, &dat)) < 0) return rc;
         if ((rc = CompareWith(nullptr, key, dat, n, param, &k, &o)) < 0) return rc;
-        if (o < 0 || (o == 0 && !equalAllowed)) return -4;
+        if (o < 0 || (o == 0 && !equalAllowed)) return kOrderViolated;
     }
     *blackHeight = leftHeight + (n->IsRed() ? 0 : 1);
     *nodes = leftNodes + rightNodes + 1;

@@ -2,6 +2,7 @@
 #ifndef MV_CONTAINERS_RBTREE_INTERNAL_H
 #define MV_CONTAINERS_RBTREE_INTERNAL_H
 
+#include "compiler.h"
 #include "containers.h"
 
 namespace mvrb {
@@ -9,12 +10,8 @@ namespace mvrb {
 // Starts loading both children of a node while it is being compared: a descent then
 // waits for one memory access per level less.
 inline void PrefetchChildren(const TnRBTreeNode* n) {
-#if defined(__GNUC__)
-    __builtin_prefetch(reinterpret_cast<const void*>(n->left & ~uintptr_t(1)));
-    __builtin_prefetch(n->right);
-#else
-    (void)n;
-#endif
+    mvb::Prefetch(reinterpret_cast<const void*>(n->left & ~uintptr_t(1)));
+    mvb::Prefetch(n->right);
 }
 
 // Entry size of a node cache: the header words plus the element. A sum beyond 32 bits

@@ -20,13 +20,13 @@ TnRBTreeIterator& TnRBTreeIterator::operator=(const TnRBTreeIterator& other) {
 TnRBTreeIterator::~TnRBTreeIterator() {}
 
 uint16_t TnRBTreeIterator::GetType() {
-    return 1;
+    return kType;
 }
 
 TnVIterator* TnRBTreeIterator::Clone(TnVIterator* target) {
     if (target == nullptr) return new (std::nothrow) TnRBTreeIterator(*this);
-    if (target->container == nullptr || target->container->GetType() != 1 ||
-        target->GetType() != 1) {
+    if (target->container == nullptr || target->container->GetType() != TnRBTree::kType ||
+        target->GetType() != kType) {
         return nullptr;
     }
     *static_cast<TnRBTreeIterator*>(target) = *this;

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-namespace mvcodec {
+namespace mvb::datablocks::codec {
 
 enum class Path { Portable, Fast };
 
@@ -32,6 +32,6 @@ int32_t CompressFast(const unsigned char* input, int32_t length, unsigned char* 
 int32_t ExpandFast(const unsigned char* input, int32_t length, unsigned char* output,
                    int32_t* outLength);
 
-}  // namespace mvcodec
+}  // namespace mvb::datablocks::codec
 
 #endif

@@ -14,7 +14,7 @@
 
 #include "results.h"
 
-namespace mvcodec {
+namespace mvb::datablocks::codec {
 
 // Writes tokens into the caller's output, checking room before each one.
 template <class Ops>
@@ -179,6 +179,6 @@ int32_t ExpandWith(const unsigned char* input, int32_t length, unsigned char* ou
     return produced > 0 || length <= 0 ? 0 : 2;
 }
 
-}  // namespace mvcodec
+}  // namespace mvb::datablocks::codec
 
 #endif

@@ -29,7 +29,7 @@ struct PortableOps {
 
 }  // namespace
 
-namespace mvcodec {
+namespace mvb::datablocks::codec {
 
 int32_t CompressPortable(const unsigned char* input, int32_t length, unsigned char* output,
                          int32_t* outLength) {
@@ -53,23 +53,23 @@ int32_t Expand(Path path, const unsigned char* input, int32_t length, unsigned c
                               : ExpandPortable(input, length, output, outLength);
 }
 
-}  // namespace mvcodec
+}  // namespace mvb::datablocks::codec
 
 int32_t DScomp(const unsigned char* input, int32_t length, unsigned char* output,
                int32_t* outLength) {
-    return mvcodec::CompressFast(input, length, output, outLength);
+    return mvb::datablocks::codec::CompressFast(input, length, output, outLength);
 }
 
 int32_t DSdecomp(const unsigned char* input, int32_t length, unsigned char* output,
                  int32_t* outLength) {
-    return mvcodec::ExpandFast(input, length, output, outLength);
+    return mvb::datablocks::codec::ExpandFast(input, length, output, outLength);
 }
 
 int32_t DSlen(const unsigned char* input, int32_t length) {
     if (input == nullptr || length <= 0) return 0;
     int64_t total = 0;
     int32_t pos = 0;
-    mvcodec::Token token;
-    while (mvcodec::NextToken(input, length, pos, token)) total += token.count;
+    mvb::datablocks::codec::Token token;
+    while (mvb::datablocks::codec::NextToken(input, length, pos, token)) total += token.count;
     return total > INT32_MAX ? INT32_MAX : static_cast<int32_t>(total);
 }

@@ -6,14 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace mvcrc {
+namespace mvb::datablocks::crc32 {
 
 // Byte-per-lookup table loop; eight bytes per step with eight tables; carry-less
 // multiply folding of 128-bit lanes (PCLMULQDQ) and of 512-bit lanes (VPCLMULQDQ).
 enum class Path { Table, Slice8, Fold128, Fold512, Best };
-
-// The 256-entry table: entry i is the remainder of byte value i.
-extern const uint32_t kTable[256];
 
 // Advances the raw register (not complemented) over n bytes with the given path.
 // A path the CPU cannot run falls back to slicing-by-8.
@@ -27,6 +24,6 @@ bool Supported(Path path);
 Path Current();
 void Force(Path path);
 
-}  // namespace mvcrc
+}  // namespace mvb::datablocks::crc32
 
 #endif

@@ -7,10 +7,17 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace mvcrc {
+namespace mvb::datablocks::crc32 {
 
 // The reflected CRC-32 polynomial.
 constexpr uint32_t kPoly = 0xEDB88320u;
+
+// r * x^e mod P in the reflected bit order (x^0 is the top bit): the one step that the
+// lookup tables (r a byte value, e = 8) and the folding constants (r = x^0) are built of.
+constexpr uint32_t ShiftRemainder(uint32_t r, unsigned e) {
+    for (unsigned i = 0; i < e; ++i) r = (r & 1) ? (r >> 1) ^ kPoly : r >> 1;
+    return r;
+}
 
 // Slicing-by-8 over n bytes of the raw register; the folds finish with it.
 uint32_t UpdateSlice8(uint32_t reg, const unsigned char* p, size_t n);
@@ -24,6 +31,6 @@ bool CpuHasFold512();
 uint32_t UpdateFold128(uint32_t reg, const unsigned char* p, size_t n);
 uint32_t UpdateFold512(uint32_t reg, const unsigned char* p, size_t n);
 
-}  // namespace mvcrc
+}  // namespace mvb::datablocks::crc32
 
 #endif

@@ -76,7 +76,7 @@ bool IsQueryLayerCode(int code) {
 const char* Message(int code) {
     if (IsQueryLayerCode(code)) return kQueryLayerText;
     if (const char* text = TnModuleErrorCallbackList::GetInstance().GetError(code)) return text;
-    if (const char* text = mvdiag::FindMessage(code)) return text;
+    if (const char* text = mvb::diag::FindMessage(code)) return text;
     return code >= 1 && code <= 999 ? "count" : "unknown error";
 }
 

@@ -3,7 +3,7 @@
 // capitals and trailing blanks included; codes that share a text repeat it.
 #include "diag/messages.h"
 
-namespace mvdiag {
+namespace mvb::diag {
 namespace {
 
 // clang-format off
@@ -577,4 +577,4 @@ const char* FindMessage(int32_t code) {
     return row != 0 ? kMessages[row - 1].text : nullptr;
 }
 
-}  // namespace mvdiag
+}  // namespace mvb::diag

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace mvdiag {
+namespace mvb::diag {
 
 struct MessageEntry {
     int32_t code;
@@ -20,6 +20,6 @@ size_t MessageCount();
 // span of the table's codes, built at compile time: no allocation, no search.
 const char* FindMessage(int32_t code);
 
-}  // namespace mvdiag
+}  // namespace mvb::diag
 
 #endif

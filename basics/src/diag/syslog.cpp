@@ -66,7 +66,7 @@ char* FormatOwned(const char* format, const char* a, const char* b, const char* 
 
 }  // namespace
 
-namespace mvb::syslog {
+namespace mvb::diag {
 
 void KindToEvent(int kind, mvos::EventType* type, uint32_t* id) {
     const uint32_t k = static_cast<uint32_t>(kind);
@@ -115,7 +115,7 @@ bool IsDebugModuleName(const char* path) {
     return length > 0 && (base[length - 1] == 'd' || base[length - 1] == 'D');
 }
 
-}  // namespace mvb::syslog
+}  // namespace mvb::diag
 
 // ---------------------------------------------------------------- event-source names
 
@@ -197,17 +197,17 @@ int TnSysLogWin32::InstallSource(const char* sourceName) {
     std::snprintf(keyName, sizeof keyName,
                   "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\%.511s",
                   sourceName != nullptr ? sourceName : "");
-    mvos::RegKey key = nullptr;
-    bool ok = mvos::RegCreateKey(mvos::kLocalMachine, keyName, mvos::kKeySetValue, &key, nullptr) ==
-              mvos::kOk;
+    mvos::ScopedRegKey key;
+    bool ok = mvos::RegCreateKey(mvos::kLocalMachine, keyName, mvos::kKeySetValue, key.Out(),
+                                 nullptr) == mvos::kOk;
     if (ok) {
         const uint32_t types = 7;  // error, warning and information
-        ok = mvos::RegSetValue(key, "EventMessageFile", mvos::kRegExpandSz, modulePath,
+        ok = mvos::RegSetValue(key.Get(), "EventMessageFile", mvos::kRegExpandSz, modulePath,
                                static_cast<uint32_t>(std::strlen(modulePath) + 1)) == mvos::kOk &&
-             mvos::RegSetValue(key, "TypesSupported", mvos::kRegDword, &types, sizeof types) ==
-                 mvos::kOk;
+             mvos::RegSetValue(key.Get(), "TypesSupported", mvos::kRegDword, &types,
+                               sizeof types) == mvos::kOk;
     }
-    if (key != nullptr) mvos::RegCloseKey(key);
+    key.Reset();  // closed before a failed installation removes the key again
     if (ok) return 0;
     mvos::RegDeleteKey(mvos::kLocalMachine, keyName);
     return ERR_TN_FAILED;
@@ -217,11 +217,11 @@ void TnSysLogWin32::OpenSource(const char* sourceName) {
     if (m_hEventSource != kInvalidSource || !m_isNT || !g_logSwitch) return;
     if (sourceName == nullptr) {
         sourceName = kProduct;
-        if (const TnEventSourceNames* names = mvb::syslog::EventSourceNames()) {
+        if (const TnEventSourceNames* names = mvb::diag::EventSourceNames()) {
             if (names->m_selected != TnEventSourceNames::kNoneSelected) {
                 char path[1024];
                 bool debug = mvos::OwnModuleFileName(path, sizeof path) != 0 &&
-                             mvb::syslog::IsDebugModuleName(path);
+                             mvb::diag::IsDebugModuleName(path);
                 sourceName = debug ? names->DebugSourceName() : names->SourceName();
             }
         }
@@ -244,10 +244,10 @@ void TnSysLogWin32::Write(int kind, unsigned, const char* text) {
     if (mvos::ExecutablePath(exe, sizeof exe) == 0) exe[0] = '\0';
     mvos::EventType type;
     uint32_t id;
-    mvb::syslog::KindToEvent(kind, &type, &id);
+    mvb::diag::KindToEvent(kind, &type, &id);
     const char* strings[4] = {version, text != nullptr ? text : "", m_processId, exe};
     mvos::ReportEvent(static_cast<mvos::EventSourceHandle>(source), type, 0, id, strings, 4,
-                      mvb::syslog::EventTemplateOf(id));
+                      mvb::diag::EventTemplateOf(id));
 }
 
 // ---------------------------------------------------------------- TnMsg

@@ -8,7 +8,7 @@
 #include "os/os.h"
 #include "systemlog.h"
 
-namespace mvb::syslog {
+namespace mvb::diag {
 
 // The event type and identifier that Write reports for an event kind.
 void KindToEvent(int kind, mvos::EventType* type, uint32_t* id);
@@ -20,6 +20,6 @@ bool IsDebugModuleName(const char* path);
 // The process-wide names object; null before start-up and after take-down.
 TnEventSourceNames* EventSourceNames();
 
-}  // namespace mvb::syslog
+}  // namespace mvb::diag
 
 #endif

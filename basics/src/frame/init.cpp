@@ -1,4 +1,5 @@
 // Start-up and take-down of the library's process-wide objects, in one fixed order.
+#include "compiler.h"
 #include "frame/lifecycle.h"
 #include "os/os.h"
 
@@ -30,6 +31,6 @@ struct Lifecycle {
 
 // Constructed first among this library's objects that need ordering (init_priority
 // keeps it ahead of ordinary namespace-scope objects of other translation units).
-__attribute__((init_priority(200))) Lifecycle g_lifecycle;
+MVB_INIT_PRIORITY(200) Lifecycle g_lifecycle;
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The fixed-length bit string with its count of set bits.
 #include <cstring>
 
+#include "compiler.h"
 #include "frame.h"
 #include "lists.h"
 #include "os/os.h"
@@ -25,7 +26,7 @@ uint64_t FindInRange(const unsigned char* bits, uint64_t from, uint64_t to, bool
         }
         unsigned rest = (bits[i >> 3] ^ skip) >> (i & 7);
         if (rest != 0) {
-            uint64_t hit = i + static_cast<unsigned>(__builtin_ctz(rest));
+            uint64_t hit = i + mvb::LowestSetBit(rest);
             return hit < to ? hit : to;
         }
         i = (i | 7) + 1;

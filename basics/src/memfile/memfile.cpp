@@ -251,7 +251,7 @@ namespace {
     }
     if (rc < 0) return 4;
     // LongStore in mode 1 (least significant byte first), inline.
-    mvscalar::Convert<4>(f.m_data + f.m_position, &value, 1, mvscalar::kIntegerModeBits, 1);
+    mvb::scalar::Convert<4>(f.m_data + f.m_position, &value, 1, mvb::scalar::kIntegerModeBits, 1);
     f.m_position += 4;
     return 4;
 }
@@ -266,7 +266,7 @@ int32_t MemFile::Write(int32_t value, TnResult& rc) {
         return WriteGrowing(*this, value, rc);
     m_size = size + 4;
     rc = 0;
-    mvscalar::Convert<4>(m_data + size, &value, 1, mvscalar::kIntegerModeBits, 1);
+    mvb::scalar::Convert<4>(m_data + size, &value, 1, mvb::scalar::kIntegerModeBits, 1);
     m_position = size + 4;
     return 4;
 }

@@ -9,6 +9,22 @@
 // Tests inject failures through the syscall table (Syscalls()): every injectable
 // service calls through one function pointer there, which a test may replace and
 // put back (see ScopedSyscall in os_testing.h).
+//
+// Contract, for every section below unless it says otherwise:
+// - Threads: every function may be called from any thread, concurrently with any
+//   other, and takes at most its own section's lock, never calling out while holding
+//   it (so no call here can deadlock another). Out-parameters and buffers belong to the
+//   caller and are written only before the call returns.
+// - Ownership: a handle a function hands out (Module, EventSource, RegKey,
+//   SharedMemory, WriterMutex) belongs to the caller until it passes it to the
+//   matching release function, exactly once; a null handle is never handed out with
+//   success. Returned texts (ErrorText's buffer aside) point into storage of the layer
+//   that stays valid for the life of the process, or as the function says.
+// - Lifetime: everything works from the first static initialiser of the library on
+//   (the tables are constant-initialised) until the process exits; nothing needs an
+//   explicit start or stop.
+// - Dependencies: the layer includes no header of the library and throws no library
+//   type; its callers build the library's behaviour on top of it.
 #ifndef MV_OS_OS_H
 #define MV_OS_OS_H
 
@@ -45,13 +61,16 @@ enum Status : int32_t {
 
 // ------------------------------------------------------------------ memory
 // The C heap. Malloc/Realloc return null on failure; Realloc leaves the old block
-// valid then. Free(null) does nothing.
+// valid then. Free(null) does nothing. Thread-safe as the C heap is; a block is freed
+// by whoever owns it, once.
 void* Malloc(size_t size);
 void* Realloc(void* block, size_t size);
 void Free(void* block);
 
 // ------------------------------------------------------------------ syscall table
-// Only services that tests need to make fail go through here.
+// Only services that tests need to make fail go through here. The table is one
+// unsynchronised process-wide object: calls through it may run on any thread, but an
+// entry is replaced (tests only) while no other thread uses that service.
 struct SyscallTable {
     void* (*malloc)(size_t);
     void* (*realloc)(void*, size_t);
@@ -86,10 +105,10 @@ struct SyscallTable {
     int (*flock)(int fd, int operation);
 };
 SyscallTable& Syscalls();
-// The backend's own entries, for putting the table back.
-const SyscallTable& DefaultSyscalls();
 
 // ------------------------------------------------------------------ process and module
+// No locks: the last error and the loader's message are per thread; the rest asks the
+// system afresh on each call.
 
 // Opaque handle of a loaded module (a shared object here, a DLL on Windows).
 struct Module;
@@ -128,6 +147,8 @@ const char* GetEnv(const char* name);
 bool IsFile(const char* path);
 
 // ------------------------------------------------------------------ module loading
+// The system loader serialises loads itself; a module stays loaded until its last
+// UnloadModule, so a handle must not be used after the call that releases it.
 
 // The file-name suffix of modules (".so"; ".dll" on Windows) and the path separator.
 const char* ModuleSuffix();
@@ -145,18 +166,22 @@ bool UnloadModule(ModuleHandle module);
 size_t ModuleFileName(ModuleHandle module, char* buffer, size_t size);
 
 // ------------------------------------------------------------------ debugger
+// No locks; DebugOutput writes each text with one stdio call, whose own lock keeps the
+// texts of several threads apart.
 
 // The debugger output of the original platform. Dropped unless MERIVANE_DEBUG_OUTPUT
 // is set: "stderr" writes each text with the prefix "[debug] " to standard error,
 // anything else names a file the text is appended to.
 void DebugOutput(const char* text);
-// True when a debugger traces the process.
-bool DebuggerAttached();
 // Breaks into the debugger when one is attached, or when a fault guard is active on
 // this thread (the guard then reports kBreakpoint); otherwise does nothing.
 void DebugBreak();
 
 // ------------------------------------------------------------------ exceptions and fault guard
+// The handler chain is process-wide behind its own lock, which is released before any
+// handler runs (a handler may add or remove handlers). A fault guard belongs to the
+// thread that runs it; guards nest. Installing and restoring the signal handlers is
+// counted under a second lock, so guards of several threads may overlap.
 
 // Exception codes of the original platform that the library raises or reports.
 constexpr uint32_t kAssertionException = 0xE0000001u;
@@ -164,24 +189,40 @@ constexpr uint32_t kAccessViolation = 0xC0000005u;
 constexpr uint32_t kInPageError = 0xC0000006u;
 constexpr uint32_t kBreakpoint = 0x80000003u;
 
-// Raises a software exception with the given code. The handlers a host installed
-// (TnAddExceptionHandler, frame.h) are asked in turn, the most recently added first;
-// the first that answers "continue execution" makes RaiseException return. When none
-// does, the public exception type TnException (frame.h) carrying the code is thrown.
+// What RaiseException throws when no handler continues execution. The layer's own
+// type: the frame turns it into the library's public exception where a host catches it.
+class RaisedException {
+  public:
+    explicit RaisedException(uint32_t code) noexcept : m_code(code) {}
+    uint32_t Code() const noexcept { return m_code; }
+
+  private:
+    uint32_t m_code;
+};
+
+// Raises a software exception with the given code. The handlers of the chain are asked
+// in turn, the most recently added first; the first that answers kContinueExecution
+// makes RaiseException return. When none does, RaisedException carrying the code is
+// thrown (on Windows after the platform's own exception dispatch has seen it).
 void RaiseException(uint32_t code);
-// The host's handler chain: a handler answers -1 to continue execution, 0 to let the
-// search go on. Add returns a cookie for Remove (null when no room is left).
+// The host's handler chain: a handler answers kContinueExecution or kContinueSearch.
+// Add returns a cookie for Remove (null when no room is left).
+constexpr int kContinueExecution = -1;
+constexpr int kContinueSearch = 0;
 using ExceptionHandler = int (*)(uint32_t code, void* context);
 void* AddExceptionHandler(ExceptionHandler handler, void* context);
 bool RemoveExceptionHandler(void* cookie);
 
-// Runs fn(arg) under a fault guard: an exception raised through RaiseException (or
-// any TnException) and a synchronous SIGSEGV, SIGBUS or SIGTRAP inside it end the
+// Runs fn(arg) under a fault guard: a RaisedException and a synchronous SIGSEGV, SIGBUS
+// or SIGTRAP (on Windows: access violation, in-page error, breakpoint) inside it end the
 // call early. Returns 0 when fn returned normally, else the exception code
 // (kAccessViolation for SIGSEGV, kInPageError for SIGBUS, kBreakpoint for SIGTRAP).
-// The previous signal handlers are back in place when it returns. Objects with
-// destructors on the stack between the guard and a signal are not destroyed.
+// Other C++ exceptions pass through. The previous signal handlers are back in place
+// when it returns. Objects with destructors on the stack between the guard and a
+// signal are not destroyed; a RaisedException unwinds normally.
 uint32_t RunGuarded(void (*fn)(void*), void* arg);
+// True while RunGuarded runs on the calling thread.
+bool InsideFaultGuard();
 
 template <typename F>
 uint32_t Guarded(F&& f) {
@@ -189,6 +230,9 @@ uint32_t Guarded(F&& f) {
 }
 
 // ------------------------------------------------------------------ event log
+// Sources may be used from several threads at once; each report is rendered whole on
+// the caller's stack before it goes to the system log (and, appended, to the JSON file).
+// A source is deregistered once, by its owner, after its last report.
 
 // Event types, with the original platform's values.
 enum class EventType : uint16_t {
@@ -229,12 +273,10 @@ void DeregisterEventSource(EventSourceHandle source);
 // not part of a valid UTF-8 sequence becomes U+FFFD). True when the event was accepted.
 bool ReportEvent(EventSourceHandle source, EventType type, uint16_t category, uint32_t eventId,
                  const char* const* strings, int count, const char* messageTemplate);
-// Renders a message template with insertion strings, as ReportEvent does. The result
-// is at most size - 1 characters; returns the length written.
-size_t RenderEventMessage(const char* messageTemplate, const char* const* strings, int count,
-                          char* buffer, size_t size);
 
 // ------------------------------------------------------------------ message boxes
+// The presenter is one atomic pointer; MessageBox calls whichever is installed when it
+// starts, on the caller's thread, without a lock (a presenter may block for its answer).
 
 // Answers of a message box, with the original platform's values.
 enum BoxAnswer : int {
@@ -271,6 +313,9 @@ BoxPresenter SetBoxPresenter(BoxPresenter presenter);
 // read); kRegistryCorrupt when the file is not a database or fails the integrity check
 // made when it is first opened (such a file is read as far as it goes, never written);
 // kIoError, kDiskFull or kBusy for the failures of a read or write.
+// Threads: all registry calls of the process are serialised on one connection lock,
+// held for the length of one call (or of a batch, RegBeginTransaction). A key handle is
+// used by one thread at a time and closed once (ScopedRegKey does that).
 
 struct RegKeyObject;
 using RegKey = RegKeyObject*;
@@ -305,6 +350,30 @@ int32_t RegOpenKey(RegKey parent, const char* subKey, uint32_t access, RegKey* r
 int32_t RegCreateKey(RegKey parent, const char* subKey, uint32_t access, RegKey* result,
                      bool* created);
 int32_t RegCloseKey(RegKey key);
+
+// Owns one opened key and closes it when it goes out of scope or is reset (the root
+// key is never closed). Pass Out() as the result argument of RegOpenKey/RegCreateKey.
+class ScopedRegKey {
+  public:
+    ScopedRegKey() = default;
+    ~ScopedRegKey() { Reset(); }
+    ScopedRegKey(const ScopedRegKey&) = delete;
+    ScopedRegKey& operator=(const ScopedRegKey&) = delete;
+
+    RegKey Get() const { return m_key; }
+    // Closes the key held so far and lends the slot for a new one.
+    RegKey* Out() {
+        Reset();
+        return &m_key;
+    }
+    void Reset() {
+        if (m_key != nullptr && m_key != kLocalMachine) RegCloseKey(m_key);
+        m_key = nullptr;
+    }
+
+  private:
+    RegKey m_key = nullptr;
+};
 // Reads a value (name null or "" is the key's default value). type and size may be
 // null. With data null, *size receives the stored byte count. With data, *size is the
 // buffer's capacity on entry: when the value fits it is copied and *size receives the
@@ -350,8 +419,10 @@ void ReleaseOnUnload();
 
 // ------------------------------------------------------------------ clocks and time zone
 // (platform services)
+// Readers run on any thread without a lock; the table is replaced only by tests, while
+// no other thread reads that clock.
 // Every clock is read through one function pointer of the clock table, which tests may
-// replace (ScopedClock in os/clock_testing.h) to make time stand still, jump or wrap.
+// replace (ScopedClock in os/os_testing.h) to make time stand still, jump or wrap.
 // The table is constant-initialised, so it is usable during static initialisation.
 struct ClockTable {
     // Milliseconds of a monotonic clock, truncated to 32 bits (it wraps after ~49.7 days).
@@ -367,7 +438,6 @@ struct ClockTable {
     bool (*zoneOffset)(uint64_t instant, int32_t* minutesEast);
 };
 ClockTable& Clocks();
-const ClockTable& DefaultClocks();
 
 // Convenience readers, each through the clock table.
 inline uint32_t TickCount() {
@@ -392,7 +462,8 @@ inline bool ZoneOffset(uint64_t instant, int32_t* minutesEast) {
 // directory of the environment variable PATH, in order (the C runtime's search of an
 // environment path). On success the full path is stored in out (NUL-terminated) and
 // true is returned; false when no such file exists or a found path does not fit in
-// size bytes (out is then the empty text when size > 0).
+// size bytes (out is then the empty text when size > 0). No locks; PATH is read once
+// per call.
 bool SearchPathForFile(const char* file, char* out, size_t size);
 
 // ------------------------------------------------------------------ named shared memory and writer
@@ -401,6 +472,10 @@ bool SearchPathForFile(const char* file, char* out, size_t size);
 // every name is a distinct object. The environment variable MERIVANE_IPC_NAMESPACE,
 // when set, is put in front of every name, so that independent installations (or test
 // runs) on one machine do not see each other's blocks and mutexes.
+// Threads: no locks in the process; the objects are shared between processes, and a
+// view's contents are coordinated by the writer mutex (one writer) and by readers
+// copying under a fault guard. A block handle and a view are released once, by their
+// owner; a view outlives the handle it came from.
 struct SharedMemory;
 struct WriterMutex;
 
@@ -453,7 +528,9 @@ int32_t RemoveWriterMutex(const char* name);
 // Unload takes "<program> <driver>" and removes all of it again. 0 on success, else a
 // Status (kFileNotFound: no file, key or loaded texts; kInvalidData: a malformed file;
 // kAlreadyExists: the driver's texts are loaded already). quiet is accepted and
-// ignored: nothing is ever printed.
+// ignored: nothing is ever printed. Each call is a sequence of registry calls, not one
+// transaction: callers (counter registration) run it from one thread of one process at
+// a time.
 constexpr int32_t kAlreadyExists = 183;
 constexpr const char* kCounterTextKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Perflib";
 int32_t LoadPerfCounterTextStrings(const char* commandLine, bool quiet);

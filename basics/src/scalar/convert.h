@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
-namespace mvscalar {
+#include "compiler.h"
+
+namespace mvb::scalar {
 
 // The host's byte order decides which stored order is a plain copy.
 inline constexpr bool kHostBigEndian = __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__;
@@ -21,17 +23,17 @@ struct Word;
 template <>
 struct Word<2> {
     typedef uint16_t type;
-    static type Swap(type v) { return __builtin_bswap16(v); }
+    static type Swap(type v) { return mvb::ByteSwap(v); }
 };
 template <>
 struct Word<4> {
     typedef uint32_t type;
-    static type Swap(type v) { return __builtin_bswap32(v); }
+    static type Swap(type v) { return mvb::ByteSwap(v); }
 };
 template <>
 struct Word<8> {
     typedef uint64_t type;
-    static type Swap(type v) { return __builtin_bswap64(v); }
+    static type Swap(type v) { return mvb::ByteSwap(v); }
 };
 
 // Copies `count` values of N bytes, reversing the bytes of each value when the stored
@@ -64,6 +66,6 @@ inline uint32_t Convert(void* destination, const void* source, uint8_t mode, uin
     return static_cast<uint32_t>(bytes);
 }
 
-}  // namespace mvscalar
+}  // namespace mvb::scalar
 
 #endif

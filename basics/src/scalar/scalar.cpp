@@ -5,10 +5,10 @@
 
 #include "scalar/convert.h"
 
-using mvscalar::Convert;
-using mvscalar::kBigEndianMode;
-using mvscalar::kFloatModeBits;
-using mvscalar::kIntegerModeBits;
+using mvb::scalar::Convert;
+using mvb::scalar::kBigEndianMode;
+using mvb::scalar::kFloatModeBits;
+using mvb::scalar::kIntegerModeBits;
 
 uint32_t CharStore(void* destination, const void* source, uint8_t, uint32_t count) {
     if (count != 0) std::memcpy(destination, source, count);

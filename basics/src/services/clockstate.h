@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace mvb::platform {
+namespace mvb::services {
 
 // Calendar fields of an instant given in 100 ns units since 1601-01-01.
 struct Calendar {
@@ -22,6 +22,6 @@ void ResetZoneCache();
 // The high-resolution counter frequency read at load (InitTimerFrequency).
 uint64_t CounterFrequency();
 
-}  // namespace mvb::platform
+}  // namespace mvb::services
 
 #endif

@@ -34,13 +34,13 @@ int ZoneOrZero() {
     return zone == ERR_TN_NO_TIME_ZONE ? 0 : zone;
 }
 
-void FillDate(bdate& date, const mvb::platform::Calendar& c) {
+void FillDate(bdate& date, const mvb::services::Calendar& c) {
     date.year = c.year;
     date.month = c.month;
     date.day = c.day;
 }
 
-void FillTime(btime& time, const mvb::platform::Calendar& c, int32_t zone) {
+void FillTime(btime& time, const mvb::services::Calendar& c, int32_t zone) {
     time.hour = OffsetHour(c.hour);
     time.minute = c.minute;
     time.second = c.second;
@@ -49,11 +49,11 @@ void FillTime(btime& time, const mvb::platform::Calendar& c, int32_t zone) {
 
 // The calendar fields of now: UTC, or local time (UTC itself when the zone is
 // unknown, matching the zone offset of 0 reported then).
-mvb::platform::Calendar PlainNow(bool local) {
+mvb::services::Calendar PlainNow(bool local) {
     uint64_t instant = mvos::SystemTime();
     if (local) ToLocal(instant, &instant);
-    mvb::platform::Calendar c{};
-    mvb::platform::SplitInstant(instant, &c);
+    mvb::services::Calendar c{};
+    mvb::services::SplitInstant(instant, &c);
     return c;
 }
 
@@ -61,8 +61,8 @@ void HiresTime(bool local, bdate& date, btime& time, int& nanoseconds) {
     nanoseconds = 0;
     uint64_t instant = mvos::SystemTime();
     if (local && !ToLocal(instant, &instant)) return;
-    mvb::platform::Calendar c;
-    if (!mvb::platform::SplitInstant(instant, &c)) return;
+    mvb::services::Calendar c;
+    if (!mvb::services::SplitInstant(instant, &c)) return;
     FillTime(time, c, local ? ZoneOrZero() : 0);
     FillDate(date, c);
     nanoseconds = static_cast<int>(c.milliseconds * 1000000u + (instant % 10000u) * 100u);
@@ -70,7 +70,7 @@ void HiresTime(bool local, bdate& date, btime& time, int& nanoseconds) {
 
 }  // namespace
 
-namespace mvb::platform {
+namespace mvb::services {
 
 // Civil date from the count of days since 1601-01-01 (a proleptic Gregorian
 // calendar; 1601 starts a 400-year cycle, so the cycle arithmetic needs no shift).
@@ -114,7 +114,7 @@ void ResetZoneCache() {
     g_zoneCache.store(kZoneNotRead, std::memory_order_relaxed);
 }
 
-}  // namespace mvb::platform
+}  // namespace mvb::services
 
 // The zone in force when first asked is kept for the life of the process, so a change
 // between standard and daylight time later on is not seen.
@@ -136,7 +136,7 @@ void bksgettime(btime* time) {
 }
 
 void bksgetsystemtime(btime* time, bdate* date) {
-    mvb::platform::Calendar c = PlainNow(false);
+    mvb::services::Calendar c = PlainNow(false);
     FillTime(*time, c, 0);
     FillDate(*date, c);
 }

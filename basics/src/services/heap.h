@@ -8,7 +8,7 @@
 #include "frame.h"
 #include "os/os.h"
 
-namespace mvb::platform {
+namespace mvb::services {
 
 // A block of size bytes, or null after one call of the memory handler with the size.
 inline void* AllocateObject(size_t size) {
@@ -17,6 +17,6 @@ inline void* AllocateObject(size_t size) {
     return block;
 }
 
-}  // namespace mvb::platform
+}  // namespace mvb::services
 
 #endif

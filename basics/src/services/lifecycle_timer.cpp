@@ -7,11 +7,11 @@ namespace {
 uint64_t g_counterFrequency = 0;
 }  // namespace
 
-namespace mvb::platform {
+namespace mvb::services {
 uint64_t CounterFrequency() {
     return g_counterFrequency;
 }
-}  // namespace mvb::platform
+}  // namespace mvb::services
 
 namespace mvb::lifecycle {
 // The counter's frequency does not change while the system runs.

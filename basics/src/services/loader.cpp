@@ -165,7 +165,7 @@ void CopyText(char* out, const char* text) {
 }  // namespace
 
 void* TnModuleHandle::operator new(size_t size) noexcept {
-    return mvb::platform::AllocateObject(size);
+    return mvb::services::AllocateObject(size);
 }
 
 void TnModuleHandle::operator delete(void* block) noexcept {

@@ -44,14 +44,14 @@ int TnGetRegistryEntry(const char** keyPath, char* buffer, int& length) {
     if (keyPath == nullptr || buffer == nullptr || length <= 0) return ERR_TN_INVALID_PARAMETER;
     KeyName name;
     if (!Assemble(keyPath, &name)) return ERR_TN_INVALID_PARAMETER;
-    mvos::RegKey key = nullptr;
-    if (mvos::RegOpenKey(mvos::kLocalMachine, name.full, mvos::kKeyQueryValue, &key) != mvos::kOk)
+    mvos::ScopedRegKey key;
+    if (mvos::RegOpenKey(mvos::kLocalMachine, name.full, mvos::kKeyQueryValue, key.Out()) !=
+        mvos::kOk)
         return ERR_TN_FAILED;
     // One byte stays free for the caller's terminator.
     uint32_t size = static_cast<uint32_t>(length - 1);
-    int32_t status = mvos::RegQueryValue(key, name.value, nullptr, buffer, &size);
+    int32_t status = mvos::RegQueryValue(key.Get(), name.value, nullptr, buffer, &size);
     length = static_cast<int>(size);
-    mvos::RegCloseKey(key);
     return status == mvos::kOk ? 0 : ERR_TN_FAILED;
 }
 
@@ -63,13 +63,14 @@ int TnSetRegistryEntry(const char** keyPath, char* value, int& length) {
     // reader sees the old value or the new one, never none; a failure undoes them all.
     const bool batch = mvos::RegBeginTransaction() == mvos::kOk;
     TnDeleteRegistryEntry(keyPath);  // a missing value or key is no error here
-    mvos::RegKey key = nullptr;
-    int32_t status = mvos::RegCreateKey(mvos::kLocalMachine, name.full,
-                                        mvos::kKeyRead | mvos::kKeyWrite, &key, nullptr);
-    if (status == mvos::kOk) {
-        status = mvos::RegSetValue(key, name.value, mvos::kRegSz, value,
-                                   static_cast<uint32_t>(std::strlen(value)));
-        mvos::RegCloseKey(key);
+    int32_t status;
+    {
+        mvos::ScopedRegKey key;
+        status = mvos::RegCreateKey(mvos::kLocalMachine, name.full,
+                                    mvos::kKeyRead | mvos::kKeyWrite, key.Out(), nullptr);
+        if (status == mvos::kOk)
+            status = mvos::RegSetValue(key.Get(), name.value, mvos::kRegSz, value,
+                                       static_cast<uint32_t>(std::strlen(value)));
     }
     if (batch) {
         const int32_t end = mvos::RegEndTransaction(status == mvos::kOk);
@@ -101,11 +102,11 @@ int TnDeleteRegistryEntry(const char** keyPath) {
     if (keyPath == nullptr) return ERR_TN_INVALID_PARAMETER;
     KeyName name;
     if (!Assemble(keyPath, &name)) return ERR_TN_INVALID_PARAMETER;
-    mvos::RegKey key = nullptr;
-    if (mvos::RegOpenKey(mvos::kLocalMachine, name.full, mvos::kKeyAllAccess, &key) != mvos::kOk)
+    mvos::ScopedRegKey key;
+    if (mvos::RegOpenKey(mvos::kLocalMachine, name.full, mvos::kKeyAllAccess, key.Out()) !=
+        mvos::kOk)
         return ERR_TN_FAILED;
-    int32_t status = mvos::RegDeleteValue(key, name.value);
-    mvos::RegCloseKey(key);
+    int32_t status = mvos::RegDeleteValue(key.Get(), name.value);
     return status == mvos::kOk ? 0 : ERR_TN_FAILED;
 }
 

@@ -54,7 +54,7 @@ TnTimer* TnTimer::MakeHiResTimer() {
 }
 
 void* TnTimer::operator new(size_t size) noexcept {
-    return mvb::platform::AllocateObject(size);
+    return mvb::services::AllocateObject(size);
 }
 
 void TnTimer::operator delete(void* block) noexcept {
@@ -109,7 +109,7 @@ namespace {
 // counter slower than 1000 Hz converts exactly instead (that divisor would be 0), and
 // a system without a counter (f = 0) measures nothing.
 uint64_t TicksToMilliseconds(uint64_t ticks) {
-    uint64_t f = mvb::platform::CounterFrequency();
+    uint64_t f = mvb::services::CounterFrequency();
     if (f >= 1000) return ticks / (f / 1000);
     if (f == 0) return 0;
     return ticks / f * 1000 + ticks % f * 1000 / f;
@@ -119,7 +119,7 @@ uint64_t TicksToMilliseconds(uint64_t ticks) {
 
 Win32HiResTimer::~Win32HiResTimer() = default;
 uint32_t Win32HiResTimer::TicksPerSecond() {
-    return static_cast<uint32_t>(mvb::platform::CounterFrequency());
+    return static_cast<uint32_t>(mvb::services::CounterFrequency());
 }
 void Win32HiResTimer::Start() {
     m_start = mvos::Counter();
@@ -134,7 +134,7 @@ void Win32HiResTimer::Reset() {
 }
 
 int Win32HiResTimer::IsTimeOver(unsigned int seconds, int restart) {
-    uint64_t limit = seconds * mvb::platform::CounterFrequency();
+    uint64_t limit = seconds * mvb::services::CounterFrequency();
     uint64_t now = mvos::Counter();
     if (now - m_start < limit) return 0;
     if (restart) m_start = now;
@@ -142,9 +142,9 @@ int Win32HiResTimer::IsTimeOver(unsigned int seconds, int restart) {
 }
 
 double Win32HiResTimer::Seconds() const {
-    if (mvb::platform::CounterFrequency() == 0) return 0.0;
+    if (mvb::services::CounterFrequency() == 0) return 0.0;
     return static_cast<double>(m_accumulated) /
-           static_cast<double>(mvb::platform::CounterFrequency());
+           static_cast<double>(mvb::services::CounterFrequency());
 }
 
 uint32_t Win32HiResTimer::MilliSeconds() const {

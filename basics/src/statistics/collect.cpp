@@ -157,15 +157,15 @@ class Collection {
         const char16_t* name = inst.pPIN;
         uint32_t chars = 0;
         if (pid.UniqueID == PERF_NO_UNIQUE_ID) {
-            chars = mvb::prf::InstanceNameChars(name, obj->cchMaxInstName);
+            chars = mvb::statistics::InstanceNameChars(name, obj->cchMaxInstName);
             pid.NameOffset = sizeof pid;
             pid.NameLength = 2 * (chars + 1);
-            pid.ByteLength += mvb::prf::InstanceNameBytes(chars);
+            pid.ByteLength += mvb::statistics::InstanceNameBytes(chars);
         }
         Put(&pid, sizeof pid);
         if (pid.UniqueID == PERF_NO_UNIQUE_ID) {
             Put(name, 2 * chars);  // the terminator and padding are the zeroed bytes after it
-            m_cursor += mvb::prf::InstanceNameBytes(chars) - 2 * chars;
+            m_cursor += mvb::statistics::InstanceNameBytes(chars) - 2 * chars;
         }
         return PutCounterBlock(inst);
     }
@@ -197,7 +197,7 @@ char* PrepareRequest(const char16_t* valueName) {
     auto* request = static_cast<char*>(mvos::Malloc(length + 3));
     if (!request) return nullptr;
     request[0] = ' ';
-    mvb::prf::ToNarrow(valueName, request + 1, length + 1);
+    mvb::statistics::ToNarrow(valueName, request + 1, length + 1);
     request[length + 1] = ' ';
     request[length + 2] = 0;
     return request;

@@ -245,8 +245,8 @@ uint32_t PrfData::ObjBytesNeeded(OBJORD objOrd) const {
         GetMetrics(objOrd, slot, &layout);
         if (layout.pPIN[0] == 0) continue;
         bytes += sizeof(PERF_INSTANCE_DEFINITION) + layout.cbPCB +
-                 mvb::prf::InstanceNameBytes(
-                     mvb::prf::InstanceNameChars(layout.pPIN, obj->cchMaxInstName));
+                 mvb::statistics::InstanceNameBytes(
+                     mvb::statistics::InstanceNameChars(layout.pPIN, obj->cchMaxInstName));
     }
     return bytes;
 }
@@ -354,16 +354,16 @@ bool PrfData::BlockComplete() const {
 
 int PrfData::Activate(bool writer) {
     char appName[64];
-    mvb::prf::ToNarrow(m_pszAppName, appName, sizeof appName);
+    mvb::statistics::ToNarrow(m_pszAppName, appName, sizeof appName);
     char keyPath[160];
-    mvos::RegKey key = nullptr;
-    if (!mvb::prf::PerformanceKeyPath(appName, keyPath, sizeof keyPath) ||
-        mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, &key) != mvos::kOk)
+    mvos::ScopedRegKey key;
+    if (!mvb::statistics::PerformanceKeyPath(appName, keyPath, sizeof keyPath) ||
+        mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, key.Out()) != mvos::kOk)
         return PrfNotRegistered;
 
     int result = PrfActivated;
     uint32_t disabled = 0;
-    mvb::prf::ReadKeyDword(key, "Disable Performance Counters", &disabled);
+    mvb::statistics::ReadKeyDword(key.Get(), "Disable Performance Counters", &disabled);
     if (disabled != 0) {
         result = PrfDisabled;
     } else if (writer) {
@@ -380,12 +380,12 @@ int PrfData::Activate(bool writer) {
         }
     }
     if (result == PrfActivated) {
-        mvb::prf::ReadKeyDword(key, "First Counter", &m_dwFirstCounter);
-        mvb::prf::ReadKeyDword(key, "First Help", &m_dwFirstHelp);
-        mvb::prf::ReadKeyDword(key, "Last Counter", &m_dwLastCounter);
-        mvb::prf::ReadKeyDword(key, "Last Help", &m_dwLastHelp);
+        mvb::statistics::ReadKeyDword(key.Get(), "First Counter", &m_dwFirstCounter);
+        mvb::statistics::ReadKeyDword(key.Get(), "First Help", &m_dwFirstHelp);
+        mvb::statistics::ReadKeyDword(key.Get(), "Last Counter", &m_dwLastCounter);
+        mvb::statistics::ReadKeyDword(key.Get(), "Last Help", &m_dwLastHelp);
     }
-    mvos::RegCloseKey(key);
+    key.Reset();
     if (result != PrfActivated) return result;
 
     if (m_NumItems != (m_dwLastCounter - m_dwFirstCounter) / 2 + 1 ||

@@ -8,7 +8,38 @@
 
 #include "os/os.h"
 
-namespace mvb::prf {
+namespace mvb::statistics {
+
+// Identifiers (dwId) of this system's performance object and of its counters, in the
+// order of the item table (prfitems.cpp); the statistics methods publish through the same
+// names. Counter k (from 0) of the table is kFirstCounter + k.
+enum CounterId : uint32_t {
+    kObjectMerivane = 100,
+    kCtrTransactions = 101,
+    kCtrCommits = 102,
+    kCtrAborts = 103,
+    kCtrCSRequests = 104,
+    kCtrFailedCSRequests = 105,
+    kCtrServerNotifications = 106,
+    kCtrQueries = 107,
+    kCtrClients = 108,
+    kCtrObjDescs = 109,
+    kCtrExtents = 110,
+    kCtrLocks = 111,
+    kCtrWatches = 112,
+    kCtrRefreshedObjects = 113,
+    kCtrDeliveredObjects = 114,
+    kCtrInternalTransactions = 115,
+    kCtrDeletedObjects = 116,
+    kCtrUpdatedObjects = 117,
+    kCtrInsertedObjects = 118,
+    kCtrWaitingJobs = 119,
+    kCtrObjDescRetryLoops = 120,
+    kCtrObjDescCSUsedCount = 121,
+    kCtrObjDescWaitCSCount = 122,
+    kFirstCounter = kCtrTransactions,
+    kLastCounter = kCtrObjDescWaitCSCount,
+};
 
 // "SYSTEM\CurrentControlSet\Services\<app>\Performance" into buf (false if it does not fit).
 bool PerformanceKeyPath(const char* appName, char* buf, size_t size);
@@ -28,6 +59,6 @@ inline uint32_t InstanceNameBytes(uint32_t chars) {
     return 2 * ((chars + 2) & ~1u);
 }
 
-}  // namespace mvb::prf
+}  // namespace mvb::statistics
 
 #endif

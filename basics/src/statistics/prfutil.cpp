@@ -3,7 +3,7 @@
 
 #include "statistics/prfinternal.h"
 
-namespace mvb::prf {
+namespace mvb::statistics {
 
 bool PerformanceKeyPath(const char* appName, char* buf, size_t size) {
     int n =
@@ -36,4 +36,4 @@ uint32_t InstanceNameChars(const char16_t* name, uint32_t capacity) {
     return n;
 }
 
-}  // namespace mvb::prf
+}  // namespace mvb::statistics

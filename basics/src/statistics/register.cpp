@@ -29,16 +29,14 @@ int RegisterStatistics() {
     char library[2048 + 1] = {};
     mvos::OwnModuleFileName(library, sizeof library);
     char keyPath[160];
-    mvb::prf::PerformanceKeyPath(kAppName, keyPath, sizeof keyPath);
+    mvb::statistics::PerformanceKeyPath(kAppName, keyPath, sizeof keyPath);
 
-    mvos::RegKey key = nullptr;
-    if (mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, &key) == mvos::kOk) {
-        mvos::RegCloseKey(key);
+    mvos::ScopedRegKey key;
+    if (mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, key.Out()) == mvos::kOk)
         return ERR_TN_FAILED;
-    }
     if (mvos::RegCreateKey(mvos::kLocalMachine, keyPath,
                            mvos::kKeyQueryValue | mvos::kKeySetValue | mvos::kKeyEnumerateSubKeys,
-                           &key, nullptr) != mvos::kOk)
+                           key.Out(), nullptr) != mvos::kOk)
         return ERR_TN_REGISTRATION_FAILED;
 
     // xx "<directory of this library>/MerivanePerformanceCounters.ini"
@@ -55,17 +53,16 @@ int RegisterStatistics() {
     }
     if (!loaded) {
         mvos::RegDeleteKey(mvos::kLocalMachine, keyPath);
-        mvos::RegCloseKey(key);
         return ERR_TN_COUNTER_TEXTS_FAILED;
     }
     const uint32_t enabled = 0;
-    const bool written = SetString(key, "Library", library) == mvos::kOk &&
-                         SetString(key, "Open", "PrfData_Open") == mvos::kOk &&
-                         SetString(key, "Close", "PrfData_Close") == mvos::kOk &&
-                         SetString(key, "Collect", "PrfData_Collect") == mvos::kOk &&
-                         mvos::RegSetValue(key, "Disable Performance Counters", mvos::kRegDword,
-                                           &enabled, sizeof enabled) == mvos::kOk;
-    mvos::RegCloseKey(key);
+    const bool written = SetString(key.Get(), "Library", library) == mvos::kOk &&
+                         SetString(key.Get(), "Open", "PrfData_Open") == mvos::kOk &&
+                         SetString(key.Get(), "Close", "PrfData_Close") == mvos::kOk &&
+                         SetString(key.Get(), "Collect", "PrfData_Collect") == mvos::kOk &&
+                         mvos::RegSetValue(key.Get(), "Disable Performance Counters",
+                                           mvos::kRegDword, &enabled, sizeof enabled) == mvos::kOk;
+    key.Reset();
     if (written) return 0;
     // A registration without its values would look complete to the next attempt: the
     // texts are unloaded and the key removed again.
@@ -76,11 +73,10 @@ int RegisterStatistics() {
 
 int DeregisterStatistics() {
     char keyPath[160];
-    mvb::prf::PerformanceKeyPath(kAppName, keyPath, sizeof keyPath);
-    mvos::RegKey key = nullptr;
-    if (mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, &key) != mvos::kOk)
+    mvb::statistics::PerformanceKeyPath(kAppName, keyPath, sizeof keyPath);
+    if (mvos::ScopedRegKey key;
+        mvos::RegOpenKey(mvos::kLocalMachine, keyPath, mvos::kKeyRead, key.Out()) != mvos::kOk)
         return ERR_TN_FAILED;
-    mvos::RegCloseKey(key);
     if (UnloadTexts() != mvos::kOk) return ERR_TN_REGISTRATION_FAILED;
     mvos::RegDeleteKey(mvos::kLocalMachine, keyPath);
     return 0;

@@ -1,12 +1,12 @@
 // The statistics counters and their publication into the performance data block.
 #include "prfdata.h"
+#include "statistics/prfinternal.h"
 #include "statistics.h"
 #include "systemlog.h"
 
-namespace {
+using namespace mvb::statistics;
 
-constexpr CTRID kFirstCounter = 101;
-constexpr CTRID kLastCounter = 122;
+namespace {
 
 // The counts, in the order of their counter ids.
 constexpr int32_t TnStatistics::*kCounts[] = {
@@ -158,96 +158,96 @@ void TnStatistics::Add(int32_t& count, uint32_t ctrId, int amount) {
 }
 
 void TnStatistics::IncTransactions() {
-    Step(m_Transactions, 101, 1);
+    Step(m_Transactions, kCtrTransactions, 1);
 }
 void TnStatistics::DecTransactions() {
-    Step(m_Transactions, 101, -1);
+    Step(m_Transactions, kCtrTransactions, -1);
 }
 void TnStatistics::IncCommits() {
-    Step(m_Commits, 102, 1);
+    Step(m_Commits, kCtrCommits, 1);
 }
 void TnStatistics::IncAborts() {
-    Step(m_Aborts, 103, 1);
+    Step(m_Aborts, kCtrAborts, 1);
 }
 void TnStatistics::IncCSRequests() {
-    Step(m_CSRequests, 104, 1);
+    Step(m_CSRequests, kCtrCSRequests, 1);
 }
 void TnStatistics::IncFailedCSRequests() {
-    Step(m_FailedCSRequests, 105, 1);
+    Step(m_FailedCSRequests, kCtrFailedCSRequests, 1);
 }
 void TnStatistics::IncServerNotifications() {
-    Step(m_ServerNotifications, 106, 1);
+    Step(m_ServerNotifications, kCtrServerNotifications, 1);
 }
 void TnStatistics::IncQueries() {
-    Step(m_Queries, 107, 1);
+    Step(m_Queries, kCtrQueries, 1);
 }
 void TnStatistics::IncClients() {
-    Step(m_Clients, 108, 1);
+    Step(m_Clients, kCtrClients, 1);
 }
 void TnStatistics::DecClients() {
-    Step(m_Clients, 108, -1);
+    Step(m_Clients, kCtrClients, -1);
 }
 void TnStatistics::IncObjDescs() {
-    Step(m_ObjDescs, 109, 1);
+    Step(m_ObjDescs, kCtrObjDescs, 1);
 }
 void TnStatistics::DecObjDescs() {
-    Step(m_ObjDescs, 109, -1);
+    Step(m_ObjDescs, kCtrObjDescs, -1);
 }
 void TnStatistics::IncExtents() {
-    Step(m_Extents, 110, 1);
+    Step(m_Extents, kCtrExtents, 1);
 }
 void TnStatistics::DecExtents() {
-    Step(m_Extents, 110, -1);
+    Step(m_Extents, kCtrExtents, -1);
 }
 void TnStatistics::IncLocks() {
-    Step(m_Locks, 111, 1);
+    Step(m_Locks, kCtrLocks, 1);
 }
 void TnStatistics::DecLocks() {
-    Step(m_Locks, 111, -1);
+    Step(m_Locks, kCtrLocks, -1);
 }
 void TnStatistics::AddLocks(int amount) {
-    Add(m_Locks, 111, amount);
+    Add(m_Locks, kCtrLocks, amount);
 }
 void TnStatistics::IncWatches() {
-    Step(m_Watches, 112, 1);
+    Step(m_Watches, kCtrWatches, 1);
 }
 void TnStatistics::DecWatches() {
-    Step(m_Watches, 112, -1);
+    Step(m_Watches, kCtrWatches, -1);
 }
 void TnStatistics::AddWatches(int amount) {
-    Add(m_Watches, 112, amount);
+    Add(m_Watches, kCtrWatches, amount);
 }
 void TnStatistics::AddRefreshedObjects(int amount) {
-    Add(m_RefreshedObjects, 113, amount);
+    Add(m_RefreshedObjects, kCtrRefreshedObjects, amount);
 }
 void TnStatistics::AddDeliveredObjects(int amount) {
-    Add(m_DeliveredObjects, 114, amount);
+    Add(m_DeliveredObjects, kCtrDeliveredObjects, amount);
 }
 void TnStatistics::IncInternalTransactions() {
-    Step(m_InternalTransactions, 115, 1);
+    Step(m_InternalTransactions, kCtrInternalTransactions, 1);
 }
 void TnStatistics::AddDeletedObjects(int amount) {
-    Add(m_DeletedObjects, 116, amount);
+    Add(m_DeletedObjects, kCtrDeletedObjects, amount);
 }
 void TnStatistics::AddUpdatedObjects(int amount) {
-    Add(m_UpdatedObjects, 117, amount);
+    Add(m_UpdatedObjects, kCtrUpdatedObjects, amount);
 }
 void TnStatistics::AddInsertedObjects(int amount) {
-    Add(m_InsertedObjects, 118, amount);
+    Add(m_InsertedObjects, kCtrInsertedObjects, amount);
 }
 void TnStatistics::IncWaitingJobs() {
-    Step(m_WaitingJobs, 119, 1);
+    Step(m_WaitingJobs, kCtrWaitingJobs, 1);
 }
 void TnStatistics::DecWaitingJobs() {
     if (m_WaitingJobs < 1) m_WaitingJobs = 1;
-    Step(m_WaitingJobs, 119, -1);
+    Step(m_WaitingJobs, kCtrWaitingJobs, -1);
 }
 void TnStatistics::AddObjDescRetryLoops(int amount) {
-    Add(m_ObjDescRetryLoops, 120, amount);
+    Add(m_ObjDescRetryLoops, kCtrObjDescRetryLoops, amount);
 }
 void TnStatistics::AddObjDescCSUsedCount(int amount) {
-    Add(m_ObjDescCSUsedCount, 121, amount);
+    Add(m_ObjDescCSUsedCount, kCtrObjDescCSUsedCount, amount);
 }
 void TnStatistics::AddObjDescWaitCSCount(int amount) {
-    Add(m_ObjDescWaitCSCount, 122, amount);
+    Add(m_ObjDescWaitCSCount, kCtrObjDescWaitCSCount, amount);
 }

@@ -2,7 +2,7 @@
 // pair.
 #include "datablocks/codec.h"
 
-namespace mvcodec {
+namespace mvb::datablocks::codec {
 
 int32_t CompressFast(const unsigned char* input, int32_t length, unsigned char* output,
                      int32_t* outLength) {
@@ -14,4 +14,4 @@ int32_t ExpandFast(const unsigned char* input, int32_t length, unsigned char* ou
     return ExpandPortable(input, length, output, outLength);
 }
 
-}  // namespace mvcodec
+}  // namespace mvb::datablocks::codec

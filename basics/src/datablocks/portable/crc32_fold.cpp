@@ -2,7 +2,7 @@
 // asked for all the same runs slicing-by-8.
 #include "datablocks/crc32_fold.h"
 
-namespace mvcrc {
+namespace mvb::datablocks::crc32 {
 
 bool CpuHasFold128() {
     return false;
@@ -20,4 +20,4 @@ uint32_t UpdateFold512(uint32_t reg, const unsigned char* p, size_t n) {
     return UpdateSlice8(reg, p, n);
 }
 
-}  // namespace mvcrc
+}  // namespace mvb::datablocks::crc32

@@ -4,10 +4,11 @@
 
 #include <cstring>
 
+#include "compiler.h"
 #include "datablocks/codec.h"
 #include "datablocks/codec_core.h"
 
-namespace mvcodec {
+namespace mvb::datablocks::codec {
 
 namespace {
 
@@ -21,7 +22,7 @@ inline void Store(unsigned char* p, __m128i v) {
 
 // The index of the lowest set bit of a nonzero 16-bit mask.
 inline int32_t LowestBit(unsigned mask) {
-    return __builtin_ctz(mask);
+    return static_cast<int32_t>(mvb::LowestSetBit(mask));
 }
 
 // Short tokens: two stores of the largest width not above n, the second one ending
@@ -112,4 +113,4 @@ int32_t ExpandFast(const unsigned char* input, int32_t length, unsigned char* ou
     return ExpandWith<Sse2Ops>(input, length, output, outLength);
 }
 
-}  // namespace mvcodec
+}  // namespace mvb::datablocks::codec

@@ -3,9 +3,10 @@
 // instruction set and used only when the CPU reports it.
 #include <immintrin.h>
 
+#include "compiler.h"
 #include "datablocks/crc32_fold.h"
 
-namespace mvcrc {
+namespace mvb::datablocks::crc32 {
 
 namespace {
 
@@ -19,28 +20,25 @@ namespace {
 
 // x^e mod P in the reflected order, as the high half of a 64-bit lane operand.
 constexpr uint64_t FoldConstant(unsigned e) {
-    uint32_t r = 0x80000000u;  // x^0 in reflected order
-    for (unsigned i = 0; i < e; ++i) r = (r & 1) ? (r >> 1) ^ kPoly : r >> 1;
-    return uint64_t(r) << 32;
+    return uint64_t(ShiftRemainder(0x80000000u, e)) << 32;  // 0x80000000u: x^0
 }
 
 constexpr uint64_t kFold128Hi = FoldConstant(128 + 64 - 1), kFold128Lo = FoldConstant(128 - 1);
 constexpr uint64_t kFold512Hi = FoldConstant(512 + 64 - 1), kFold512Lo = FoldConstant(512 - 1);
 constexpr uint64_t kFold2048Hi = FoldConstant(2048 + 64 - 1), kFold2048Lo = FoldConstant(2048 - 1);
 
-__attribute__((target("pclmul,sse2"))) inline __m128i Fold(__m128i x, __m128i k, __m128i next) {
+MVB_TARGET("pclmul,sse2") inline __m128i Fold(__m128i x, __m128i k, __m128i next) {
     __m128i hi = _mm_clmulepi64_si128(x, k, 0x00);
     __m128i lo = _mm_clmulepi64_si128(x, k, 0x11);
     return _mm_xor_si128(_mm_xor_si128(hi, lo), next);
 }
 
-__attribute__((target("pclmul,sse2"))) inline __m128i Load(const unsigned char* p) {
+MVB_TARGET("pclmul,sse2") inline __m128i Load(const unsigned char* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
 // Folds the 16-byte lanes that remain after x (which ends at p) and reduces the rest.
-__attribute__((target("pclmul,sse2"))) uint32_t FinishLanes(__m128i x, const unsigned char* p,
-                                                            size_t n) {
+MVB_TARGET("pclmul,sse2") uint32_t FinishLanes(__m128i x, const unsigned char* p, size_t n) {
     const __m128i k128 = _mm_set_epi64x(int64_t(kFold128Lo), int64_t(kFold128Hi));
     while (n >= 16) {
         x = Fold(x, k128, Load(p));
@@ -55,8 +53,7 @@ __attribute__((target("pclmul,sse2"))) uint32_t FinishLanes(__m128i x, const uns
 }  // namespace
 
 // Four lanes of 16 bytes, 64 bytes per step. Needs n >= 64.
-__attribute__((target("pclmul,sse2"))) uint32_t UpdateFold128(uint32_t reg, const unsigned char* p,
-                                                              size_t n) {
+MVB_TARGET("pclmul,sse2") uint32_t UpdateFold128(uint32_t reg, const unsigned char* p, size_t n) {
     __m128i x0 = _mm_xor_si128(Load(p), _mm_cvtsi32_si128(int(reg)));
     __m128i x1 = Load(p + 16), x2 = Load(p + 32), x3 = Load(p + 48);
     p += 64;
@@ -81,17 +78,17 @@ namespace {
 
 #define MVCRC_AVX512 "pclmul,sse2,avx512f,vpclmulqdq"
 
-__attribute__((target(MVCRC_AVX512))) inline __m512i Fold(__m512i x, __m512i k, __m512i next) {
+MVB_TARGET(MVCRC_AVX512) inline __m512i Fold(__m512i x, __m512i k, __m512i next) {
     __m512i hi = _mm512_clmulepi64_epi128(x, k, 0x00);
     __m512i lo = _mm512_clmulepi64_epi128(x, k, 0x11);
     return _mm512_ternarylogic_epi64(hi, lo, next, 0x96);  // three-way XOR
 }
 
-__attribute__((target(MVCRC_AVX512))) inline __m512i Load512(const unsigned char* p) {
+MVB_TARGET(MVCRC_AVX512) inline __m512i Load512(const unsigned char* p) {
     return _mm512_loadu_si512(p);
 }
 
-__attribute__((target(MVCRC_AVX512))) inline __m512i Broadcast(uint64_t hi, uint64_t lo) {
+MVB_TARGET(MVCRC_AVX512) inline __m512i Broadcast(uint64_t hi, uint64_t lo) {
     return _mm512_set_epi64(int64_t(lo), int64_t(hi), int64_t(lo), int64_t(hi), int64_t(lo),
                             int64_t(hi), int64_t(lo), int64_t(hi));
 }
@@ -99,8 +96,7 @@ __attribute__((target(MVCRC_AVX512))) inline __m512i Broadcast(uint64_t hi, uint
 }  // namespace
 
 // Four lanes of 64 bytes, 256 bytes per step. Needs n >= 256.
-__attribute__((target(MVCRC_AVX512))) uint32_t UpdateFold512(uint32_t reg, const unsigned char* p,
-                                                             size_t n) {
+MVB_TARGET(MVCRC_AVX512) uint32_t UpdateFold512(uint32_t reg, const unsigned char* p, size_t n) {
     __m512i z0 = _mm512_xor_si512(Load512(p), _mm512_set_epi64(0, 0, 0, 0, 0, 0, 0, int64_t(reg)));
     __m512i z1 = Load512(p + 64), z2 = Load512(p + 128), z3 = Load512(p + 192);
     p += 256;
@@ -128,20 +124,15 @@ __attribute__((target(MVCRC_AVX512))) uint32_t UpdateFold512(uint32_t reg, const
 }
 
 bool CpuHasFold128() {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse2");
-    }();
+    static const bool has = [] { return MVB_CPU_SUPPORTS("pclmul") && MVB_CPU_SUPPORTS("sse2"); }();
     return has;
 }
 
 bool CpuHasFold512() {
     static const bool has = [] {
-        __builtin_cpu_init();
-        return CpuHasFold128() && __builtin_cpu_supports("avx512f") &&
-               __builtin_cpu_supports("vpclmulqdq");
+        return CpuHasFold128() && MVB_CPU_SUPPORTS("avx512f") && MVB_CPU_SUPPORTS("vpclmulqdq");
     }();
     return has;
 }
 
-}  // namespace mvcrc
+}  // namespace mvb::datablocks::crc32

@@ -2,6 +2,7 @@
 #include <time.h>
 
 #include "os/os.h"
+#include "os/os_testing.h"
 
 namespace mvos {
 

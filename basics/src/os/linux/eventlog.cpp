@@ -12,6 +12,7 @@
 #include <string>
 
 #include "os/os.h"
+#include "os/os_testing.h"
 
 namespace mvos {
 

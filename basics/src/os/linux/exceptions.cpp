@@ -4,8 +4,6 @@
 
 #include <mutex>
 
-#include "frame.h"
-#include "os/linux/internal.h"
 #include "os/os.h"
 
 namespace mvos {
@@ -79,7 +77,7 @@ void RestoreSignals() {
 
 }  // namespace
 
-bool FaultGuardActive() {
+bool InsideFaultGuard() {
     return t_guard != nullptr;
 }
 
@@ -119,11 +117,11 @@ void RaiseException(uint32_t code) {
     }
     for (int i = count - 1; i >= 0; --i) {
         if (chain[i].handler != nullptr &&
-            chain[i].handler(code, chain[i].context) == TN_EXCEPTION_CONTINUE_EXECUTION) {
+            chain[i].handler(code, chain[i].context) == kContinueExecution) {
             return;
         }
     }
-    throw TnException(code);
+    throw RaisedException(code);
 }
 
 uint32_t RunGuarded(void (*fn)(void*), void* arg) {
@@ -136,7 +134,7 @@ uint32_t RunGuarded(void (*fn)(void*), void* arg) {
         t_guard = &frame;
         try {
             fn(arg);
-        } catch (const TnException& e) {
+        } catch (const RaisedException& e) {
             code = e.Code();
         } catch (...) {
             t_guard = frame.outer;

@@ -8,9 +8,6 @@ namespace mvos {
 
 struct SystemLogEvent;
 
-// True while RunGuarded runs on the calling thread.
-bool FaultGuardActive();
-
 // The system log's default entries of the syscall table (systemlog.cpp).
 void SendToSystemLog(const SystemLogEvent& event);
 int DefaultJournalSendv(const iovec* parts, int count);

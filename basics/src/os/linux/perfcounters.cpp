@@ -86,6 +86,13 @@ bool SplitTextKey(const std::string& key, Text* text) {
     return true;
 }
 
+// The counter text file is read strictly: the published format has ';' comments only,
+// a section line must close its bracket, and any other malformed line refuses the whole
+// file (kInvalidData), since half-loaded counter texts would get wrong title indexes.
+// The mvbasics tool reads the demo host's configuration with its own lenient reader
+// (tools/mvbasics/ini_config.cpp: '#' comments too, dotted section paths, bad lines
+// counted and skipped). The two stay apart on purpose: the tool sees only the public
+// API, and the library exports no INI parser just for its own tool.
 int32_t ParseIni(const std::string& path, CounterFile* file) {
     std::vector<std::string> lines;
     if (!ReadLines(path, &lines)) return kFileNotFound;
@@ -177,25 +184,23 @@ std::string TextKey(const std::string& language, bool help) {
 // Removes the texts of indexes [first, last] from every language of the database.
 void RemoveTexts(uint32_t firstCounter, uint32_t lastCounter, uint32_t firstHelp,
                  uint32_t lastHelp) {
-    RegKey base = nullptr;
-    if (RegOpenKey(kLocalMachine, kCounterTextKey, kKeyRead, &base) != kOk) return;
+    ScopedRegKey base;
+    if (RegOpenKey(kLocalMachine, kCounterTextKey, kKeyRead, base.Out()) != kOk) return;
     char language[64];
     for (uint32_t i = 0;; ++i) {
         uint32_t size = sizeof language;
-        if (RegEnumKey(base, i, language, &size) != kOk) break;
+        if (RegEnumKey(base.Get(), i, language, &size) != kOk) break;
         for (bool help : {false, true}) {
-            RegKey key = nullptr;
-            if (RegOpenKey(kLocalMachine, TextKey(language, help).c_str(), kKeyAllAccess, &key) !=
-                kOk)
+            ScopedRegKey key;
+            if (RegOpenKey(kLocalMachine, TextKey(language, help).c_str(), kKeyAllAccess,
+                           key.Out()) != kOk)
                 continue;
             const uint32_t first = help ? firstHelp : firstCounter;
             const uint32_t last = help ? lastHelp : lastCounter;
             for (uint32_t index = first; index <= last && index >= first; index += 2)
-                RegDeleteValue(key, std::to_string(index).c_str());
-            RegCloseKey(key);
+                RegDeleteValue(key.Get(), std::to_string(index).c_str());
         }
     }
-    RegCloseKey(base);
 }
 
 }  // namespace
@@ -219,83 +224,74 @@ int32_t LoadPerfCounterTextStrings(const char* commandLine, bool) {
         if (it->second > maxOffset) maxOffset = it->second;
     }
 
-    RegKey service = nullptr;
-    status = RegOpenKey(kLocalMachine, ServiceKey(file.driver).c_str(), kKeyAllAccess, &service);
+    ScopedRegKey service;
+    status =
+        RegOpenKey(kLocalMachine, ServiceKey(file.driver).c_str(), kKeyAllAccess, service.Out());
     if (status != kOk) return status;
     uint32_t type = 0;
     uint32_t size = 0;
-    if (RegQueryValue(service, "First Counter", &type, nullptr, &size) == kOk) {
-        RegCloseKey(service);
+    if (RegQueryValue(service.Get(), "First Counter", &type, nullptr, &size) == kOk)
         return kAlreadyExists;
-    }
-    RegKey base = nullptr;
-    status = RegCreateKey(kLocalMachine, kCounterTextKey, kKeyAllAccess, &base, nullptr);
-    if (status != kOk) {
-        RegCloseKey(service);
-        return status;
-    }
-    const uint32_t lastCounter = ReadDword(base, "Last Counter", kFreshLastCounter);
-    const uint32_t lastHelp = ReadDword(base, "Last Help", kFreshLastHelp);
+    ScopedRegKey base;
+    status = RegCreateKey(kLocalMachine, kCounterTextKey, kKeyAllAccess, base.Out(), nullptr);
+    if (status != kOk) return status;
+    const uint32_t lastCounter = ReadDword(base.Get(), "Last Counter", kFreshLastCounter);
+    const uint32_t lastHelp = ReadDword(base.Get(), "Last Help", kFreshLastHelp);
     const uint32_t firstCounter = lastCounter + 2;
     const uint32_t firstHelp = lastHelp + 2;
 
     for (const Text& t : file.texts) {
         if (status != kOk) break;
-        RegKey key = nullptr;
+        ScopedRegKey key;
         status = RegCreateKey(kLocalMachine, TextKey(t.language, t.help).c_str(), kKeyAllAccess,
-                              &key, nullptr);
+                              key.Out(), nullptr);
         if (status != kOk) break;
         const uint32_t index = (t.help ? firstHelp : firstCounter) + file.offsets[t.symbol];
-        status = RegSetValue(key, std::to_string(index).c_str(), kRegSz, t.text.c_str(),
+        status = RegSetValue(key.Get(), std::to_string(index).c_str(), kRegSz, t.text.c_str(),
                              static_cast<uint32_t>(t.text.size() + 1));
-        RegCloseKey(key);
     }
-    if (status == kOk) status = WriteDword(base, "Last Counter", firstCounter + maxOffset);
-    if (status == kOk) status = WriteDword(base, "Last Help", firstHelp + maxOffset);
-    if (status == kOk) status = WriteDword(service, "First Counter", firstCounter);
-    if (status == kOk) status = WriteDword(service, "Last Counter", firstCounter + maxOffset);
-    if (status == kOk) status = WriteDword(service, "First Help", firstHelp);
-    if (status == kOk) status = WriteDword(service, "Last Help", firstHelp + maxOffset);
+    if (status == kOk) status = WriteDword(base.Get(), "Last Counter", firstCounter + maxOffset);
+    if (status == kOk) status = WriteDword(base.Get(), "Last Help", firstHelp + maxOffset);
+    if (status == kOk) status = WriteDword(service.Get(), "First Counter", firstCounter);
+    if (status == kOk) status = WriteDword(service.Get(), "Last Counter", firstCounter + maxOffset);
+    if (status == kOk) status = WriteDword(service.Get(), "First Help", firstHelp);
+    if (status == kOk) status = WriteDword(service.Get(), "Last Help", firstHelp + maxOffset);
     if (status != kOk) {  // leave the database as it was
         RemoveTexts(firstCounter, firstCounter + maxOffset, firstHelp, firstHelp + maxOffset);
-        WriteDword(base, "Last Counter", lastCounter);
-        WriteDword(base, "Last Help", lastHelp);
+        WriteDword(base.Get(), "Last Counter", lastCounter);
+        WriteDword(base.Get(), "Last Help", lastHelp);
         for (const char* name : {"First Counter", "Last Counter", "First Help", "Last Help"})
-            RegDeleteValue(service, name);
+            RegDeleteValue(service.Get(), name);
     }
-    RegCloseKey(base);
-    RegCloseKey(service);
     return status;
 }
 
 int32_t UnloadPerfCounterTextStrings(const char* commandLine, bool) {
     std::string driver;
     if (!Argument(commandLine, &driver)) return kInvalidParameter;
-    RegKey service = nullptr;
-    int32_t status = RegOpenKey(kLocalMachine, ServiceKey(driver).c_str(), kKeyAllAccess, &service);
+    ScopedRegKey service;
+    int32_t status =
+        RegOpenKey(kLocalMachine, ServiceKey(driver).c_str(), kKeyAllAccess, service.Out());
     if (status != kOk) return status;
-    const uint32_t firstCounter = ReadDword(service, "First Counter", 0);
-    const uint32_t lastCounter = ReadDword(service, "Last Counter", 0);
-    const uint32_t firstHelp = ReadDword(service, "First Help", 0);
-    const uint32_t lastHelp = ReadDword(service, "Last Help", 0);
-    if (firstCounter == 0 || lastCounter < firstCounter || firstHelp == 0 || lastHelp < firstHelp) {
-        RegCloseKey(service);
+    const uint32_t firstCounter = ReadDword(service.Get(), "First Counter", 0);
+    const uint32_t lastCounter = ReadDword(service.Get(), "Last Counter", 0);
+    const uint32_t firstHelp = ReadDword(service.Get(), "First Help", 0);
+    const uint32_t lastHelp = ReadDword(service.Get(), "Last Help", 0);
+    if (firstCounter == 0 || lastCounter < firstCounter || firstHelp == 0 || lastHelp < firstHelp)
         return kFileNotFound;
-    }
     RemoveTexts(firstCounter, lastCounter, firstHelp, lastHelp);
     // The range at the top of the database is handed out again.
-    RegKey base = nullptr;
-    if (RegOpenKey(kLocalMachine, kCounterTextKey, kKeyAllAccess, &base) == kOk) {
-        if (ReadDword(base, "Last Counter", 0) == lastCounter &&
-            ReadDword(base, "Last Help", 0) == lastHelp) {
-            WriteDword(base, "Last Counter", firstCounter - 2);
-            WriteDword(base, "Last Help", firstHelp - 2);
+    ScopedRegKey base;
+    if (RegOpenKey(kLocalMachine, kCounterTextKey, kKeyAllAccess, base.Out()) == kOk) {
+        if (ReadDword(base.Get(), "Last Counter", 0) == lastCounter &&
+            ReadDword(base.Get(), "Last Help", 0) == lastHelp) {
+            WriteDword(base.Get(), "Last Counter", firstCounter - 2);
+            WriteDword(base.Get(), "Last Help", firstHelp - 2);
         }
-        RegCloseKey(base);
+        base.Reset();
     }
     for (const char* name : {"First Counter", "Last Counter", "First Help", "Last Help"})
-        RegDeleteValue(service, name);
-    RegCloseKey(service);
+        RegDeleteValue(service.Get(), name);
     return kOk;
 }
 

@@ -12,8 +12,8 @@
 #include <cstring>
 #include <string>
 
-#include "os/linux/internal.h"
 #include "os/os.h"
+#include "os/os_testing.h"
 
 namespace mvos {
 
@@ -289,7 +289,7 @@ bool DebuggerAttached() {
 }
 
 void DebugBreak() {
-    if (FaultGuardActive() || DebuggerAttached()) ::raise(SIGTRAP);
+    if (InsideFaultGuard() || DebuggerAttached()) ::raise(SIGTRAP);
 }
 
 }  // namespace mvos

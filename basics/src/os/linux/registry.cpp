@@ -38,6 +38,7 @@
 #include "os/linux/internal.h"
 #include "os/linux/sqlite_api.h"
 #include "os/os.h"
+#include "os/os_testing.h"
 
 namespace mvos {
 

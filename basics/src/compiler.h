@@ -1,0 +1,45 @@
+// Compiler specifics of the library's own code, in one place: builtins, attributes and
+// the static-initialisation order. Everything here is for GCC and Clang (the MinGW-w64
+// cross compilers included); a new compiler needs only this file changed. The public
+// headers' decorations (MVB_API, MVB_PRINTF) live in mvexport.h, since a host's compiler
+// reads those.
+#ifndef MV_COMPILER_H
+#define MV_COMPILER_H
+
+#include <cstdint>
+
+// Orders the construction of a namespace-scope object among this library's objects:
+// lower numbers first, all after the C++ runtime's own (which use up to 100).
+#define MVB_INIT_PRIORITY(n) __attribute__((init_priority(n)))
+
+// Compiles one function for an instruction-set extension (e.g. "pclmul,sse2"); callers
+// must check the CPU first with MVB_CPU_SUPPORTS.
+#define MVB_TARGET(features) __attribute__((target(features)))
+// True when the running CPU has the feature (a string literal such as "avx512f").
+#define MVB_CPU_SUPPORTS(feature) (__builtin_cpu_init(), __builtin_cpu_supports(feature))
+
+namespace mvb {
+
+// A hint that *p will be read soon; never faults, whatever p is.
+inline void Prefetch(const void* p) {
+    __builtin_prefetch(p);
+}
+
+inline uint16_t ByteSwap(uint16_t v) {
+    return __builtin_bswap16(v);
+}
+inline uint32_t ByteSwap(uint32_t v) {
+    return __builtin_bswap32(v);
+}
+inline uint64_t ByteSwap(uint64_t v) {
+    return __builtin_bswap64(v);
+}
+
+// Index of the lowest set bit; v must not be 0.
+inline unsigned LowestSetBit(uint32_t v) {
+    return static_cast<unsigned>(__builtin_ctz(v));
+}
+
+}  // namespace mvb
+
+#endif
