@@ -22,6 +22,8 @@ if(internal)
                       "script basics/mvbasics.map should keep them local):\n${internal}")
 endif()
 
+get_filename_component(output_dir ${OUTPUT} DIRECTORY)
+file(MAKE_DIRECTORY ${output_dir})
 execute_process(COMMAND abidw --headers-dir ${HEADERS} --drop-private-types --no-corpus-path
                         --no-comp-dir-path --no-show-locs --out-file ${OUTPUT} ${LIBRARY}
                 RESULT_VARIABLE rc)
