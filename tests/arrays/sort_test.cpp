@@ -168,6 +168,75 @@ TEST(ArraySort, ResultCodes) {
     EXPECT_TRUE((std::vector<Rec>{r, t}) == Contents(list));  // nothing moved
 }
 
+// Elements of the sizes sorted as copies (12 and 16 bytes: a key and a tag that tells
+// equal keys apart, then padding) end in the scheme's order too; 1, 2 and 4 bytes with
+// few values (equal elements are then identical) end sorted.
+template <size_t N>
+struct Wide {
+    Rec rec;
+    unsigned char pad[N - sizeof(Rec)];
+};
+int32_t WideByKey(const TnVArray* array, const void* a, const void* b) {
+    return ByKey(array, a, b);
+}
+
+template <size_t N>
+void ExpectWideSchemeOrder(const std::vector<Rec>& v) {
+    std::vector<Rec> expected = v;
+    ReferenceSort(expected);
+    SortList sorted(N, WideByKey, 0);
+    for (const Rec& r : v) {
+        Wide<N> w;
+        w.rec = r;
+        std::memset(w.pad, r.key & 0xFF, sizeof w.pad);
+        ASSERT_EQ(0, sorted.Insert(sorted.Count(), &w));
+    }
+    ASSERT_EQ(0, sorted.Sort());
+    for (uint32_t i = 0; i < sorted.Count(); ++i) {
+        Wide<N> w;
+        sorted.Get(i, &w);
+        ASSERT_TRUE(w.rec == expected[i]) << N << " bytes, element " << i;
+        ASSERT_EQ(static_cast<unsigned char>(w.rec.key & 0xFF), w.pad[0]);
+    }
+}
+
+template <typename T>
+int32_t ByValue(const TnVArray*, const void* a, const void* b) {
+    T x, y;
+    std::memcpy(&x, a, sizeof x);
+    std::memcpy(&y, b, sizeof y);
+    return x < y ? -1 : x > y ? 1 : 0;
+}
+
+template <typename T>
+void ExpectSorted(std::mt19937& rng, size_t n, unsigned values) {
+    std::vector<T> v(n);
+    for (T& x : v) x = static_cast<T>(rng() % values);
+    TnCList list(sizeof(T), 0);
+    list.SetCompareCallback(ByValue<T>);
+    for (const T& x : v) ASSERT_EQ(0, list.Insert(list.Count(), &x));
+    ASSERT_EQ(0, list.Sort());
+    std::sort(v.begin(), v.end());
+    for (uint32_t i = 0; i < list.Count(); ++i) {
+        T x;
+        list.Get(i, &x);
+        ASSERT_EQ(v[i], x) << sizeof(T) << " bytes, element " << i;
+    }
+}
+
+TEST(ArraySort, SmallElementSizes) {
+    std::mt19937 rng(12);
+    for (int round = 0; round < 40; ++round) {
+        const size_t n = 16 + rng() % 3000;
+        const int keys = 1 + static_cast<int>(rng() % (round % 2 == 0 ? 100000 : 9));
+        ExpectWideSchemeOrder<12>(Random(rng, n, keys));
+        ExpectWideSchemeOrder<16>(Random(rng, n, keys));
+        ExpectSorted<uint8_t>(rng, n, 1 + rng() % 256);
+        ExpectSorted<int16_t>(rng, n, 1 + rng() % 70000);
+        ExpectSorted<int32_t>(rng, n, round % 2 == 0 ? 16 : 0xFFFFFFFFu);
+    }
+}
+
 // A callback that contradicts itself cannot make the sort leave the array: the result
 // is still a permutation of the elements.
 int32_t Contradicting(const TnVArray*, const void* a, const void* b) {

@@ -126,35 +126,45 @@ class RankTree {
     HeapArray<uint32_t> m_min;
 };
 
-// Merge sort of an index (runs of 8 by insertion first), safe whatever the callback
-// answers. Returns the buffer that holds the result.
-template <typename GreaterFn>
-uint32_t* MergeSortIndex(uint32_t* index, uint32_t* spare, uint32_t n, GreaterFn greater) {
+// Bottom-up merge sort (runs of 8 by insertion first), safe whatever the callback
+// answers: every loop is bounded by the indices alone. Items are indices into the array
+// or copies of small elements. Returns the buffer that holds the result.
+template <typename T, typename GreaterFn>
+T* MergeSort(T* items, T* spare, uint32_t n, GreaterFn greater) {
     constexpr uint32_t kRun = 8;
     for (uint32_t start = 0; start < n; start += kRun) {
         const uint32_t end = std::min(n, start + kRun);
         for (uint32_t i = start + 1; i < end; ++i) {
-            const uint32_t item = index[i];
+            const T item = items[i];
             uint32_t j = i;
-            for (; j > start && greater(index[j - 1], item); --j) index[j] = index[j - 1];
-            index[j] = item;
+            for (; j > start && greater(items[j - 1], item); --j) items[j] = items[j - 1];
+            items[j] = item;
         }
     }
     for (uint64_t width = kRun; width < n; width *= 2) {
         for (uint64_t lo = 0; lo < n; lo += 2 * width) {
             const uint64_t mid = std::min<uint64_t>(n, lo + width);
             const uint64_t hi = std::min<uint64_t>(n, lo + 2 * width);
-            uint64_t i = lo, j = mid;
-            for (uint64_t k = lo; k < hi; ++k) {
-                if (i < mid && (j >= hi || !greater(index[i], index[j])))
-                    spare[k] = index[i++];
-                else
-                    spare[k] = index[j++];
+            // Two runs already in order (ordered input, organ pipes) are copied: the
+            // merge would take the whole left run first all the same.
+            if (mid == hi || !greater(items[mid - 1], items[mid])) {
+                std::copy(items + lo, items + hi, spare + lo);
+                continue;
             }
+            uint64_t i = lo, j = mid, k = lo;
+            // Branch-free: which side is taken is data, not a jump (it is unpredictable).
+            while (i < mid && j < hi) {
+                const bool right = greater(items[i], items[j]);
+                spare[k++] = items[right ? j : i];
+                j += right;
+                i += !right;
+            }
+            k = static_cast<uint64_t>(std::copy(items + i, items + mid, spare + k) - spare);
+            std::copy(items + j, items + hi, spare + k);
         }
-        std::swap(index, spare);
+        std::swap(items, spare);
     }
-    return index;
+    return items;
 }
 
 // Input already in order, with no equal elements that differ in their bytes, is its own
@@ -183,6 +193,82 @@ bool SortPresorted(const TnVArray& array, TnArrayCompare compare, void* work) {
     return true;
 }
 
+// A copy of a small element with its index in the array: sorting these reads each
+// element where it lies in the sort's own buffer, with no index or pointer in between.
+// Aligned at least as the element is in the array (its size's lowest power of two).
+constexpr size_t CopyAlignment(size_t size) {
+    return size % 16 == 0 ? 16 : size % 8 == 0 ? 8 : 4;
+}
+template <size_t N>
+struct alignas(CopyAlignment(N)) ElementCopy {
+    unsigned char bytes[N];
+    uint32_t index;
+};
+
+// The address of element k: computed in a block that holds the elements in index order,
+// else asked of the array.
+class ElementAt {
+  public:
+    explicit ElementAt(const TnVArray& array)
+        : m_array(array), m_block(ContiguousElements(array)), m_size(array.ElementSize()) {}
+    unsigned char* operator()(uint32_t k) const {
+        return m_block != nullptr ? m_block + size_t{k} * m_size
+                                  : static_cast<unsigned char*>(m_array.Element(k));
+    }
+
+  private:
+    const TnVArray& m_array;
+    unsigned char* m_block;
+    size_t m_size;
+};
+
+// The out-of-place way for elements of N bytes. False when the in-place scheme must do
+// the work instead (no memory, or a callback whose answers contradict each other).
+template <size_t N>
+bool SortCopies(const TnVArray& array, TnArrayCompare compare) {
+    typedef ElementCopy<N> Copy;
+    const uint32_t n = array.Count();
+    HeapArray<Copy> copies(n), spare(n);
+    if (!copies || !spare) return false;
+    const ElementAt at(array);
+    for (uint32_t k = 0; k < n; ++k) {
+        const unsigned char* element = at(k);
+        if (element == nullptr) return false;
+        std::memcpy(copies[k].bytes, element, N);
+        copies[k].index = k;
+    }
+    Copy* sorted = MergeSort(copies.get(), spare.get(), n, [&](const Copy& a, const Copy& b) {
+        return compare(&array, a.bytes, b.bytes) > 0;
+    });
+    bool distinguishable = false;
+    for (uint32_t i = 1; i < n; ++i) {
+        const int32_t c = compare(&array, sorted[i - 1].bytes, sorted[i].bytes);
+        if (c > 0) return false;
+        if (c == 0 && std::memcmp(sorted[i - 1].bytes, sorted[i].bytes, N) != 0)
+            distinguishable = true;
+    }
+    if (!distinguishable) {
+        for (uint32_t i = 0; i < n; ++i) std::memcpy(at(i), sorted[i].bytes, N);
+        return true;
+    }
+    // Equal elements that differ: their final order is the scheme's, replayed on ranks.
+    // The other buffer takes the copies back in index order.
+    HeapArray<uint32_t> rank(n), order(n);
+    if (!rank || !order) return false;
+    Copy* byIndex = sorted == copies.get() ? spare.get() : copies.get();
+    uint32_t current = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        if (i > 0 && compare(&array, sorted[i - 1].bytes, sorted[i].bytes) < 0) ++current;
+        rank[sorted[i].index] = current;
+        byIndex[sorted[i].index] = sorted[i];
+        order[i] = i;
+    }
+    uint32_t depth;
+    if (!PartitionSortRanks(rank.get(), order.get(), n, &depth)) return false;
+    for (uint32_t i = 0; i < n; ++i) std::memcpy(at(i), byIndex[order[i]].bytes, N);
+    return true;
+}
+
 // The fast ways. False when the in-place scheme must do the work instead (no memory,
 // or a callback whose answers contradict each other).
 bool SortThroughIndex(const TnVArray& array, TnArrayCompare compare) {
@@ -199,7 +285,7 @@ bool SortThroughIndex(const TnVArray& array, TnArrayCompare compare) {
     auto sameBytes = [&](uint32_t a, uint32_t b) { return std::memcmp(at[a], at[b], size) == 0; };
 
     for (uint32_t i = 0; i < n; ++i) index[i] = i;
-    uint32_t* sorted = MergeSortIndex(index.get(), spare.get(), n, [&](uint32_t a, uint32_t b) {
+    uint32_t* sorted = MergeSort(index.get(), spare.get(), n, [&](uint32_t a, uint32_t b) {
         return compare(&array, at[a], at[b]) > 0;
     });
     uint32_t* rank = sorted == index.get() ? spare.get() : index.get();
@@ -224,6 +310,27 @@ bool SortThroughIndex(const TnVArray& array, TnArrayCompare compare) {
     for (uint32_t i = 0; i < n; ++i) std::memcpy(&moved[i * size], at[sorted[i]], size);
     for (uint32_t i = 0; i < n; ++i) std::memcpy(at[i], &moved[i * size], size);
     return true;
+}
+
+// The out-of-place ways: elements of the common small sizes sorted as copies, any other
+// size through an index.
+bool SortOutOfPlace(const TnVArray& array, TnArrayCompare compare) {
+    switch (array.ElementSize()) {
+        case 1:
+            return SortCopies<1>(array, compare);
+        case 2:
+            return SortCopies<2>(array, compare);
+        case 4:
+            return SortCopies<4>(array, compare);
+        case 8:
+            return SortCopies<8>(array, compare);
+        case 12:
+            return SortCopies<12>(array, compare);
+        case 16:
+            return SortCopies<16>(array, compare);
+        default:
+            return SortThroughIndex(array, compare);
+    }
 }
 
 }  // namespace
@@ -333,7 +440,7 @@ bool PartitionSortRanks(uint32_t* ranks, uint32_t* order, uint32_t n, uint32_t* 
 
 void SortElements(const TnVArray& array, TnArrayCompare compare, void* work) {
     if (array.Count() >= kInPlaceBelow && array.ElementSize() != 0 &&
-        (SortPresorted(array, compare, work) || SortThroughIndex(array, compare)))
+        (SortPresorted(array, compare, work) || SortOutOfPlace(array, compare)))
         return;
     PartitionSortInPlace(array, compare, work);
 }

@@ -19,6 +19,20 @@
 
 namespace mvb::arrays {
 
+// The library's own arrays (TnCList, TnLList, SortList) keep their elements in one block
+// in index order: the block's start, so that element k's address can be computed instead
+// of asked of the virtual Element. Null for any other implementation, and when empty.
+inline unsigned char* ContiguousElements(const TnVArray& array) {
+    const uint32_t count = array.Count();
+    if (count == 0) return nullptr;
+    const uint16_t type = array.GetType();
+    auto* block = static_cast<unsigned char*>(array.Element(0));
+    if ((type != TnCList::kType && type != TnLList::kType) || block == nullptr ||
+        array.Element(count - 1) != block + size_t{count - 1} * array.ElementSize())
+        return nullptr;
+    return block;
+}
+
 // Sorts elements 0..count-1 of the array in place, exchanging through `work` (one
 // element). Returns the greatest number of ranges that waited at once, which stays
 // below log2(count) + 1.

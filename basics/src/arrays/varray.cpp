@@ -33,11 +33,7 @@ TnResult TnVArray::Search(const void* key, uint32_t* position, void* output) con
     // The library's own arrays keep their elements in one block, in index order: the
     // search then computes each address instead of asking Element for it (a virtual
     // call per step). Any other implementation is asked element by element.
-    const auto* block = static_cast<const unsigned char*>(Element(0));
-    const uint16_t type = GetType();
-    if ((type != 1 && type != 2) || block == nullptr ||
-        Element(m_count - 1) != block + size_t{m_count - 1} * m_elementSize)
-        block = nullptr;
+    const unsigned char* block = ContiguousElements(*this);
     int64_t low = 0, high = int64_t{m_count} - 1, middle = 0;
     int32_t c = 0;
     const void* element = nullptr;
