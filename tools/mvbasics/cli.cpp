@@ -115,6 +115,12 @@ void AddHelpCommand(CLI::App& app) {
     });
 }
 
+// The command's own footer, if any, then the exit codes.
+void EndHelpWithExitCodes(CLI::App* command) {
+    const std::string own = command->get_footer();
+    command->footer(own.empty() ? kExitCodesHelp : own + "\n" + kExitCodesHelp);
+}
+
 }  // namespace
 
 void OnRun(CLI::App* command, std::function<int()> action) {
@@ -173,12 +179,13 @@ void BuildApp(CLI::App& app) {
     AddPerfCommand(app);
     AddRegistryCommand(app);
     AddDataCommands(app);
+    AddLogCommand(app);
     AddHelpCommand(app);
     // Every group needs one of its commands; every command's help ends with the exit codes.
     for (CLI::App* command : CommandsOf(&app)) {
-        command->footer(kExitCodesHelp);
+        EndHelpWithExitCodes(command);
         if (!CommandsOf(command).empty()) command->require_subcommand(1);
-        for (CLI::App* sub : CommandsOf(command)) sub->footer(kExitCodesHelp);
+        for (CLI::App* sub : CommandsOf(command)) EndHelpWithExitCodes(sub);
     }
 }
 

@@ -11,6 +11,7 @@ void AddErrorCommand(CLI::App& app);     // error.cpp
 void AddPerfCommand(CLI::App& app);      // perf.cpp
 void AddRegistryCommand(CLI::App& app);  // registry.cpp
 void AddDataCommands(CLI::App& app);     // datablocks.cpp: checksum, pack, unpack
+void AddLogCommand(CLI::App& app);       // log.cpp
 
 }  // namespace mvtool
 
