@@ -50,7 +50,7 @@ class DiffRun {
   public:
     DiffRun(TnDiffListIteratorInterface* list, TnVIterator* first, TnVIterator* second,
             TnVContainer* outFirst, TnVContainer* outSecond)
-        : list_(list), it_{first, second}, out_{outFirst, outSecond} {}
+        : m_list(list), m_it{first, second}, m_out{outFirst, outSecond} {}
 
     bool wrote = false;
     int64_t pending[2] = {0, 0};  // diff-list entries waiting from the first / second walk
@@ -58,61 +58,61 @@ class DiffRun {
     // Writes the current entry of one side straight into that side's output.
     int Output(Side side) {
         const int s = Index(side);
-        SetSide(param_, side);
-        const int rc = out_[s]->InsertElement(it_[s], nullptr, 0, &param_);
+        SetSide(m_param, side);
+        const int rc = m_out[s]->InsertElement(m_it[s], nullptr, 0, &m_param);
         if (rc < 0) return rc;
         wrote = true;
-        return Advance(it_[s]);
+        return Advance(m_it[s]);
     }
 
     // Matches the current entry of one side against the diff list; turn receives the
     // side whose entry is to be handled next.
     int ThroughDiffList(Side side, Side& turn) {
         const int s = Index(side), other = 1 - s;
-        const int found = list_->SearchElement(it_[s], nullptr, 0, nullptr);
+        const int found = m_list->SearchElement(m_it[s], nullptr, 0, nullptr);
         if (found >= 0) {
-            int32_t* multiplicity = list_->GetDiffCount();
+            int32_t* multiplicity = m_list->GetDiffCount();
             if (multiplicity == nullptr) return ERR_TN_NOT_IMPLEMENTED;
             *multiplicity += side == Side::First ? -1 : 1;
             if (*multiplicity == 0) {
                 // A list that stands on the removed entry's neighbour afterwards may
                 // report the end of its walk: the removal itself succeeded.
-                const int rc = list_->DeleteElement(0, nullptr);
+                const int rc = m_list->DeleteElement(0, nullptr);
                 if (rc < 0 && rc != ERR_TN_BEFORE_FIRST && rc != ERR_TN_AFTER_LAST) return rc;
                 --pending[other];
             }
         } else if (found == ERR_TN_NOT_FOUND || found == ERR_TN_NOT_PENDING) {
-            SetSide(param_, side);
+            SetSide(m_param, side);
             int rc;
-            if (it_[other]->state == 0) {
-                rc = list_->InsertElement(it_[s], nullptr, 0, &param_);
+            if (m_it[other]->state == 0) {
+                rc = m_list->InsertElement(m_it[s], nullptr, 0, &m_param);
                 ++pending[s];
                 turn = side == Side::First ? Side::Second : Side::First;
             } else {
-                rc = out_[s]->InsertElement(it_[s], nullptr, 0, &param_);
+                rc = m_out[s]->InsertElement(m_it[s], nullptr, 0, &m_param);
                 wrote = true;
             }
             if (rc < 0) return rc;
         } else {
             return found;
         }
-        return Advance(it_[s]);
+        return Advance(m_it[s]);
     }
 
     // The entries left in the diff list go out as often as their multiplicity says.
     int Drain() {
-        int rc = list_->First();
+        int rc = m_list->First();
         while (rc >= 0) {
-            const int32_t* multiplicity = list_->GetDiffCount();
+            const int32_t* multiplicity = m_list->GetDiffCount();
             if (multiplicity == nullptr) return ERR_TN_NOT_IMPLEMENTED;
             for (int32_t c = *multiplicity; c != 0; c += c < 0 ? 1 : -1) {
                 const Side side = c < 0 ? Side::First : Side::Second;
-                SetSide(param_, side);
-                const int ins = out_[Index(side)]->InsertElement(list_, nullptr, 0, &param_);
+                SetSide(m_param, side);
+                const int ins = m_out[Index(side)]->InsertElement(m_list, nullptr, 0, &m_param);
                 if (ins < 0) return ins;
                 wrote = true;
             }
-            rc = list_->Next();
+            rc = m_list->Next();
         }
         return rc == ERR_TN_BEFORE_FIRST || rc == ERR_TN_AFTER_LAST ? 0 : rc;
     }
@@ -120,10 +120,10 @@ class DiffRun {
   private:
     static int Index(Side side) { return side == Side::Second ? 1 : 0; }
 
-    TnDiffListIteratorInterface* list_;
-    TnVIterator* it_[2];
-    TnVContainer* out_[2];
-    TnVParameter param_;
+    TnDiffListIteratorInterface* m_list;
+    TnVIterator* m_it[2];
+    TnVContainer* m_out[2];
+    TnVParameter m_param;
 };
 
 // First on a walk; an empty collection is not an error.

@@ -60,15 +60,15 @@ size_t StorageBytes(uint32_t length) {
 // Storage that cannot be had is reported to the memory handler once (and tried
 // again if the handler asks for it); a string without storage has length 0, so
 // every position is outside it.
-_TnBitString::_TnBitString(unsigned int length_) : bits(nullptr), length(0), setCount(0) {
-    size_t size = StorageBytes(length_);
+_TnBitString::_TnBitString(unsigned int bitCount) : bits(nullptr), length(0), setCount(0) {
+    size_t size = StorageBytes(bitCount);
     void* block = mvos::Malloc(size);
     if (block == nullptr && TnCallMemoryHandler(static_cast<uint32_t>(size)) != 0)
         block = mvos::Malloc(size);
     if (block == nullptr) return;
     std::memset(block, 0, size);
     bits = static_cast<unsigned char*>(block);
-    length = length_;
+    length = bitCount;
 }
 
 _TnBitString::~_TnBitString() {
