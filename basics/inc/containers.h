@@ -538,7 +538,7 @@ class MVB_API TnRBTree2 : public TnRBTreeBase {
 // ---------------------------------------------------------------- red-black tree container
 
 class TnRBTreeIterator;
-namespace mvrb {
+namespace mvb::containers::rbtree {
 class Search;  // one search of TnRBTree, phase by phase (library-internal)
 }
 
@@ -599,7 +599,7 @@ class MVB_API TnRBTree : public TnVContainer, public TnRBTreeBase {
 
   private:
     friend class TnRBTreeIterator;
-    friend class mvrb::Search;
+    friend class mvb::containers::rbtree::Search;
 
     int CompareWith(TnVIterator* probe, void* key, void* dat, TnRBTreeNode* node,
                     TnVParameter* param, int* keyResult, int* orderResult) {

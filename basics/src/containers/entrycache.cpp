@@ -108,17 +108,16 @@ void TnEntryCache::Clear() {
 
 // ---------------------------------------------------------------- TnEntryStack
 
-TnEntryStack::TnEntryStack(TnTransactionContext* context_, unsigned char* array,
-                           uint16_t entrySize_, uint16_t slotCount, TnEntryStackFunc init,
-                           TnEntryStackFunc destroy)
-    : context(context_),
+TnEntryStack::TnEntryStack(TnTransactionContext* context, unsigned char* array, uint16_t entrySize,
+                           uint16_t slotCount, TnEntryStackFunc init, TnEntryStackFunc destroy)
+    : context(context),
       firstSlot(array),
       // The constructor's window already occupies the first slot: a ring has at least one.
-      lastSlot(array + size_t(slotCount > 1 ? slotCount - 1 : 0) * entrySize_),
+      lastSlot(array + size_t(slotCount > 1 ? slotCount - 1 : 0) * entrySize),
       oldest(array),
       current(array),
       newest(array),
-      entrySize(entrySize_),
+      entrySize(entrySize),
       initFunc(init),
       destroyFunc(destroy) {
     initFunc(context, firstSlot);

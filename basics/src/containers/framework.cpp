@@ -47,10 +47,10 @@ uint32_t TnVContainer::DefaultFlags(TnVContainer*, void*, int* result, TnVParame
     return 1;
 }
 
-TnVContainer::TnVContainer(uint32_t elementSize_, uint16_t flags_)
+TnVContainer::TnVContainer(uint32_t elementSize, uint16_t flags)
     : count(0),
-      elementSize(elementSize_),
-      flags(flags_),
+      elementSize(elementSize),
+      flags(flags),
       copyFunc(DefaultCopy),
       destroyFunc(nullptr),
       compareFunc(DefaultCompare),
@@ -101,13 +101,13 @@ TnVIterator* TnVContainer::CreateIterator(TnTransactionContext*) {
 
 // ---------------------------------------------------------------- TnVIterator
 
-TnVIterator::TnVIterator(TnTransactionContext* context_)
-    : container(nullptr), context(context_), state(ERR_TN_DETACHED) {}
+TnVIterator::TnVIterator(TnTransactionContext* context)
+    : container(nullptr), context(context), state(ERR_TN_DETACHED) {}
 
-TnVIterator::TnVIterator(TnTransactionContext* context_, TnVContainer* container_)
-    : container(container_),
-      context(context_),
-      state(container_ != nullptr ? ERR_TN_BEFORE_FIRST : ERR_TN_DETACHED) {}
+TnVIterator::TnVIterator(TnTransactionContext* context, TnVContainer* container)
+    : container(container),
+      context(context),
+      state(container != nullptr ? ERR_TN_BEFORE_FIRST : ERR_TN_DETACHED) {}
 
 TnVIterator::TnVIterator(const TnVIterator& other)
     : container(other.container), context(other.context), state(other.state) {}
@@ -287,10 +287,10 @@ uint32_t OneFlags(TnVContainer* c, void*, int* result, TnVParameter*) {
 }
 }  // namespace
 
-TnOneEntryContainer::TnOneEntryContainer(void* entry_, uint32_t entrySize, void* dat,
-                                         uint32_t entryFlags_)
-    : TnVContainer(entrySize, 0), entry(entry_), entryDat(dat), entryFlags(entryFlags_) {
-    count = entry_ != nullptr ? 1 : 0;
+TnOneEntryContainer::TnOneEntryContainer(void* entry, uint32_t entrySize, void* dat,
+                                         uint32_t entryFlags)
+    : TnVContainer(entrySize, 0), entry(entry), entryDat(dat), entryFlags(entryFlags) {
+    count = entry != nullptr ? 1 : 0;
     SetFunctions();
 }
 
@@ -312,8 +312,8 @@ int TnOneEntryContainer::SearchElement(TnVIterator*, TnVParameter*, uint16_t, Tn
     return ERR_TN_NOT_FOUND;
 }
 
-TnOneEntryIterator::TnOneEntryIterator(TnOneEntryContainer* one, TnTransactionContext* context_)
-    : TnVIterator(context_, one) {
+TnOneEntryIterator::TnOneEntryIterator(TnOneEntryContainer* one, TnTransactionContext* context)
+    : TnVIterator(context, one) {
     if (one != nullptr && one->entry != nullptr) state = 0;
 }
 

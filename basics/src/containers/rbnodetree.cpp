@@ -22,7 +22,9 @@
 #include "containers.h"
 #include "containers/rbtree_internal.h"
 
-namespace mvrb {
+namespace rbtree = mvb::containers::rbtree;
+
+namespace mvb::containers::rbtree {
 
 void ReplaceChild(TnRBTreeNode*& root, TnRBTreeNode* parent, TnRBTreeNode* old, TnRBTreeNode* n) {
     if (parent == nullptr) {
@@ -61,10 +63,10 @@ Unlinked UnlinkTop(TnRBTreeNode*& root, TnRBTreeNodeStack& stack, TnRBTreeNode**
     return u;
 }
 
-}  // namespace mvrb
+}  // namespace mvb::containers::rbtree
 
-using mvrb::IsRed;
-using mvrb::ReplaceChild;
+using rbtree::IsRed;
+using rbtree::ReplaceChild;
 
 // ---------------------------------------------------------------- TnRBTreeBase
 
@@ -318,7 +320,7 @@ void TnRBTreeBase::RemoveNode(TnRBTreeNode*& root, TnRBTreeNodeStack& stack,
     TnRBTreeNode** zSlot = stack.top;
     // With a left child, z's in-order predecessor is the node actually unlinked.
     if (z->Left() != nullptr) stack.PushRightSpine(z->Left());
-    const mvrb::Unlinked u = mvrb::UnlinkTop(root, stack, zSlot);
+    const rbtree::Unlinked u = rbtree::UnlinkTop(root, stack, zSlot);
     if (u.yp == nullptr) {
         stack.GoToFirstEntry(root);
         if (root != nullptr) root->SetBlack();
@@ -357,13 +359,13 @@ void TnRBTreeBase::RemoveNode(TnRBTreeNode*& root, TnRBTreeNodeStack& stack,
 
 // ---------------------------------------------------------------- TnRBTree1
 
-TnRBTree1::TnRBTree1(uint32_t elementSize_, uint32_t entriesPerBlock)
+TnRBTree1::TnRBTree1(uint32_t elementSize, uint32_t entriesPerBlock)
     : count(0),
-      elementSize(elementSize_),
+      elementSize(elementSize),
       root(nullptr),
       first(nullptr),
       last(nullptr),
-      nodeCache(mvrb::NodeSize(elementSize_, sizeof(TnRBTree1Node)), entriesPerBlock,
+      nodeCache(rbtree::NodeSize(elementSize, sizeof(TnRBTree1Node)), entriesPerBlock,
                 alignof(TnRBTree1Node)) {}
 
 TnRBTree1::~TnRBTree1() {}
@@ -384,7 +386,7 @@ TnRBTree1Node* TnRBTree1::SearchNode(const void* key, TnRBTreeNodeStack& stack, 
     }
     for (TnRBTreeNode* n = root; n != nullptr;) {
         stack.Push(n);
-        mvrb::PrefetchChildren(n);
+        rbtree::PrefetchChildren(n);
         cmp = Compare(key, static_cast<TnRBTree1Node*>(n)->Element());
         if (cmp == 0) return static_cast<TnRBTree1Node*>(n);
         n = cmp < 0 ? n->Left() : n->right;
@@ -451,7 +453,7 @@ TnRBTreeNode* TnRBTree2::SearchNode(TnRBTreeNode* root, const void* key, TnRBTre
     TnRBTreeNode* equal = nullptr;
     for (TnRBTreeNode* n = root; n != nullptr;) {
         stack.Push(n);
-        mvrb::PrefetchChildren(n);
+        rbtree::PrefetchChildren(n);
         const int c = Compare(key, n, extra);
         if (c == 0 && stopAtEqual) {
             cmp = 0;

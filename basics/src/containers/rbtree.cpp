@@ -5,6 +5,8 @@
 #include "containers.h"
 #include "containers/rbtree_internal.h"
 
+namespace rbtree = mvb::containers::rbtree;
+
 namespace {
 constexpr uint16_t kPositioningModes = TN_MODE_FLOOR | TN_MODE_CEILING | TN_MODE_AFTER_START;
 }  // namespace
@@ -19,11 +21,11 @@ uint16_t TnRBTreeParameter::GetType() {
 
 // ---------------------------------------------------------------- construction
 
-TnRBTree::TnRBTree(uint32_t elementSize_, uint16_t flags_, uint32_t entriesPerBlock)
-    : TnVContainer(elementSize_, flags_),
+TnRBTree::TnRBTree(uint32_t elementSize, uint16_t flags, uint32_t entriesPerBlock)
+    : TnVContainer(elementSize, flags),
       root(nullptr),
       lastEntry(nullptr),
-      nodeCache(mvrb::NodeSize(elementSize_, sizeof(TnRBTreeNode)), entriesPerBlock,
+      nodeCache(rbtree::NodeSize(elementSize, sizeof(TnRBTreeNode)), entriesPerBlock,
                 alignof(TnRBTreeNode)),
       hasEqualKeys(0),
       changeCount(0) {}
@@ -104,7 +106,7 @@ void TnRBTree::DisposeAll(TnRBTreeNode* node) {
 
 // ---------------------------------------------------------------- search
 
-namespace mvrb {
+namespace mvb::containers::rbtree {
 
 // What one comparison of the probe with a stored element said.
 struct Comparison {
@@ -124,22 +126,23 @@ struct Comparison {
 class Probe {
   public:
     Probe(TnRBTree& tree, TnVIterator* probe, void* key, void* dat, TnVParameter* param)
-        : compare_(tree.compareFunc),
-          args_{&tree, &last.keyResult, &last.orderResult, probe, key, dat, nullptr, param} {}
+        : m_compare(tree.compareFunc),
+          m_args{&tree, &m_last.keyResult, &m_last.orderResult, probe, key, dat, nullptr, param} {}
     Probe(const Probe&) = delete;  // the block points into this object
     Probe& operator=(const Probe&) = delete;
 
-    // The compare function's result; last holds what it said.
+    // The compare function's result; Last() holds what it said.
     int Against(TnRBTreeNode* n) {
-        args_.element = n->Element();
-        return compare_(&args_);
+        m_args.element = n->Element();
+        return m_compare(&m_args);
     }
 
-    Comparison last;  // the latest comparison
+    const Comparison& Last() const { return m_last; }
 
   private:
-    TnCompareFunc compare_;
-    TnCompareArgs args_;
+    Comparison m_last;  // the latest comparison
+    TnCompareFunc m_compare;
+    TnCompareArgs m_args;
 };
 
 // One SearchEntry, in its three phases: descend to a node equal to the probe; walk the
@@ -150,26 +153,26 @@ class Search {
   public:
     Search(TnRBTree& tree, TnVIterator* probe, void* key, void* dat, uint16_t mode,
            TnVParameter* param, TnRBTreeNodeStack* path)
-        : tree_(tree),
-          mode_(mode),
-          param_(param),
-          path_(path),
-          probe_(tree, probe, key, dat, param) {}
+        : m_tree(tree),
+          m_mode(mode),
+          m_param(param),
+          m_path(path),
+          m_probe(tree, probe, key, dat, param) {}
 
     // Phase 1: from the root down to the first node that compares equal, pushing every
     // node on the path. Null on a miss, and on an error of the compare function (then in
     // *result).
     TnRBTreeNode* Descend(int* result) {
-        for (TnRBTreeNode* n = tree_.root; n != nullptr;
-             n = probe_.last.ProbeBefore() ? n->Left() : n->right) {
+        for (TnRBTreeNode* n = m_tree.root; n != nullptr;
+             n = m_probe.Last().ProbeBefore() ? n->Left() : n->right) {
             Push(n);
             PrefetchChildren(n);
-            const int rc = probe_.Against(n);
+            const int rc = m_probe.Against(n);
             if (rc < 0) {
                 *result = rc;
                 return nullptr;
             }
-            if (probe_.last.SamePlace()) return n;
+            if (m_probe.Last().SamePlace()) return n;
         }
         return nullptr;
     }
@@ -183,28 +186,28 @@ class Search {
     // removal. Returns the entry the search ends on (null at the end of the tree after a
     // start entry, and on an error, then in *result), with *foundSlot its path slot.
     TnRBTreeNode* WalkEqualRun(TnRBTreeNode* found, int* result, TnRBTreeNode*** foundSlot) {
-        bool towardsLast = (mode_ & TN_MODE_LAST) != 0;
+        bool towardsLast = (m_mode & TN_MODE_LAST) != 0;
         // After a start entry that is in the run, the search continues behind the run.
         bool startInRun = false;
         TnRBTreeNode* start = nullptr;
         TnRBTreeNode** slot = nullptr;
-        if (path_ != nullptr) {
-            slot = path_->top;
-            if ((mode_ & TN_MODE_AFTER_START) != 0 && param_ != nullptr) {
-                start = static_cast<TnRBTreeNode*>(param_->startEntry);
+        if (m_path != nullptr) {
+            slot = m_path->top;
+            if ((m_mode & TN_MODE_AFTER_START) != 0 && m_param != nullptr) {
+                start = static_cast<TnRBTreeNode*>(m_param->startEntry);
                 if (start == found) startInRun = towardsLast = true;
             }
         }
-        const bool equalKeys = tree_.hasEqualKeys != 0;
+        const bool equalKeys = m_tree.hasEqualKeys != 0;
         TnRBTreeNode* runEnd = found;
-        if (equalKeys || (mode_ & TN_MODE_FOR_REMOVAL) != 0) {
+        if (equalKeys || (m_mode & TN_MODE_FOR_REMOVAL) != 0) {
             if (start != nullptr && !startInRun) {
                 void *startKey, *startDat;
                 Comparison startVsFound;
-                int rc = tree_.KeyAndDat(start, param_, &startKey, &startDat);
+                int rc = m_tree.KeyAndDat(start, m_param, &startKey, &startDat);
                 if (rc >= 0) {
-                    rc = tree_.CompareWith(nullptr, startKey, startDat, found, param_,
-                                           &startVsFound.keyResult, &startVsFound.orderResult);
+                    rc = m_tree.CompareWith(nullptr, startKey, startDat, found, m_param,
+                                            &startVsFound.keyResult, &startVsFound.orderResult);
                 }
                 if (rc < 0) {
                     *result = rc;
@@ -219,27 +222,27 @@ class Search {
                 Push(n);
                 lastWasEqual = false;
                 if (!equalKeys) continue;
-                const int rc = probe_.Against(n);
+                const int rc = m_probe.Against(n);
                 if (rc < 0) {
                     *result = rc;
                     return nullptr;
                 }
-                if (probe_.last.SamePlace()) {
+                if (m_probe.Last().SamePlace()) {
                     lastWasEqual = true;
                     runEnd = n;
-                    if (path_ != nullptr) slot = path_->top;
+                    if (m_path != nullptr) slot = m_path->top;
                 }
             }
         }
-        if (path_ == nullptr) return runEnd;
+        if (m_path == nullptr) return runEnd;
         if (startInRun) {
             // Continue after the whole run: its in-order successor.
-            if (path_->top == slot) path_->GoToNextEntry();
-            *foundSlot = path_->top;
-            return path_->Current();
+            if (m_path->top == slot) m_path->GoToNextEntry();
+            *foundSlot = m_path->top;
+            return m_path->Current();
         }
         // A removal keeps the walked path, which ends at the run end's neighbour.
-        if ((mode_ & TN_MODE_FOR_REMOVAL) == 0) path_->top = slot;
+        if ((m_mode & TN_MODE_FOR_REMOVAL) == 0) m_path->top = slot;
         *foundSlot = slot;
         return runEnd;
     }
@@ -250,29 +253,29 @@ class Search {
     // successor (predecessor). Null when there is none.
     TnRBTreeNode* PositionOnMiss(int* result) {
         *result = ERR_TN_NOT_FOUND;
-        if (path_ == nullptr) return nullptr;
-        if ((mode_ & (TN_MODE_FLOOR | TN_MODE_CEILING)) == 0 || path_->Empty()) {
-            path_->Reset();
+        if (m_path == nullptr) return nullptr;
+        if ((m_mode & (TN_MODE_FLOOR | TN_MODE_CEILING)) == 0 || m_path->Empty()) {
+            m_path->Reset();
             return nullptr;
         }
-        if ((mode_ & TN_MODE_CEILING) != 0)
-            return probe_.last.ProbeBefore() ? path_->Current() : path_->GoToNextEntry();
-        return probe_.last.ProbeBefore() ? path_->GoToPriorEntry() : path_->Current();
+        if ((m_mode & TN_MODE_CEILING) != 0)
+            return m_probe.Last().ProbeBefore() ? m_path->Current() : m_path->GoToNextEntry();
+        return m_probe.Last().ProbeBefore() ? m_path->GoToPriorEntry() : m_path->Current();
     }
 
   private:
     void Push(TnRBTreeNode* n) {
-        if (path_ != nullptr) path_->Push(n);
+        if (m_path != nullptr) m_path->Push(n);
     }
 
-    TnRBTree& tree_;
-    const uint16_t mode_;
-    TnVParameter* const param_;
-    TnRBTreeNodeStack* const path_;
-    Probe probe_;
+    TnRBTree& m_tree;
+    const uint16_t m_mode;
+    TnVParameter* const m_param;
+    TnRBTreeNodeStack* const m_path;
+    Probe m_probe;
 };
 
-}  // namespace mvrb
+}  // namespace mvb::containers::rbtree
 
 TnRBTreeNode* TnRBTree::SearchEntry(TnVIterator* probe, void* key, void* dat, int* result,
                                     uint16_t mode, TnVParameter* param, TnRBTreeNodeStack* path,
@@ -284,7 +287,7 @@ TnRBTreeNode* TnRBTree::SearchEntry(TnVIterator* probe, void* key, void* dat, in
         *result = ERR_TN_NOT_IMPLEMENTED;
         return nullptr;
     }
-    mvrb::Search search(*this, probe, key, dat, mode, param, path);
+    rbtree::Search search(*this, probe, key, dat, mode, param, path);
     TnRBTreeNode* found = search.Descend(result);
     if (*result < 0) return nullptr;
     if (found == nullptr) return search.PositionOnMiss(result);
@@ -391,14 +394,15 @@ int TnRBTree::InsertEntry(TnRBTreeNode* entry, uint16_t mode, TnVParameter* para
     } else {
         const bool insertFirst = (mode & TN_MODE_INSERT_FIRST) != 0;
         TnRBTreeNodeStack path;
-        mvrb::Probe probe(*this, nullptr, key, dat, param);
+        rbtree::Probe probe(*this, nullptr, key, dat, param);
         rc = probe.Against(lastEntry);
-        int rule = rc < 0 ? rc : ApplyDuplicateRule(probe.last.keyResult, probe.last.orderResult);
+        int rule =
+            rc < 0 ? rc : ApplyDuplicateRule(probe.Last().keyResult, probe.Last().orderResult);
         if (rule < 0) {
             Dispose(entry);
             return rule;
         }
-        if (probe.last.GoesRight(insertFirst)) {
+        if (probe.Last().GoesRight(insertFirst)) {
             // Appending after the last entry: its path is the right spine.
             path.PushRightSpine(root);
             lastEntry->right = entry;
@@ -407,15 +411,16 @@ int TnRBTree::InsertEntry(TnRBTreeNode* entry, uint16_t mode, TnVParameter* para
             bool right = false;
             for (TnRBTreeNode* n = root; n != nullptr; n = right ? n->right : n->Left()) {
                 path.Push(n);
-                mvrb::PrefetchChildren(n);
+                rbtree::PrefetchChildren(n);
                 rc = probe.Against(n);
-                rule =
-                    rc < 0 ? rc : ApplyDuplicateRule(probe.last.keyResult, probe.last.orderResult);
+                rule = rc < 0
+                           ? rc
+                           : ApplyDuplicateRule(probe.Last().keyResult, probe.Last().orderResult);
                 if (rule < 0) {
                     Dispose(entry);
                     return rule;
                 }
-                right = probe.last.GoesRight(insertFirst);
+                right = probe.Last().GoesRight(insertFirst);
             }
             if (right) {
                 path.Current()->right = entry;
@@ -450,7 +455,7 @@ int TnRBTree::InsertElement(TnVIterator* source, TnVParameter* sourceParam, uint
 
 void TnRBTree::RemoveEntry(TnRBTreeNodeStack& path, TnRBTreeNode** foundSlot) {
     TnRBTreeNode* z = *foundSlot;
-    const mvrb::Unlinked u = mvrb::UnlinkTop(root, path, foundSlot);
+    const rbtree::Unlinked u = rbtree::UnlinkTop(root, path, foundSlot);
     if (z == lastEntry) {
         // The new rightmost entry: the node that took z's place, else z's only (left)
         // child, else z's parent.
@@ -534,7 +539,7 @@ int TnRBTree::CheckSubtree(TnRBTreeNode* n, TnVParameter* param, int* blackHeigh
         (rc = CheckSubtree(right, param, &rightHeight, &rightNodes, &rightMin, &rightMax)) != 0) {
         return rc;
     }
-    if (n->IsRed() && (mvrb::IsRed(left) || mvrb::IsRed(right))) return kRedNodeWithRedChild;
+    if (n->IsRed() && (rbtree::IsRed(left) || rbtree::IsRed(right))) return kRedNodeWithRedChild;
     if (leftHeight != rightHeight) return kUnequalBlackHeights;
     const bool equalAllowed = (flags & kFullDuplicatesAllowed) != 0;
     void *key, *dat;

@@ -5,7 +5,7 @@
 #include "compiler.h"
 #include "containers.h"
 
-namespace mvrb {
+namespace mvb::containers::rbtree {
 
 // Starts loading both children of a node while it is being compared: a descent then
 // waits for one memory access per level less.
@@ -41,6 +41,6 @@ struct Unlinked {
 // colour, links). Afterwards the stack's top is y's former parent.
 Unlinked UnlinkTop(TnRBTreeNode*& root, TnRBTreeNodeStack& stack, TnRBTreeNode** zSlot);
 
-}  // namespace mvrb
+}  // namespace mvb::containers::rbtree
 
 #endif

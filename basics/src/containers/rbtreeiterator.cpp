@@ -4,8 +4,8 @@
 
 #include "containers.h"
 
-TnRBTreeIterator::TnRBTreeIterator(TnRBTree* tree, TnTransactionContext* context_)
-    : TnVIterator(context_, tree), savedChangeCount(tree != nullptr ? tree->changeCount : 0) {}
+TnRBTreeIterator::TnRBTreeIterator(TnRBTree* tree, TnTransactionContext* context)
+    : TnVIterator(context, tree), savedChangeCount(tree != nullptr ? tree->changeCount : 0) {}
 
 TnRBTreeIterator::TnRBTreeIterator(const TnRBTreeIterator& other)
     : TnVIterator(other), path(other.path), savedChangeCount(other.savedChangeCount) {}

@@ -20,33 +20,33 @@ namespace mvb::datablocks::codec {
 template <class Ops>
 class TokenWriter {
   public:
-    TokenWriter(unsigned char* out, int32_t capacity) : out_(out), capacity_(capacity) {}
+    TokenWriter(unsigned char* out, int32_t capacity) : m_out(out), m_capacity(capacity) {}
 
-    int32_t Written() const { return written_; }
+    int32_t Written() const { return m_written; }
 
     // Each returns false when the token does not fit, and also when it fills the
     // output: no later token could then fit (the last one must leave a byte free).
     bool Run(int32_t count, unsigned char value, int32_t room) {
-        if (capacity_ - written_ < room) return false;
-        out_[written_] = static_cast<unsigned char>(count);
-        out_[written_ + 1] = value;
-        written_ += 2;
-        return written_ < capacity_;
+        if (m_capacity - m_written < room) return false;
+        m_out[m_written] = static_cast<unsigned char>(count);
+        m_out[m_written + 1] = value;
+        m_written += 2;
+        return m_written < m_capacity;
     }
 
     bool Literal(const unsigned char* bytes, int32_t length, int32_t room) {
-        if (capacity_ - written_ < room) return false;
-        out_[written_] = 0;
-        out_[written_ + 1] = static_cast<unsigned char>(length);
-        Ops::Copy(out_ + written_ + 2, bytes, length);
-        written_ += length + 2;
-        return written_ < capacity_;
+        if (m_capacity - m_written < room) return false;
+        m_out[m_written] = 0;
+        m_out[m_written + 1] = static_cast<unsigned char>(length);
+        Ops::Copy(m_out + m_written + 2, bytes, length);
+        m_written += length + 2;
+        return m_written < m_capacity;
     }
 
   private:
-    unsigned char* out_;
-    int32_t capacity_;
-    int32_t written_ = 0;
+    unsigned char* m_out;
+    int32_t m_capacity;
+    int32_t m_written = 0;
 };
 
 // The room a full-size token needs, both for a 255-byte literal and for the run token
