@@ -27,6 +27,9 @@ TEST(ToolConventions, HelpGoesToStandardOutputWithStatusZeroAtEveryLevel) {
         {"error", "--help"},
         {"demo", "-h"},
         {"unpack", "--help"},
+        {"log", "--help"},
+        {"module", "describe", "-h"},
+        {"help", "module", "find"},
     };
     for (const auto& ask : asks) {
         const ToolRun run = RunTool(scratch, ask);

@@ -12,6 +12,7 @@ void AddPerfCommand(CLI::App& app);      // perf.cpp
 void AddRegistryCommand(CLI::App& app);  // registry.cpp
 void AddDataCommands(CLI::App& app);     // datablocks.cpp: checksum, pack, unpack
 void AddLogCommand(CLI::App& app);       // log.cpp
+void AddModuleCommand(CLI::App& app);    // module.cpp: describe, find
 
 }  // namespace mvtool
 

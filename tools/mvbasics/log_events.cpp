@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "cli.h"
+
 namespace mvtool {
 namespace {
 
@@ -131,47 +133,6 @@ bool ParseUtc(const std::string& s, bool strict, int64_t* msOut) {
     return true;
 }
 
-// ---------------------------------------------------------------- showing
-
-// The UTF-8 bytes of code points that move or hide text on a terminal: the line and
-// paragraph separators and the bidirectional controls.
-bool IsFormatControl(const unsigned char* p, size_t left) {
-    if (left < 3 || p[0] != 0xE2) return false;
-    if (p[1] == 0x80) return p[2] == 0x8E || p[2] == 0x8F || (p[2] >= 0xA8 && p[2] <= 0xAE);
-    return p[1] == 0x81 && p[2] >= 0xA6 && p[2] <= 0xA9;
-}
-
-// The text with line breaks as " | " and every control character as a visible escape.
-// The text is valid UTF-8 (the JSON parser checked it).
-std::string ForTerminal(const std::string& text) {
-    std::string out;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
-    const unsigned char* end = p + text.size();
-    char escape[12];
-    while (p < end) {
-        const size_t left = static_cast<size_t>(end - p);
-        if (*p == '\r' || *p == '\n') {
-            p += (*p == '\r' && left > 1 && p[1] == '\n') ? 2 : 1;
-            out += " | ";
-        } else if (*p < 0x20 || *p == 0x7F) {
-            std::snprintf(escape, sizeof escape, "\\x%02x", *p++);
-            out += escape;
-        } else if (*p == 0xC2 && left > 1 && p[1] >= 0x80 && p[1] <= 0x9F) {  // C1 controls
-            std::snprintf(escape, sizeof escape, "\\u%04x", p[1]);
-            out += escape;
-            p += 2;
-        } else if (IsFormatControl(p, left)) {
-            std::snprintf(escape, sizeof escape, "\\u%04x",
-                          0x2000u + ((p[1] & 0x3Fu) << 6) + (p[2] & 0x3Fu));
-            out += escape;
-            p += 3;
-        } else {
-            out += static_cast<char>(*p++);
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 bool ParseEventTime(const std::string& text, int64_t* ms) {
@@ -223,8 +184,8 @@ bool ParseEventLine(const std::string& line, Event* event, std::string* cause) {
 std::string ReadableEvent(const Event& event) {
     char type[16];
     std::snprintf(type, sizeof type, "%-11s", event.type.c_str());
-    return event.time + "  " + type + "  " + ForTerminal(event.source) + "  id " +
-           std::to_string(event.id & kEventNumberMask) + "  " + ForTerminal(event.message);
+    return event.time + "  " + type + "  " + TerminalText(event.source) + "  id " +
+           std::to_string(event.id & kEventNumberMask) + "  " + TerminalText(event.message);
 }
 
 nlohmann::json EventJson(const Event& event) {
