@@ -14,7 +14,7 @@ namespace {
 using ::testing::HasSubstr;
 
 const std::string kModuleDir = MVT_TOOL_MODULE_DIR;
-const std::string kModule = kModuleDir + "/mvttool.so";
+const std::string kModule = kModuleDir + "/mvtdescribe.so";
 
 std::string Canonical(const std::string& path) {
     return std::filesystem::canonical(path).string();
@@ -25,11 +25,11 @@ TEST(ToolModule, DescribeShowsEveryAnswerOfTheProtocol) {
     ToolRun run = RunTool(scratch, {"module", "describe", kModule});
     ASSERT_EQ(0, run.status) << run.err;
     for (const char* line :
-         {"TnDescribeDll:\n  title              Tool Test Module\n  version            "
-          "12.0.2.7.1\n",
-          "  fourth text        fourth\\x1b[2J\n", "  compiler version   1600\n",
+         {"TnDescribeDll:\n  title              Test Describe Module\n  version            "
+          "7.1.2.3.4\n",
+          "  fourth text        fourth\n", "  compiler version   1234\n",
           "  extra text         (null)\n",
-          "GETTNBASICSINFO:\n  description        Tool Test Module 12.0.2.7.1 \n",
+          "GETTNBASICSINFO:\n  description        Test Describe Module 7.1.2.3.4 \\x1b[2J\n",
           "TnCheckDll:\n  flags              2\n  result             0\n"})
         EXPECT_THAT(run.out, HasSubstr(line));
     EXPECT_THAT(run.out, HasSubstr("file: " + kModule + "\n"));
@@ -41,7 +41,7 @@ TEST(ToolModule, DescribeShowsEveryAnswerOfTheProtocol) {
     EXPECT_EQ(-5004, d["TnCheckDll"]["result"]);
     EXPECT_EQ("A module has an incompatible version.", d["TnCheckDll"]["text"]);
     EXPECT_TRUE(d["TnDescribeDll"]["extra text"].is_null());
-    EXPECT_EQ("fourth\x1b[2J", d["TnDescribeDll"]["fourth text"]);
+    EXPECT_EQ("Test Describe Module 7.1.2.3.4 \x1b[2J", d["GETTNBASICSINFO"]["description"]);
     run = RunTool(scratch, {"module", "describe", kModule, "--check-flags", "0x20000006"});
     EXPECT_THAT(run.out, HasSubstr("  result             0\n"));
     for (const char* flags : {"-1", "abc", "4294967296"})
@@ -88,21 +88,21 @@ TEST(ToolModule, WhatIsNoModuleOfTheRuntimeFails) {
 TEST(ToolModule, FindShowsEveryPlaceAndTheFileTaken) {
     ScratchDir scratch;
     // Not found: the three places without a configured directory, each with its cause.
-    ToolRun run = RunTool(scratch, {"module", "find", "mvttool"}, {"PATH=/nonexistent"});
+    ToolRun run = RunTool(scratch, {"module", "find", "mvtdescribe"}, {"PATH=/nonexistent"});
     EXPECT_EQ(1, run.status);
     EXPECT_THAT(run.out,
-                testing::ContainsRegex("^1\\. beside this library +/.*/mvttool\\.so\n   .+\n"
-                                       "2\\. the system's standard search +mvttool\\.so\n"
-                                       "   .+\n3\\. current directory and PATH +mvttool"
+                testing::ContainsRegex("^1\\. beside this library +/.*/mvtdescribe\\.so\n   .+\n"
+                                       "2\\. the system's standard search +mvtdescribe\\.so\n"
+                                       "   .+\n3\\. current directory and PATH +mvtdescribe"
                                        "\\.so\n   .+\n$"));
     // Each place has its own reason (not the last attempt's).
     const std::string besideLibrary =
-        std::filesystem::path(MVB_LIBRARY_PATH).parent_path().string() + "/mvttool.so";
+        std::filesystem::path(MVB_LIBRARY_PATH).parent_path().string() + "/mvtdescribe.so";
     EXPECT_THAT(run.out, HasSubstr("\n   " + besideLibrary + ": cannot open shared object"));
-    EXPECT_THAT(run.err, HasSubstr("mvbasics: mvttool: no place of the search has it"));
+    EXPECT_THAT(run.err, HasSubstr("mvbasics: mvtdescribe: no place of the search has it"));
 
     // Along PATH: the last place takes it.
-    run = RunTool(scratch, {"module", "find", "mvttool", "--json"},
+    run = RunTool(scratch, {"module", "find", "mvtdescribe", "--json"},
                   {"PATH=/nonexistent:" + kModuleDir});
     ASSERT_EQ(0, run.status) << run.err;
     nlohmann::json found = nlohmann::json::parse(run.out);
@@ -112,7 +112,7 @@ TEST(ToolModule, FindShowsEveryPlaceAndTheFileTaken) {
 
     // The host's configured directory comes first and takes it there.
     std::ofstream(scratch.File("host.ini")) << "defaultModulePath = " << kModuleDir << "\n";
-    run = RunTool(scratch, {"module", "find", "mvttool", "--config", scratch.File("host.ini")});
+    run = RunTool(scratch, {"module", "find", "mvtdescribe", "--config", scratch.File("host.ini")});
     ASSERT_EQ(0, run.status) << run.err;
     EXPECT_THAT(run.out, HasSubstr("1. configured directory (defaultModulePath) " + kModule +
                                    "\n   loaded\ntakes: " + kModule + "\n"));
