@@ -123,9 +123,11 @@ bool IsFormatControl(const unsigned char* p, size_t left) {
     return p[1] == 0x81 && p[2] >= 0xA6 && p[2] <= 0xA9;
 }
 
-// The command's own footer, if any, then the exit codes.
+// The command's own footer, if any, then the exit codes (a command made after the
+// tool's footer was set inherits it already).
 void EndHelpWithExitCodes(CLI::App* command) {
     const std::string own = command->get_footer();
+    if (own.find(kExitCodesHelp) != std::string::npos) return;
     command->footer(own.empty() ? kExitCodesHelp : own + "\n" + kExitCodesHelp);
 }
 
