@@ -103,6 +103,8 @@ TEST_F(ToolScrape, ServeAnswersTheExpositionParserAndPromtoolFindsNothingToLint)
     EXPECT_THAT(scraped, HasSubstr("merivane_writer_alive gauge merivane_writer_alive 1.0\n"));
     EXPECT_THAT(scraped, HasSubstr("merivane_transactions gauge merivane_transactions 3.0\n"));
     EXPECT_THAT(scraped, HasSubstr(" counter merivane_inserted_objects_total 12.0\n"));
+    // A gauge does not end in a suffix kept for other types (promtool would report it).
+    EXPECT_THAT(scraped, HasSubstr("merivane_obj_desc_cs_used gauge merivane_obj_desc_cs_used 0"));
     EXPECT_THAT(scraped, testing::ContainsRegex("merivane_collection_timestamp_seconds gauge "
                                                 "merivane_collection_timestamp_seconds 1[0-9]{9}"));
     // Every counter is a counter or a gauge, named in snake case.
