@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libsystemd-dev python3 zlib1g-dev libabsl-dev clang-format \
   pkg-config abigail-tools dpkg-dev file lintian \
-  libcli11-dev libcpp-httplib-dev nlohmann-json3-dev
+  libcli11-dev libcpp-httplib-dev nlohmann-json3-dev python3-prometheus-client prometheus help2man
 PRESET_TESTS := test-dev test-asan test-release test-tsan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 

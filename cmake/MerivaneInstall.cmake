@@ -30,6 +30,14 @@ if(TARGET mvbasics-tool AND MVB_BUILD_TOOLS)
     set_target_properties(mvbasics-tool PROPERTIES INSTALL_RPATH "$ORIGIN/${_mvb_bin_to_lib}")
   endif()
   install(TARGETS mvbasics-tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+  if(MVB_TOOL_MANPAGE)
+    install(FILES ${MVB_TOOL_MANPAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
+  endif()
+  install(FILES ${PROJECT_SOURCE_DIR}/tools/completion/mvbasics
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions COMPONENT tool)
+  # The operators' documents go with the tool (Debian package merivane-basics-tools).
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/operators.md ${PROJECT_SOURCE_DIR}/docs/registry-export.md
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/merivane-basics-tools COMPONENT tool)
 endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/architecture.md

@@ -59,9 +59,11 @@ set(CPACK_DEBIAN_TOOL_PACKAGE_NAME ${MVB_DEB_TOOL})
 set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
 set(CPACK_COMPONENT_TOOL_DESCRIPTION
     "Merivane Basics: the mvbasics tool
- The mvbasics command: a demo host of the library, the message texts of
- result codes, and the performance counters of the Merivane runtime
- (register, collect, watch).")
+ The mvbasics command: a guided tour of the library, the message texts of
+ result codes, the registry's settings, the event file, the runtime's
+ modules and their descriptions, checksums and compression of stored
+ data, and the performance counters of the Merivane runtime (read, watch,
+ or scraped by Prometheus). With its manual page and bash completion.")
 
 # The module's file name is fixed by the runtime's module protocol; lintian is told why.
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides

@@ -33,7 +33,9 @@ expect merivane-basics-dev usr/include/merivane/mvbasics.h usr/include/merivane/
     "$lib/cmake/MerivaneBasics/MerivaneBasicsConfigVersion.cmake" \
     "$lib/cmake/MerivaneBasics/MerivaneBasicsTargets.cmake" \
     "$lib/pkgconfig/merivane-basics.pc" usr/share/doc/merivane-basics-dev/copyright
-expect merivane-basics-tools usr/bin/mvbasics usr/share/doc/merivane-basics-tools/copyright
+expect merivane-basics-tools usr/bin/mvbasics usr/share/doc/merivane-basics-tools/copyright \
+    usr/share/man/man1/mvbasics.1.gz usr/share/bash-completion/completions/mvbasics \
+    usr/share/doc/merivane-basics-tools/operators.md
 
 # Dependencies: the library's from dpkg-shlibdeps, the others on the library's exact version.
 runtime_depends=$(dpkg-deb -f "$(deb_of mv120mbs100)" Depends)

@@ -20,23 +20,32 @@ struct ToolRun {
     std::string err;
 };
 
-// Runs the tool with the arguments; env entries ("NAME=value") are added to the
+// A tool started in the background; its standard streams go to files in scratch.
+struct StartedTool {
+    pid_t pid = -1;
+    std::string outFile;
+    std::string errFile;
+};
+
+// Starts the tool with the arguments; env entries ("NAME=value") are added to the
 // environment, stdinText is its standard input. The registry and the event file of
 // the run lie in scratch unless env names others.
-inline ToolRun RunTool(const ScratchDir& scratch, std::vector<std::string> args,
-                       std::vector<std::string> env = {}, const std::string& stdinText = "") {
-    const std::string in = scratch.File("stdin"), out = scratch.File("stdout"),
-                      err = scratch.File("stderr");
+inline StartedTool StartTool(const ScratchDir& scratch, std::vector<std::string> args,
+                             std::vector<std::string> env = {}, const std::string& stdinText = "") {
+    StartedTool tool;
+    const std::string in = scratch.File("stdin");
+    tool.outFile = scratch.File("stdout");
+    tool.errFile = scratch.File("stderr");
     std::ofstream(in, std::ios::binary) << stdinText;
     args.insert(args.begin(), MVB_TOOL_PATH);
     env.insert(env.begin(), "MERIVANE_EVENT_LOG=" + scratch.File("events.jsonl"));
     env.insert(env.begin(), "MERIVANE_REGISTRY=" + scratch.File("registry.db"));
-    const pid_t pid = fork();
-    if (pid == 0) {
+    tool.pid = fork();
+    if (tool.pid == 0) {
         for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
         const int fds[3] = {open(in.c_str(), O_RDONLY),
-                            open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644),
-                            open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)};
+                            open(tool.outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644),
+                            open(tool.errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)};
         for (int i = 0; i < 3; ++i) dup2(fds[i], i);
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
@@ -44,13 +53,24 @@ inline ToolRun RunTool(const ScratchDir& scratch, std::vector<std::string> args,
         execv(argv[0], argv.data());
         _exit(127);
     }
+    return tool;
+}
+
+// Waits for a started tool to end and collects what it printed.
+inline ToolRun FinishTool(const StartedTool& tool) {
     int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
+    waitpid(tool.pid, &wstatus, 0);
     ToolRun run;
     run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    run.out = ReadFile(out);
-    run.err = ReadFile(err);
+    run.out = ReadFile(tool.outFile);
+    run.err = ReadFile(tool.errFile);
     return run;
+}
+
+// Runs the tool to its end (arguments as for StartTool).
+inline ToolRun RunTool(const ScratchDir& scratch, std::vector<std::string> args,
+                       std::vector<std::string> env = {}, const std::string& stdinText = "") {
+    return FinishTool(StartTool(scratch, std::move(args), std::move(env), stdinText));
 }
 
 }  // namespace mvtest

@@ -115,6 +115,22 @@ void AddHelpCommand(CLI::App& app) {
     });
 }
 
+// The UTF-8 bytes of code points that move or hide text on a terminal: the line and
+// paragraph separators and the bidirectional controls.
+bool IsFormatControl(const unsigned char* p, size_t left) {
+    if (left < 3 || p[0] != 0xE2) return false;
+    if (p[1] == 0x80) return p[2] == 0x8E || p[2] == 0x8F || (p[2] >= 0xA8 && p[2] <= 0xAE);
+    return p[1] == 0x81 && p[2] >= 0xA6 && p[2] <= 0xA9;
+}
+
+// The command's own footer, if any, then the exit codes (a command made after the
+// tool's footer was set inherits it already).
+void EndHelpWithExitCodes(CLI::App* command) {
+    const std::string own = command->get_footer();
+    if (own.find(kExitCodesHelp) != std::string::npos) return;
+    command->footer(own.empty() ? kExitCodesHelp : own + "\n" + kExitCodesHelp);
+}
+
 }  // namespace
 
 void OnRun(CLI::App* command, std::function<int()> action) {
@@ -146,6 +162,35 @@ void PrintJson(const nlohmann::json& document) {
     std::printf("%s\n", text.c_str());
 }
 
+std::string TerminalText(const std::string& text) {
+    std::string out;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char* end = p + text.size();
+    char escape[12];
+    while (p < end) {
+        const size_t left = static_cast<size_t>(end - p);
+        if (*p == '\r' || *p == '\n') {
+            p += (*p == '\r' && left > 1 && p[1] == '\n') ? 2 : 1;
+            out += " | ";
+        } else if (*p < 0x20 || *p == 0x7F) {
+            std::snprintf(escape, sizeof escape, "\\x%02x", *p++);
+            out += escape;
+        } else if (*p == 0xC2 && left > 1 && p[1] >= 0x80 && p[1] <= 0x9F) {  // C1 controls
+            std::snprintf(escape, sizeof escape, "\\u%04x", p[1]);
+            out += escape;
+            p += 2;
+        } else if (IsFormatControl(p, left)) {
+            std::snprintf(escape, sizeof escape, "\\u%04x",
+                          0x2000u + ((p[1] & 0x3Fu) << 6) + (p[2] & 0x3Fu));
+            out += escape;
+            p += 3;
+        } else {
+            out += static_cast<char>(*p++);
+        }
+    }
+    return out;
+}
+
 std::string VersionText() {
     unsigned v[5] = {};
     const char *name = nullptr, *built = nullptr, *fourth = nullptr, *compiler = nullptr,
@@ -173,12 +218,14 @@ void BuildApp(CLI::App& app) {
     AddPerfCommand(app);
     AddRegistryCommand(app);
     AddDataCommands(app);
+    AddLogCommand(app);
+    AddModuleCommand(app);
     AddHelpCommand(app);
     // Every group needs one of its commands; every command's help ends with the exit codes.
     for (CLI::App* command : CommandsOf(&app)) {
-        command->footer(kExitCodesHelp);
+        EndHelpWithExitCodes(command);
         if (!CommandsOf(command).empty()) command->require_subcommand(1);
-        for (CLI::App* sub : CommandsOf(command)) sub->footer(kExitCodesHelp);
+        for (CLI::App* sub : CommandsOf(command)) EndHelpWithExitCodes(sub);
     }
 }
 

@@ -38,6 +38,11 @@ int UsageError(const std::string& object, const std::string& cause);
 // The cause of the last failed C library call (strerror of errno).
 std::string SystemCause();
 
+// Text from outside (a file, a module) made safe for a terminal: line breaks become
+// " | ", control characters, C1 controls and the bidirectional and separator code
+// points a visible escape ("\x1b", "\u202e"). Other bytes pass unchanged.
+std::string TerminalText(const std::string& text);
+
 // Prints one JSON document (or one line of a stream) to standard output.
 void PrintJson(const nlohmann::json& document);
 

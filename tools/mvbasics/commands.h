@@ -11,6 +11,8 @@ void AddErrorCommand(CLI::App& app);     // error.cpp
 void AddPerfCommand(CLI::App& app);      // perf.cpp
 void AddRegistryCommand(CLI::App& app);  // registry.cpp
 void AddDataCommands(CLI::App& app);     // datablocks.cpp: checksum, pack, unpack
+void AddLogCommand(CLI::App& app);       // log.cpp
+void AddModuleCommand(CLI::App& app);    // module.cpp: describe, find
 
 }  // namespace mvtool
 

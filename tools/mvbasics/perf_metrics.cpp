@@ -1,5 +1,6 @@
 #include "perf_metrics.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -135,8 +136,15 @@ Collection CollectCounters() {
 std::string MetricName(const CounterSample& counter) {
     std::string base = counter.name;
     if (EndsWith(base, "/sec")) base.resize(base.size() - 4);
+    std::vector<std::string> words = Words(base);
+    // A gauge's name may not end in what Prometheus keeps for counters, histograms and
+    // summaries ("_count" above all: promtool's lint reports it).
+    static const char* const kReserved[] = {"count", "sum", "bucket", "total"};
+    const bool reservedEnd = !words.empty() && std::find(std::begin(kReserved), std::end(kReserved),
+                                                         words.back()) != std::end(kReserved);
+    if (!counter.IsRate() && reservedEnd && words.size() > 1) words.pop_back();
     std::string name = "merivane";
-    for (const std::string& word : Words(base)) name += "_" + word;
+    for (const std::string& word : words) name += "_" + word;
     return counter.IsRate() ? name + "_total" : name;
 }
 

@@ -37,7 +37,8 @@ struct Collection {
 Collection CollectCounters();
 
 // "C/S Requests/sec" -> "merivane_client_server_requests_total" for a rate counter;
-// "ObjDesc_CSUsedCount" -> "merivane_obj_desc_cs_used_count" for a value.
+// "ObjDesc_CSUsedCount" -> "merivane_obj_desc_cs_used" for a value (a gauge drops a last
+// word Prometheus keeps for other types: count, sum, bucket, total).
 std::string MetricName(const CounterSample& counter);
 
 // The whole exposition: whether a writer is alive, every counter with HELP and TYPE,
