@@ -18,6 +18,9 @@
 // True when the running CPU has the feature (a string literal such as "avx512f").
 #define MVB_CPU_SUPPORTS(feature) (__builtin_cpu_init(), __builtin_cpu_supports(feature))
 
+// Keeps a function out of line (a rare path, so that its caller's common path stays small).
+#define MVB_NOINLINE __attribute__((noinline))
+
 namespace mvb {
 
 // A hint that *p will be read soon; never faults, whatever p is.

@@ -3,6 +3,7 @@
 
 #include "arrays.h"
 #include "arrays/sort_scheme.h"
+#include "compiler.h"
 #include "frame.h"
 #include "os/os.h"
 
@@ -39,8 +40,14 @@ TnResult TnVArray::Search(const void* key, uint32_t* position, void* output) con
     const void* element = nullptr;
     do {
         middle = (low + high) / 2;
-        element = block != nullptr ? block + size_t(middle) * m_elementSize
-                                   : Element(static_cast<uint32_t>(middle));
+        if (block != nullptr) {
+            element = block + size_t(middle) * m_elementSize;
+            // Both elements the next step may probe start loading during this comparison.
+            mvb::Prefetch(block + size_t((low + middle - 1) / 2) * m_elementSize);
+            mvb::Prefetch(block + size_t((middle + 1 + high) / 2) * m_elementSize);
+        } else {
+            element = Element(static_cast<uint32_t>(middle));
+        }
         if (element == nullptr) return ERR_TN_OUT_OF_RANGE;
         c = m_compare(this, key, element);
         if (c < 0)

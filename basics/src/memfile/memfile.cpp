@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "frame.h"
+#include "compiler.h"
 #include "memfile/guarantee.h"
 #include "scalar/convert.h"
 
@@ -237,7 +238,7 @@ namespace {
 // Write when the word does not fit the block: grow the file first. Also the place that
 // clamps a position the caller left elsewhere than at the end. Kept out of line, so
 // that the common case needs no stack frame.
-[[gnu::noinline]] int32_t WriteGrowing(MemFile& f, int32_t value, TnResult& rc) {
+MVB_NOINLINE int32_t WriteGrowing(MemFile& f, int32_t value, TnResult& rc) {
     if (!MVB_CALLER_GUARANTEE(f.m_position >= 0 && f.m_position <= f.m_size))
         f.m_position = f.m_size;
     const int64_t size = int64_t{f.m_size} + 4;

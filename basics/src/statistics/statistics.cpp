@@ -1,4 +1,5 @@
 // The statistics counters and their publication into the performance data block.
+#include "compiler.h"
 #include "prfdata.h"
 #include "statistics/prfinternal.h"
 #include "statistics.h"
@@ -96,6 +97,12 @@ inline uint32_t* Slot(CTRID ctrId) {
     return slot != nullptr ? slot : UnindexedSlot(ctrId);
 }
 
+// Stores a value through the table's lookups; out of line, so that an update's common
+// path (the index) needs no stack frame and reaches this by a jump.
+MVB_NOINLINE void StoreUnindexed(CTRID ctrId, uint32_t value) {
+    *UnindexedSlot(ctrId) = value;
+}
+
 // Zero-filled at load: disabled, every count 0.
 TnStatistics g_statistics;
 
@@ -144,7 +151,11 @@ void TnStatistics::Clear() {
 // Inc and Dec (and Add of exactly 1 or -1): the count changes and replaces the slot.
 void TnStatistics::Step(int32_t& count, uint32_t ctrId, int32_t step) {
     count = Wrapped(count, step);
-    if (m_enabled) *Slot(ctrId) = static_cast<uint32_t>(count);
+    if (!m_enabled) return;
+    if (uint32_t* slot = IndexedSlot(PrfData::sm_pPrfData, ctrId))
+        *slot = static_cast<uint32_t>(count);
+    else
+        StoreUnindexed(ctrId, static_cast<uint32_t>(count));
 }
 
 // Other amounts are added to the count and to what the slot holds.
