@@ -36,9 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size -= 4;
 
     // The tool's decoder on the raw input, as if it were a collection.
-    std::vector<perfdecode::RawCounter> counters;
+    std::vector<mvtool::perfdecode::RawCounter> counters;
     const std::vector<uint8_t> raw(data, data + size);
-    perfdecode::Decode(raw.data(), raw.size(), 1 + control % 3, &counters);
+    mvtool::perfdecode::Decode(raw.data(), raw.size(), 1 + control % 3, &counters);
 
     const auto saved = std::make_tuple(prf->m_pPrfData, prf->m_cbPrfData, prf->m_fWritable,
                                        prf->m_dwFirstCounter, prf->m_dwFirstHelp);
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t status = PrfData_Collect(name.data(), &where, &bytes, &objects);
     if (status == 0 && bytes > 0) {
         if (bytes > room || static_cast<uint8_t*>(where) != out.data() + bytes) std::abort();
-        if (!perfdecode::Decode(out.data(), bytes, objects, &counters) || counters.size() != 22)
+        if (!mvtool::perfdecode::Decode(out.data(), bytes, objects, &counters) || counters.size() != 22)
             std::abort();
     } else if (bytes != 0 || (status != 0 && status != 234)) {
         std::abort();

@@ -49,17 +49,17 @@ TEST(HostileBlock, EveryRewrittenHeaderWordMakesTheBlockAbsent) {
             std::memcpy(&bytes[offset], &value, 4);
             const bool ownWord = offset == 0 || offset == 40 || offset == kHeaders + 4;
             EXPECT_EQ(CollectInto(&out), ownWord ? kWhole : kNothing) << offset << " " << value;
-            std::vector<perfdecode::RawCounter> counters;
+            std::vector<mvtool::perfdecode::RawCounter> counters;
             const std::vector<uint8_t> raw(bytes);  // exactly sized: ASan sees overreads
-            perfdecode::Decode(raw.data(), raw.size(), 1, &counters);
+            mvtool::perfdecode::Decode(raw.data(), raw.size(), 1, &counters);
             bytes = original;
         }
     }
     // Values are data, whatever they hold.
     std::memset(&bytes[kHeaders + 8], 0xFF, 22 * 8);
     EXPECT_EQ(CollectInto(&out), kWhole);
-    std::vector<perfdecode::RawCounter> counters;
-    ASSERT_TRUE(perfdecode::Decode(out.data(), 1128, 1, &counters));
+    std::vector<mvtool::perfdecode::RawCounter> counters;
+    ASSERT_TRUE(mvtool::perfdecode::Decode(out.data(), 1128, 1, &counters));
     ASSERT_EQ(counters.size(), 22u);
     EXPECT_EQ(counters[7].value, 0xFFFFFFFFu);
     EXPECT_EQ(counters[7].nameTitleIndex, 1000u + 2 * 8);
@@ -96,8 +96,8 @@ TEST(HostileBlock, TheToolsDecoderStaysInsideItsCollection) {
             std::memcpy(&bytes[4 * word], &value, 4);
         }
         bytes.resize(random() % 2 ? bytes.size() : random() % bytes.size());
-        std::vector<perfdecode::RawCounter> counters;
-        accepted += perfdecode::Decode(bytes.data(), bytes.size(), 1 + random() % 2, &counters);
+        std::vector<mvtool::perfdecode::RawCounter> counters;
+        accepted += mvtool::perfdecode::Decode(bytes.data(), bytes.size(), 1 + random() % 2, &counters);
     }
     EXPECT_GT(accepted, 0u);  // changed values and spare words still decode
 }

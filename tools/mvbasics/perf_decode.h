@@ -11,7 +11,7 @@
 
 #include "prfdata.h"
 
-namespace perfdecode {
+namespace mvtool::perfdecode {
 
 struct RawCounter {
     uint32_t nameTitleIndex;
@@ -63,6 +63,6 @@ inline bool Decode(const uint8_t* data, uint64_t bytes, uint32_t objects,
     return true;
 }
 
-}  // namespace perfdecode
+}  // namespace mvtool::perfdecode
 
 #endif
