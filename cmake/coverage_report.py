@@ -67,16 +67,20 @@ def main():
     args = ["-instr-profile=" + merged, objects[0]] + [a for o in objects[1:] for a in ("-object", o)]
     src = os.path.join(os.path.abspath(source), "basics", "src")
     llvm_cov = tool("llvm-cov")
-    summary = json.loads(subprocess.run([llvm_cov, "export", "-summary-only"] + args + [src],
+    summary = json.loads(subprocess.run([llvm_cov, "export", "-summary-only"] + args,
                                         check=True, capture_output=True, text=True).stdout)
+    # File names as compiled (relative ones, e.g. through ccache, are kept as given).
+    files = [f for f in summary["data"][0]["files"]
+             if not os.path.relpath(os.path.normpath(f["filename"]), src).startswith("..")]
     with open(os.path.join(build, "coverage.txt"), "w") as out:
-        subprocess.run([llvm_cov, "show", "-show-line-counts-or-regions"] + args + [src], check=True, stdout=out)
+        # (llvm-cov 14 does not match relative file names given as filters)
+        subprocess.run([llvm_cov, "show", "-show-branches=count",
+                        "-ignore-filename-regex=/(tests|tools|fuzz|examples|bench)/|/basics/inc/|^/usr/"] + args,
+                       check=True, stdout=out)
 
     rows = {}
-    for f in summary["data"][0]["files"]:
-        relative = os.path.relpath(f["filename"], src)
-        if relative.startswith(".."):
-            continue
+    for f in files:
+        relative = os.path.relpath(os.path.normpath(f["filename"]), src)
         row = rows.setdefault(subsystem(relative), [0, 0, 0, 0])
         s = f["summary"]
         row[0] += s["lines"]["covered"]
