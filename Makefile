@@ -7,7 +7,7 @@ DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev
 PRESET_TESTS := test-dev test-asan test-release test-tsan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps maybe-deps configure build demo test $(PRESET_TESTS) bench fuzz format format-check clean \
+.PHONY: all deps maybe-deps configure build demo test $(PRESET_TESTS) bench fuzz fuzz-build fuzz-smoke coverage format format-check clean \
   package test-package test-examples abi-baseline test-windows build-win32
 
 all: build
@@ -87,10 +87,18 @@ bench: maybe-deps
 	done
 	@python3 bench/report.py build/release/bench/bench_*.json
 
-fuzz: maybe-deps
+# The libFuzzer targets (clang, ASan + UBSan) in build/fuzz. `make fuzz` runs each for
+# FUZZ_SECONDS (default 300), `make fuzz-smoke` for a few seconds each (CI); see fuzz/run.sh.
+fuzz-build: maybe-deps
 	CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DMVB_BUILD_FUZZ=ON -DMVB_BUILD_TESTS=OFF
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" -DMVB_BUILD_FUZZ=ON -DMVB_BUILD_TESTS=OFF
 	cmake --build build/fuzz -j $(JOBS) --target fuzz_targets
+
+fuzz: fuzz-build
+	JOBS=$(JOBS) fuzz/run.sh build/fuzz/fuzz $(or $(FUZZ_SECONDS),300)
+
+fuzz-smoke: fuzz-build
+	JOBS=$(JOBS) fuzz/run.sh build/fuzz/fuzz $(or $(FUZZ_SECONDS),8)
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i

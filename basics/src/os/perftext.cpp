@@ -10,6 +10,7 @@
 // database hands out 1000 and 1001 first: lower indexes belong to the system.
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -199,8 +200,21 @@ void RemoveTexts(uint32_t firstCounter, uint32_t lastCounter, uint32_t firstHelp
                 continue;
             const uint32_t first = help ? firstHelp : firstCounter;
             const uint32_t last = help ? lastHelp : lastCounter;
-            for (uint32_t index = first; index <= last && index >= first; index += 2)
-                RegDeleteValue(key.Get(), std::to_string(index).c_str());
+            // The texts are found by name: a range may span most of the 32-bit indexes
+            // (a symbol header's offsets) while holding a few texts.
+            std::vector<std::string> doomed;
+            char name[16];
+            for (uint32_t i = 0;; ++i) {
+                uint32_t size = sizeof name;
+                const int32_t status = RegEnumValue(key.Get(), i, name, &size);
+                if (status == kMoreData) continue;
+                if (status != kOk) break;
+                const unsigned long index = std::strtoul(name, nullptr, 10);
+                if (index >= first && index <= last && (index - first) % 2 == 0 &&
+                    std::to_string(index) == name)
+                    doomed.push_back(name);
+            }
+            for (const std::string& text : doomed) RegDeleteValue(key.Get(), text.c_str());
         }
     }
 }
