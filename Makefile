@@ -3,7 +3,7 @@ SHELL := /bin/bash
 DEB_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libsystemd-dev python3 zlib1g-dev libabsl-dev clang-format \
   pkg-config abigail-tools dpkg-dev file lintian \
   libcli11-dev libcpp-httplib-dev nlohmann-json3-dev python3-prometheus-client prometheus help2man \
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
+  clang llvm-14 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
 PRESET_TESTS := test-dev test-asan test-release test-tsan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
@@ -99,6 +99,19 @@ fuzz: fuzz-build
 
 fuzz-smoke: fuzz-build
 	JOBS=$(JOBS) fuzz/run.sh build/fuzz/fuzz $(or $(FUZZ_SECONDS),8)
+
+# Clang source-based coverage of the tests (build/coverage, -O0, no debug information):
+# line and branch coverage per subsystem of basics/src, failing below the bars. Left out:
+# frame_unload, whose checks that an unload hands every heap block back do not hold with
+# the profile runtime in the process.
+COVERAGE_LINE_BAR ?= 93
+COVERAGE_BRANCH_BAR ?= 81
+coverage: maybe-deps
+	cmake --preset coverage
+	cmake --build --preset coverage -j $(JOBS)
+	rm -rf build/coverage/profiles
+	ctest --preset coverage -E '^frame_unload$$'
+	python3 cmake/coverage_report.py build/coverage . $(COVERAGE_LINE_BAR) $(COVERAGE_BRANCH_BAR)
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i
