@@ -1,5 +1,6 @@
-// The counter-text loader: reads a counter text file in the published format (an
-// .ini with [info], [languages] and [text] sections, and a symbol header of
+// The counter-text loader of the registry (the Linux backend's loader, and on Windows
+// the stand-in tests put in place of the system's): reads a counter text file in the published
+// format (an .ini with [info], [languages] and [text] sections, and a symbol header of
 // "#define SYMBOL offset" lines), hands out title indexes from the counter-text
 // database in the registry and records the range in the driver's "Performance" key.
 //
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "os/os.h"
+#include "os/os_testing.h"
 
 namespace mvos {
 
@@ -219,7 +221,7 @@ void RemoveTexts(uint32_t firstCounter, uint32_t lastCounter, uint32_t firstHelp
 
 }  // namespace
 
-int32_t LoadPerfCounterTextStrings(const char* commandLine, bool) {
+int32_t RegistryLoadPerfText(const char* commandLine, bool) {
     std::string iniPath;
     if (!Argument(commandLine, &iniPath)) return kInvalidParameter;
     CounterFile file;
@@ -280,7 +282,7 @@ int32_t LoadPerfCounterTextStrings(const char* commandLine, bool) {
     return status;
 }
 
-int32_t UnloadPerfCounterTextStrings(const char* commandLine, bool) {
+int32_t RegistryUnloadPerfText(const char* commandLine, bool) {
     std::string driver;
     if (!Argument(commandLine, &driver)) return kInvalidParameter;
     ScopedRegKey service;
@@ -307,6 +309,18 @@ int32_t UnloadPerfCounterTextStrings(const char* commandLine, bool) {
     for (const char* name : {"First Counter", "Last Counter", "First Help", "Last Help"})
         RegDeleteValue(service.Get(), name);
     return kOk;
+}
+
+}  // namespace mvos
+
+namespace mvos {
+
+int32_t LoadPerfCounterTextStrings(const char* commandLine, bool quiet) {
+    return Syscalls().loadPerfText(commandLine, quiet);
+}
+
+int32_t UnloadPerfCounterTextStrings(const char* commandLine, bool quiet) {
+    return Syscalls().unloadPerfText(commandLine, quiet);
 }
 
 }  // namespace mvos
