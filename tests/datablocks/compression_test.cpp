@@ -308,6 +308,12 @@ TEST(CodecPaths, AgreeAroundChunkBoundaries) {
             total > 0 ? static_cast<int32_t>(rng() % static_cast<unsigned>(total)) : 0;
         for (int32_t cap : {total, total - 1, total + 100, cut}) both(false, in, std::max(cap, 0));
     }
+    // A short token, then long ones that carry the output far past the bytes saved for
+    // it, then short ones again: the saved bytes are rebased with nothing pending.
+    Bytes in = B({10, 'a', 200, 'b', 200, 'c', 255, 'd'});
+    for (int t = 0; t < 60; ++t) in.insert(in.end(), {3, static_cast<unsigned char>(t)});
+    const int32_t total = DSlen(in.data(), static_cast<int32_t>(in.size()));
+    for (int32_t cap : {total, total - 1, total + 200}) both(false, in, cap);
 }
 
 }  // namespace

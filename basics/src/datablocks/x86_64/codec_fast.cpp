@@ -99,7 +99,9 @@ struct Sse2Ops {
         int32_t i = pos, p = produced, high = produced;
         while (i <= inLimit && p <= outLimit) {
             if (high - base > kSaved) {
-                std::memcpy(saved, saved + (p - base), static_cast<size_t>(high - p));
+                // Only [p, high) is still pending; after a long token nothing is, and p
+                // may then lie far past the end of saved.
+                if (high > p) std::memcpy(saved, saved + (p - base), static_cast<size_t>(high - p));
                 base = p;
             }
             const int32_t head = in[i], second = in[i + 1];
