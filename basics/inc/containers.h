@@ -7,6 +7,8 @@
 #ifndef MV_CONTAINERS_H
 #define MV_CONTAINERS_H
 
+#include <cstring>
+
 #include "mvexport.h"
 #include "results.h"
 
@@ -241,7 +243,7 @@ class MVB_API TnEntryCache {
     void* GetEntry() {
         if (freeList != nullptr) {
             void* e = freeList;
-            freeList = *static_cast<void**>(e);
+            freeList = LinkOf(e);
             return e;
         }
         if (offset != 0) {
@@ -251,7 +253,7 @@ class MVB_API TnEntryCache {
         return GetEntryFromNewBlock();
     }
     void ReturnEntry(void* entry) {
-        *static_cast<void**>(entry) = freeList;
+        std::memcpy(entry, &freeList, sizeof freeList);
         freeList = entry;
     }
     // Takes back the entry most recently handed out from a block (not the free list).
@@ -271,6 +273,13 @@ class MVB_API TnEntryCache {
     uint16_t alignment;        // rounding unit of the entry size
 
   private:
+    // The link in a free entry's first bytes; entries of a small alignment may hold it
+    // at any address.
+    static void* LinkOf(const void* entry) {
+        void* link;
+        std::memcpy(&link, entry, sizeof link);
+        return link;
+    }
     static unsigned char* EntryArea(void* block) {
         return static_cast<unsigned char*>(block) + sizeof(void*);
     }

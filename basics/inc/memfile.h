@@ -9,6 +9,8 @@
 #ifndef MV_MEMFILE_H
 #define MV_MEMFILE_H
 
+#include <cstring>
+
 #include "mvexport.h"
 
 class MVB_API MemFile {
@@ -60,7 +62,29 @@ class MVB_API MemFile {
     void InitializeWith(unsigned char value, int32_t offset);
     // Appends a 32-bit value at the position (which must be the end of the file),
     // least significant byte first; *rc receives 0 or SizeSet's code. Returns 4.
-    int32_t Write(int32_t value, TnResult& rc);
+    // Inline when the word fits the block (hosts built against an earlier header call the
+    // library's copy, which stays exported); growth and a misplaced position take
+    // WriteGrowing.
+    MVB_API int32_t Write(int32_t value, TnResult& rc) {
+        const int32_t size = m_size;
+        if (m_position != size || int64_t{size} + 4 > int64_t{Capacity()})
+            return WriteGrowing(value, rc);
+        unsigned char* const at = m_data + size;
+        const auto bits = static_cast<uint32_t>(value);
+        // The fields are stored one each side of the word: merged into one 8-byte store,
+        // they would not forward to the next call's two 4-byte loads.
+        const unsigned char bytes[4] = {
+            static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
+            static_cast<unsigned char>(bits >> 16), static_cast<unsigned char>(bits >> 24)};
+        m_size = size + 4;
+        std::memcpy(at, bytes, 4);  // one store
+        m_position = size + 4;
+        rc = 0;
+        return 4;
+    }
+    // Write's path out of line: grows the file for the word (or fails with rc), and
+    // first moves a position left elsewhere than at the end there.
+    int32_t WriteGrowing(int32_t value, TnResult& rc);
     // CRC-32 of a range (length all ones: to the end), continuing from *previous.
     uint32_t CheckSum(uint32_t offset, uint32_t length, const uint32_t* previous) const;
 

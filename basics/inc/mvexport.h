@@ -7,8 +7,10 @@
 
 #include "results.h"
 
-// MVB_API marks every name other modules may call; everything else stays hidden.
-#if defined(_MSC_VER)
+// MVB_API marks every name other modules may call; everything else stays hidden. The
+// build may give its own definition (the Windows DLL's build does).
+#if defined(MVB_API)
+#elif defined(_MSC_VER)
 #if defined(MVBASICS_BUILDING)
 #define MVB_API __declspec(dllexport)
 #else

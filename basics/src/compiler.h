@@ -21,6 +21,10 @@
 // Keeps a function out of line (a rare path, so that its caller's common path stays small).
 #define MVB_NOINLINE __attribute__((noinline))
 
+// Keeps a namespace-scope object (and what it refers to) in the object file although
+// nothing names it.
+#define MVB_USED __attribute__((used))
+
 namespace mvb {
 
 // A hint that *p will be read soon; never faults, whatever p is.

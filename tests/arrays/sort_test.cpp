@@ -231,6 +231,7 @@ TEST(ArraySort, SmallElementSizes) {
         const int keys = 1 + static_cast<int>(rng() % (round % 2 == 0 ? 100000 : 9));
         ExpectWideSchemeOrder<12>(Random(rng, n, keys));
         ExpectWideSchemeOrder<16>(Random(rng, n, keys));
+        ExpectWideSchemeOrder<20>(Random(rng, n, keys));  // other sizes: through an index
         ExpectSorted<uint8_t>(rng, n, 1 + rng() % 256);
         ExpectSorted<int16_t>(rng, n, 1 + rng() % 70000);
         ExpectSorted<int32_t>(rng, n, round % 2 == 0 ? 16 : 0xFFFFFFFFu);

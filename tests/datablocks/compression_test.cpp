@@ -282,6 +282,38 @@ TEST(CodecPaths, AgreeAroundChunkBoundaries) {
         const int32_t total = DSlen(in.data(), static_cast<int32_t>(in.size()));
         for (int32_t cap : {total - 1, total, total + 17}) both(false, in, std::max(cap, 0));
     }
+    // Long blocks of well-formed tokens of every size (empty literals included), cut off
+    // anywhere and expanded into outputs that end anywhere: the fast path writes short
+    // tokens as whole blocks past their end, which must never show past the final length.
+    for (int round = 0; round < 300; ++round) {
+        Bytes in;
+        const auto tokens = 20 + rng() % 200;
+        for (unsigned t = 0; t < tokens; ++t) {
+            const unsigned shape = rng() % 8;
+            const auto count = static_cast<unsigned char>(shape < 5   ? rng() % 70
+                                                          : shape < 7 ? rng() % 256
+                                                                      : rng() % 3);
+            if (rng() % 2 != 0 && count != 0) {
+                in.push_back(count);
+                in.push_back(static_cast<unsigned char>(rng()));
+            } else {
+                in.push_back(0);
+                in.push_back(count);
+                for (int k = 0; k < count; ++k) in.push_back(static_cast<unsigned char>(rng()));
+            }
+        }
+        in.resize(in.size() - rng() % 4 * (rng() % 40));  // often cut inside a token
+        const int32_t total = DSlen(in.data(), static_cast<int32_t>(in.size()));
+        const int32_t cut =
+            total > 0 ? static_cast<int32_t>(rng() % static_cast<unsigned>(total)) : 0;
+        for (int32_t cap : {total, total - 1, total + 100, cut}) both(false, in, std::max(cap, 0));
+    }
+    // A short token, then long ones that carry the output far past the bytes saved for
+    // it, then short ones again: the saved bytes are rebased with nothing pending.
+    Bytes in = B({10, 'a', 200, 'b', 200, 'c', 255, 'd'});
+    for (int t = 0; t < 60; ++t) in.insert(in.end(), {3, static_cast<unsigned char>(t)});
+    const int32_t total = DSlen(in.data(), static_cast<int32_t>(in.size()));
+    for (int32_t cap : {total, total - 1, total + 200}) both(false, in, cap);
 }
 
 }  // namespace

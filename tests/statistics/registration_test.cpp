@@ -111,6 +111,34 @@ TEST_F(CounterTextLoader, RefusesMalformedFilesAndChangesNothing) {
     EXPECT_EQ(Text(1000, false), "");
 }
 
+// Offsets of a symbol header may reach 2^31: loading and unloading touch the texts the
+// file has, not every index of the range (a billion registry calls).
+TEST_F(CounterTextLoader, FarOffsetsAreLoadedAndUnloadedByTheirTexts) {
+    const std::string ini = m_dir.File("Far.ini");
+    std::ofstream(ini) << "[info]\ndrivername=Far\nsymbolfile=Far.h\n[languages]\n009=English\n"
+                          "[text]\nNEAR_009_NAME=near\nFAR_009_NAME=far\nFAR_009_HELP=far help\n";
+    std::ofstream(m_dir.File("Far.h")) << "#define NEAR 0\n#define FAR 2000000000\n";
+    CreateKey(Service("Far"));
+    const std::string command = "xx \"" + ini + "\"";
+    ASSERT_EQ(mvos::LoadPerfCounterTextStrings(command.c_str(), true), mvos::kOk);
+    EXPECT_EQ(Text(1000, false), "near");
+    EXPECT_EQ(Text(2000001000u, false), "far");
+    EXPECT_EQ(Text(2000001001u, true), "far help");
+    EXPECT_EQ(RegDword(Service("Far"), "Last Counter"), 2000001000u);
+    // A text outside the driver's range stays.
+    mvos::RegKey other = prftest::CreateKey(std::string(mvos::kCounterTextKey) + "\\009\\Counter");
+    ASSERT_EQ(mvos::RegSetValue(other, "2000001002", mvos::kRegSz, "other", 6), mvos::kOk);
+    ASSERT_EQ(mvos::RegSetValue(other, "01000", mvos::kRegSz, "zero", 5), mvos::kOk);
+    mvos::RegCloseKey(other);
+    ASSERT_EQ(mvos::UnloadPerfCounterTextStrings("xx Far", true), mvos::kOk);
+    EXPECT_EQ(Text(1000, false), "");
+    EXPECT_EQ(Text(2000001000u, false), "");
+    EXPECT_EQ(Text(2000001001u, true), "");
+    EXPECT_EQ(Text(2000001002u, false), "other");
+    EXPECT_EQ(RegText(std::string(mvos::kCounterTextKey) + "\\009\\Counter", "01000"), "zero");
+    EXPECT_EQ(RegDword(mvos::kCounterTextKey, "Last Counter"), 998u);
+}
+
 // The shipped counter text file describes the item table, in table order.
 TEST_F(CounterTextLoader, TheShippedFileNamesEveryItemOfTheTable) {
     std::string lib = MVB_LIBRARY_PATH;

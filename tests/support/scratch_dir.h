@@ -5,18 +5,19 @@
 #define MV_TESTS_OS_SCRATCH_DIR_H
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "os/os_testing.h"
+#include "test_platform.h"
 
 namespace mvtest {
 
@@ -24,10 +25,18 @@ class ScratchDir {
   public:
     // Under base (default: the test's folder); Path() is empty when base is unusable.
     explicit ScratchDir(const char* base = std::getenv("MERIVANE_TEST_BINARY_DIR")) {
-        std::string pattern = std::string(base != nullptr && *base ? base : "/tmp");
-        ::mkdir(pattern.c_str(), 0755);
-        pattern += "/scratch-XXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
+        const std::string parent = base != nullptr && *base ? base : platform::TempBase();
+        std::error_code error;
+        std::filesystem::create_directories(parent, error);
+        std::random_device seed;
+        std::mt19937_64 random(seed() ^ (static_cast<uint64_t>(seed()) << 32));
+        for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/scratch-%012llx",
+                          static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+            // create_directory answers false (no error) when the name is taken.
+            if (std::filesystem::create_directory(parent + name, error)) m_path = parent + name;
+        }
     }
     ~ScratchDir() {
         std::error_code ignored;
@@ -45,9 +54,9 @@ class ScopedEnv {
   public:
     ScopedEnv(const char* name, const std::string& value) : m_name(name) {
         if (const char* old = std::getenv(name)) m_old = old;
-        ::setenv(name, value.c_str(), 1);
+        platform::SetEnv(name, value.c_str());
     }
-    ~ScopedEnv() { m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name); }
+    ~ScopedEnv() { m_old ? platform::SetEnv(m_name, m_old->c_str()) : platform::UnsetEnv(m_name); }
 
   private:
     const char* m_name;

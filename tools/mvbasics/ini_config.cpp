@@ -24,9 +24,9 @@ std::string Lower(std::string s) {
 
 std::string PathOf(const char* key, const char* const* sections) {
     std::string path;
-    for (; sections != nullptr && *sections != nullptr; ++sections) {
-        if (!path.empty()) path += '.';
-        path += *sections;
+    for (size_t i = 0; sections != nullptr && sections[i] != nullptr; ++i) {
+        if (i > 0) path += '.';  // empty names too: "[.a]" is {"", "a"}
+        path += sections[i];
     }
     return Lower(path + "/" + (key != nullptr ? key : ""));
 }

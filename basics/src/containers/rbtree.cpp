@@ -164,7 +164,7 @@ class Search {
     // *result).
     TnRBTreeNode* Descend(int* result) {
         for (TnRBTreeNode* n = m_tree.root; n != nullptr;
-             n = m_probe.Last().ProbeBefore() ? n->Left() : n->right) {
+             n = ChildTowards(n, m_probe.Last().ProbeBefore())) {
             Push(n);
             PrefetchChildren(n);
             const int rc = m_probe.Against(n);
@@ -409,7 +409,7 @@ int TnRBTree::InsertEntry(TnRBTreeNode* entry, uint16_t mode, TnVParameter* para
             lastEntry = entry;
         } else {
             bool right = false;
-            for (TnRBTreeNode* n = root; n != nullptr; n = right ? n->right : n->Left()) {
+            for (TnRBTreeNode* n = root; n != nullptr; n = rbtree::ChildTowards(n, !right)) {
                 path.Push(n);
                 rbtree::PrefetchChildren(n);
                 rc = probe.Against(n);

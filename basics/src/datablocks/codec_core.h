@@ -5,6 +5,12 @@
 //                                        the byte before it, or end
 //   void Ops::Copy(out, in, n)           n bytes, the ranges do not overlap
 //   void Ops::Fill(out, v, n)            n bytes of value v
+//   void Ops::ExpandBulk(in, length, out, capacity, pos, produced)
+//                                        expands whole tokens from pos while that is
+//                                        cheap, advancing pos and produced; the token
+//                                        loop takes over where it stops (it may do
+//                                        nothing). Bytes past the produced length stay
+//                                        as they were.
 // Each path's source instantiates these templates with its own Ops.
 #ifndef MV_DATABLOCKS_CODEC_CORE_H
 #define MV_DATABLOCKS_CODEC_CORE_H
@@ -162,6 +168,7 @@ int32_t ExpandWith(const unsigned char* input, int32_t length, unsigned char* ou
     int32_t produced = 0;
     if (length > 0 && input != nullptr) {
         int32_t pos = 0;
+        Ops::ExpandBulk(input, length, output, capacity, pos, produced);
         Token token;
         while (produced < capacity && NextToken(input, length, pos, token)) {
             if (token.count > capacity - produced) {

@@ -25,6 +25,8 @@ struct PortableOps {
     static void Fill(unsigned char* out, unsigned char v, int32_t n) {
         std::memset(out, v, static_cast<size_t>(n));
     }
+    static void ExpandBulk(const unsigned char*, int32_t, unsigned char*, int32_t, int32_t&,
+                           int32_t&) {}
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "diag/messages.h"
 #include "errors.h"
 #include "frame.h"
+#include "frame/module_errors.h"
 
 namespace {
 
@@ -75,7 +76,8 @@ bool IsQueryLayerCode(int code) {
 
 const char* Message(int code) {
     if (IsQueryLayerCode(code)) return kQueryLayerText;
-    if (const char* text = TnModuleErrorCallbackList::GetInstance().GetError(code)) return text;
+    if (const char* text = mvb::frame::ModuleErrorText(mvb::frame::g_moduleErrors, code))
+        return text;
     if (const char* text = mvb::diag::FindMessage(code)) return text;
     return code >= 1 && code <= 999 ? "count" : "unknown error";
 }

@@ -4,10 +4,9 @@
 #include "diag/messages.h"
 
 namespace mvb::diag {
-namespace {
 
 // clang-format off
-constexpr MessageEntry kMessages[] = {
+constexpr MessageEntry kMessageRows[] = {
     {-7310, "Online Versioning was interrupted and cannot be resumed."},
     {-7309, "Replica Id from client does not exist at server. Client needs refresh."},
     {-7308, "TnOnlineVersioningBase::GetLogRemainderInBytes or ::GetStatus was called after the Online Versioning process has finished."},
@@ -531,50 +530,40 @@ constexpr MessageEntry kMessages[] = {
 };
 // clang-format on
 
+namespace {
+
+constexpr const MessageEntry* kMessages = kMessageRows;
+constexpr size_t kCount = sizeof(kMessageRows) / sizeof(kMessageRows[0]);
+
 constexpr bool StrictlyAscending() {
-    for (size_t i = 1; i < sizeof(kMessages) / sizeof(kMessages[0]); ++i) {
+    for (size_t i = 1; i < kCount; ++i) {
         if (kMessages[i - 1].code >= kMessages[i].code) return false;
     }
     return true;
 }
 static_assert(StrictlyAscending(), "the message table must be sorted by code, without repeats");
+static_assert(kMessages[0].code == kFirstMessageCode &&
+                  kMessages[kCount - 1].code == kLastMessageCode,
+              "the first and last codes in messages.h are the table's");
+static_assert(kCount < UINT16_MAX, "row numbers fit the index slots");
 
-constexpr size_t kCount = sizeof(kMessages) / sizeof(kMessages[0]);
-constexpr int32_t kFirstCode = kMessages[0].code;
-constexpr int32_t kLastCode = kMessages[kCount - 1].code;
-constexpr size_t kSpan = static_cast<size_t>(kLastCode - kFirstCode) + 1;
-
-// A direct index over the codes' span: slot c - kFirstCode holds the row number + 1 of
-// code c, or 0 when c has no text. 16K two-byte slots, built by the compiler, so that
-// a lookup is one range check and two loads with no branch to mispredict on the code.
-struct CodeIndex {
-    uint16_t row[kSpan];
-};
-constexpr CodeIndex BuildIndex() {
-    CodeIndex index{};
+constexpr MessageIndex BuildIndex() {
+    MessageIndex index{};
     for (size_t i = 0; i < kCount; ++i)
-        index.row[static_cast<size_t>(kMessages[i].code - kFirstCode)] =
+        index.row[static_cast<size_t>(kMessages[i].code - kFirstMessageCode)] =
             static_cast<uint16_t>(i + 1);
     return index;
 }
-static_assert(kCount < UINT16_MAX, "row numbers fit the index slots");
-constexpr CodeIndex kIndex = BuildIndex();
 
 }  // namespace
+
+constexpr MessageIndex kMessageIndex = BuildIndex();
 
 const MessageEntry* MessageTable() {
     return kMessages;
 }
 size_t MessageCount() {
     return kCount;
-}
-
-const char* FindMessage(int32_t code) {
-    // Unsigned arithmetic: codes below the first wrap to large offsets.
-    const uint32_t offset = static_cast<uint32_t>(code) - static_cast<uint32_t>(kFirstCode);
-    if (offset >= kSpan) return nullptr;
-    const uint16_t row = kIndex.row[offset];
-    return row != 0 ? kMessages[row - 1].text : nullptr;
 }
 
 }  // namespace mvb::diag

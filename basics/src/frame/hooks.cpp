@@ -1,6 +1,7 @@
 // The hooks the host installs: default configuration, fatal-error callback,
 // console stream and the module error-text callback.
 #include "frame.h"
+#include "frame/module_errors.h"
 
 namespace {
 TnConfig* g_defaultConfig = nullptr;
@@ -36,9 +37,12 @@ smp_io* Console(smp_io* console) {
     return previous;
 }
 
+namespace mvb::frame {
+TnModuleErrorCallbackList g_moduleErrors{{{nullptr, 0, 0}}};  // constant-initialised
+}  // namespace mvb::frame
+
 TnModuleErrorCallbackList& TnModuleErrorCallbackList::GetInstance() {
-    static TnModuleErrorCallbackList instance{{{nullptr, 0, 0}}};
-    return instance;
+    return mvb::frame::g_moduleErrors;
 }
 
 int TnModuleErrorCallbackList::SetModuleErrorCallback(TnModuleErrorCallback callback, int32_t upper,
@@ -57,7 +61,5 @@ int TnModuleErrorCallbackList::SetModuleErrorCallback(TnModuleErrorCallback call
 }
 
 const char* TnModuleErrorCallbackList::GetError(int32_t code) {
-    const Entry& e = m_entries[0];
-    if (e.callback != nullptr && e.lower < code && code < e.upper) return e.callback(code);
-    return nullptr;
+    return mvb::frame::ModuleErrorText(*this, code);
 }

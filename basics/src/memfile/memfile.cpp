@@ -233,41 +233,29 @@ void MemFile::InitializeWith(unsigned char value, int32_t offset) {
         std::memset(m_data + offset, value, static_cast<size_t>(m_size - offset));
 }
 
-namespace {
-
 // Write when the word does not fit the block: grow the file first. Also the place that
-// clamps a position the caller left elsewhere than at the end. Kept out of line, so
-// that the common case needs no stack frame.
-MVB_NOINLINE int32_t WriteGrowing(MemFile& f, int32_t value, TnResult& rc) {
-    if (!MVB_CALLER_GUARANTEE(f.m_position >= 0 && f.m_position <= f.m_size))
-        f.m_position = f.m_size;
-    const int64_t size = int64_t{f.m_size} + 4;
+// clamps a position the caller left elsewhere than at the end.
+int32_t MemFile::WriteGrowing(int32_t value, TnResult& rc) {
+    if (!MVB_CALLER_GUARANTEE(m_position >= 0 && m_position <= m_size)) m_position = m_size;
+    const int64_t size = int64_t{m_size} + 4;
     if (size > kMaxSize) {
         rc = ERR_TN_FILE_NO_MEMORY;
-    } else if (size <= f.Capacity()) {
-        f.m_size = static_cast<int32_t>(size);
+    } else if (size <= Capacity()) {
+        m_size = static_cast<int32_t>(size);
         rc = 0;
     } else {
-        rc = f.SizeSet(static_cast<int32_t>(size));
+        rc = SizeSet(static_cast<int32_t>(size));
     }
     if (rc < 0) return 4;
     // LongStore in mode 1 (least significant byte first), inline.
-    mvb::scalar::Convert<4>(f.m_data + f.m_position, &value, 1, mvb::scalar::kIntegerModeBits, 1);
-    f.m_position += 4;
+    mvb::scalar::Convert<4>(m_data + m_position, &value, 1, mvb::scalar::kIntegerModeBits, 1);
+    m_position += 4;
     return 4;
 }
 
+// Write is inline in memfile.h; hosts built before that call it by its exported name, so
+// the library keeps one copy of it emitted.
+namespace {
+[[maybe_unused]] MVB_USED int32_t (MemFile::*const kEmittedWrite)(int32_t,
+                                                                  TnResult&) = &MemFile::Write;
 }  // namespace
-
-int32_t MemFile::Write(int32_t value, TnResult& rc) {
-    // The word goes at the position, which the caller keeps at the end of the file. The
-    // common case, room in the block, takes no call.
-    const int32_t size = m_size;
-    if (m_position != size || int64_t{size} + 4 > int64_t{Capacity()})
-        return WriteGrowing(*this, value, rc);
-    m_size = size + 4;
-    rc = 0;
-    mvb::scalar::Convert<4>(m_data + size, &value, 1, mvb::scalar::kIntegerModeBits, 1);
-    m_position = size + 4;
-    return 4;
-}

@@ -94,7 +94,8 @@ struct SyscallTable {
     // 0 or a negative errno.
     int (*journal_sendv)(const struct iovec*, int);
     // Shared memory and the writer mutex: the system calls behind them, with the POSIX
-    // arguments and results (-1, or MAP_FAILED, with errno set on failure).
+    // arguments and results (-1, or MAP_FAILED, with errno set on failure). Linux only:
+    // null on Windows, where these and the database and socket entries above are unused.
     int (*shm_open)(const char* name, int flags, unsigned mode);
     int (*shm_unlink)(const char* name);
     int (*open)(const char* path, int flags, unsigned mode);
@@ -103,6 +104,10 @@ struct SyscallTable {
     int (*fchmod)(int fd, unsigned mode);
     void* (*mmap)(void* address, size_t length, int protection, int flags, int fd, int64_t offset);
     int (*flock)(int fd, int operation);
+    // Counter texts: the loader and unloader behind Load/UnloadPerfCounterTextStrings
+    // (the system's on Windows, the registry's own on Linux).
+    int32_t (*loadPerfText)(const char* commandLine, bool quiet);
+    int32_t (*unloadPerfText)(const char* commandLine, bool quiet);
 };
 SyscallTable& Syscalls();
 

@@ -21,6 +21,11 @@ const ClockTable& DefaultClocks();
 size_t RenderEventMessage(const char* messageTemplate, const char* const* strings, int count,
                           char* buffer, size_t size);
 
+// The registry's own counter-text loader and unloader (the Linux defaults of the
+// syscall table's loadPerfText and unloadPerfText; on Windows a stand-in for tests).
+int32_t RegistryLoadPerfText(const char* commandLine, bool quiet);
+int32_t RegistryUnloadPerfText(const char* commandLine, bool quiet);
+
 // True when a debugger traces the process.
 bool DebuggerAttached();
 

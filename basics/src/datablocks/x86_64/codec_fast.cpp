@@ -81,6 +81,64 @@ struct Sse2Ops {
         }
     }
 
+    // Tokens of up to 64 bytes are written as one 64-byte block, which may reach past the
+    // token's end into output that the next tokens overwrite. So that the bytes past the
+    // final length stay as the caller left them, each block first saves the 64 output
+    // bytes at the end of what has been written so far (not yet touched, so still the
+    // caller's), and the saved bytes past the last token go back when the loop stops.
+    // Longer tokens are written exactly. Anything unusual (a token that does not fit,
+    // the last bytes of the input or of the output) is left to the token loop.
+    static void ExpandBulk(const unsigned char* in, int32_t length, unsigned char* out,
+                           int32_t capacity, int32_t& pos, int32_t& produced) {
+        constexpr int32_t kShort = 64, kSaved = 512;
+        if (length < kShort + 2 || capacity < 2 * kShort) return;
+        const int32_t inLimit = length - (kShort + 2), outLimit = capacity - 2 * kShort;
+        unsigned char saved[kSaved + kShort];
+        int32_t base = 0;  // the output position of saved[0]
+        // [p, high) holds bytes written past the last token; saved holds what was there.
+        int32_t i = pos, p = produced, high = produced;
+        while (i <= inLimit && p <= outLimit) {
+            if (high - base > kSaved) {
+                // Only [p, high) is still pending; after a long token nothing is, and p
+                // may then lie far past the end of saved.
+                if (high > p) std::memcpy(saved, saved + (p - base), static_cast<size_t>(high - p));
+                base = p;
+            }
+            const int32_t head = in[i], second = in[i + 1];
+            const int32_t count = head != 0 ? head : second;
+            if (count <= kShort) {
+                unsigned char* const keep = saved + (high - base);
+                for (int32_t k = 0; k < kShort; k += 16) Store(keep + k, Load(out + high + k));
+                if (head != 0) {
+                    const __m128i v = _mm_set1_epi8(static_cast<char>(second));
+                    for (int32_t k = 0; k < kShort; k += 16) Store(out + p + k, v);
+                    i += 2;
+                } else {
+                    for (int32_t k = 0; k < kShort; k += 16)
+                        Store(out + p + k, Load(in + i + 2 + k));
+                    i += 2 + count;
+                }
+                high = p + kShort;
+                p += count;
+                continue;
+            }
+            if (count > capacity - p) break;
+            if (head != 0) {
+                Fill(out + p, static_cast<unsigned char>(second), count);
+                i += 2;
+            } else {
+                if (count > length - i - 2) break;
+                Copy(out + p, in + i + 2, count);
+                i += 2 + count;
+            }
+            p += count;
+            high = p;
+        }
+        if (high > p) std::memcpy(out + p, saved + (p - base), static_cast<size_t>(high - p));
+        pos = i;
+        produced = p;
+    }
+
     static void Fill(unsigned char* out, unsigned char v, int32_t n) {
         if (n >= 16) {
             const __m128i value = _mm_set1_epi8(static_cast<char>(v));

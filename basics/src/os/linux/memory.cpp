@@ -41,6 +41,8 @@ const SyscallTable kDefaults = {
         return ::mmap(address, length, protection, flags, fd, static_cast<off_t>(offset));
     },
     [](int fd, int operation) { return ::flock(fd, operation); },
+    RegistryLoadPerfText,
+    RegistryUnloadPerfText,
 };
 SyscallTable g_table = kDefaults;
 }  // namespace

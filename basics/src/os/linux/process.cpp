@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "os/common.h"
 #include "os/os.h"
 #include "os/os_testing.h"
 
@@ -258,19 +259,7 @@ size_t ModuleFileName(ModuleHandle module, char* buffer, size_t size) {
 // ------------------------------------------------------------------ debugger
 
 void DebugOutput(const char* text) {
-    const char* target = std::getenv("MERIVANE_DEBUG_OUTPUT");
-    if (target == nullptr || *target == '\0' || text == nullptr) return;
-    size_t length = std::strlen(text);
-    bool newline = length == 0 || text[length - 1] != '\n';
-    if (std::strcmp(target, "stderr") == 0) {
-        std::fprintf(stderr, "[debug] %s%s", text, newline ? "\n" : "");
-        std::fflush(stderr);
-        return;
-    }
-    if (FILE* f = std::fopen(target, "a")) {
-        std::fprintf(f, "%s%s", text, newline ? "\n" : "");
-        std::fclose(f);
-    }
+    WriteDebugCopy(text);
 }
 
 bool DebuggerAttached() {

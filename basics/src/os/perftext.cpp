@@ -1,5 +1,6 @@
-// The counter-text loader: reads a counter text file in the published format (an
-// .ini with [info], [languages] and [text] sections, and a symbol header of
+// The counter-text loader of the registry (the Linux backend's loader, and on Windows
+// the stand-in tests put in place of the system's): reads a counter text file in the published
+// format (an .ini with [info], [languages] and [text] sections, and a symbol header of
 // "#define SYMBOL offset" lines), hands out title indexes from the counter-text
 // database in the registry and records the range in the driver's "Performance" key.
 //
@@ -9,12 +10,14 @@
 // database hands out 1000 and 1001 first: lower indexes belong to the system.
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "os/os.h"
+#include "os/os_testing.h"
 
 namespace mvos {
 
@@ -197,15 +200,28 @@ void RemoveTexts(uint32_t firstCounter, uint32_t lastCounter, uint32_t firstHelp
                 continue;
             const uint32_t first = help ? firstHelp : firstCounter;
             const uint32_t last = help ? lastHelp : lastCounter;
-            for (uint32_t index = first; index <= last && index >= first; index += 2)
-                RegDeleteValue(key.Get(), std::to_string(index).c_str());
+            // The texts are found by name: a range may span most of the 32-bit indexes
+            // (a symbol header's offsets) while holding a few texts.
+            std::vector<std::string> doomed;
+            char name[16];
+            for (uint32_t i = 0;; ++i) {
+                uint32_t size = sizeof name;
+                const int32_t status = RegEnumValue(key.Get(), i, name, &size);
+                if (status == kMoreData) continue;
+                if (status != kOk) break;
+                const unsigned long index = std::strtoul(name, nullptr, 10);
+                if (index >= first && index <= last && (index - first) % 2 == 0 &&
+                    std::to_string(index) == name)
+                    doomed.push_back(name);
+            }
+            for (const std::string& text : doomed) RegDeleteValue(key.Get(), text.c_str());
         }
     }
 }
 
 }  // namespace
 
-int32_t LoadPerfCounterTextStrings(const char* commandLine, bool) {
+int32_t RegistryLoadPerfText(const char* commandLine, bool) {
     std::string iniPath;
     if (!Argument(commandLine, &iniPath)) return kInvalidParameter;
     CounterFile file;
@@ -266,7 +282,7 @@ int32_t LoadPerfCounterTextStrings(const char* commandLine, bool) {
     return status;
 }
 
-int32_t UnloadPerfCounterTextStrings(const char* commandLine, bool) {
+int32_t RegistryUnloadPerfText(const char* commandLine, bool) {
     std::string driver;
     if (!Argument(commandLine, &driver)) return kInvalidParameter;
     ScopedRegKey service;
@@ -293,6 +309,18 @@ int32_t UnloadPerfCounterTextStrings(const char* commandLine, bool) {
     for (const char* name : {"First Counter", "Last Counter", "First Help", "Last Help"})
         RegDeleteValue(service.Get(), name);
     return kOk;
+}
+
+}  // namespace mvos
+
+namespace mvos {
+
+int32_t LoadPerfCounterTextStrings(const char* commandLine, bool quiet) {
+    return Syscalls().loadPerfText(commandLine, quiet);
+}
+
+int32_t UnloadPerfCounterTextStrings(const char* commandLine, bool quiet) {
+    return Syscalls().unloadPerfText(commandLine, quiet);
 }
 
 }  // namespace mvos
