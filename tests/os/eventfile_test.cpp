@@ -31,9 +31,11 @@ std::string ReferenceJson(const std::string& bytes) {
     std::string out = "\"";
     for (size_t i = 0; i < bytes.size();) {
         const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        size_t n = (c & 0x80) == 0 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3
-                                     : (c & 0xF8) == 0xF0   ? 4
-                                                            : 0;
+        size_t n = (c & 0x80) == 0      ? 1
+                   : (c & 0xE0) == 0xC0 ? 2
+                   : (c & 0xF0) == 0xE0 ? 3
+                   : (c & 0xF8) == 0xF0 ? 4
+                                        : 0;
         uint32_t cp = n == 1 ? c : n == 2 ? c & 0x1F : n == 3 ? c & 0x0F : c & 0x07;
         for (size_t k = 1; n != 0 && k < n; ++k) {
             if (i + k >= bytes.size() || (bytes[i + k] & 0xC0) != 0x80) {
@@ -87,8 +89,8 @@ TEST_F(JsonEventFile, OneLinePerEventWithEveryFieldAndTheUtcTime) {
     const char* strings[] = {"one", "two \"quoted\"", "tab\there"};
     for (const auto& at : instants) {
         g_now = at.instant;
-        ASSERT_TRUE(ReportEvent(source, EventType::kWarning, 7, 0xC0000004u, strings, 3,
-                                "%2 then %1%n%3"));
+        ASSERT_TRUE(
+            ReportEvent(source, EventType::kWarning, 7, 0xC0000004u, strings, 3, "%2 then %1%n%3"));
     }
     ASSERT_TRUE(ReportEvent(source, EventType::kSuccess, 0, 17, nullptr, 0, nullptr));
     DeregisterEventSource(source);
@@ -105,17 +107,18 @@ TEST_F(JsonEventFile, OneLinePerEventWithEveryFieldAndTheUtcTime) {
                       "\"strings\":[\"one\",\"two \\\"quoted\\\"\",\"tab\\there\"]}",
                   lines[i]);
     }
-    EXPECT_EQ("{\"time\":\"2100-03-01T00:00:00.000Z\",\"source\":\"Merivane Runtime System 12 "
-              "(100)\",\"type\":\"success\",\"id\":17,\"kind\":17,\"category\":0,\"pid\":" +
-                  pid + ",\"message\":\"\",\"strings\":[]}",
-              lines.back());
+    EXPECT_EQ(
+        "{\"time\":\"2100-03-01T00:00:00.000Z\",\"source\":\"Merivane Runtime System 12 "
+        "(100)\",\"type\":\"success\",\"id\":17,\"kind\":17,\"category\":0,\"pid\":" +
+            pid + ",\"message\":\"\",\"strings\":[]}",
+        lines.back());
 }
 
 TEST_F(JsonEventFile, TextIsValidUtf8AsAReferenceDecoderSeesIt) {
     EventSourceHandle source = RegisterEventSource("Merivane");
-    std::vector<std::string> cases = {"caf\xE9",       "caf\xC3\xA9 \xF0\x9F\x98\x80",
-                                      "\xC0\xAF",      "\xED\xA0\x80",
-                                      "\xEF\xBF\xBF",  "\xF4\x90\x80\x80",
+    std::vector<std::string> cases = {"caf\xE9",         "caf\xC3\xA9 \xF0\x9F\x98\x80",
+                                      "\xC0\xAF",        "\xED\xA0\x80",
+                                      "\xEF\xBF\xBF",    "\xF4\x90\x80\x80",
                                       "end\xF0\x9F\x98", "\x7F\x01\"\\\t\xDF\xBF"};
     std::mt19937 random(5);
     for (int i = 0; i < 400; ++i) {
@@ -136,8 +139,8 @@ TEST_F(JsonEventFile, TextIsValidUtf8AsAReferenceDecoderSeesIt) {
     ASSERT_EQ(cases.size(), lines.size());
     for (size_t i = 0; i < cases.size(); ++i) {
         const std::string json = ReferenceJson(cases[i]);
-        EXPECT_NE(std::string::npos, lines[i].find(",\"message\":" + json + ",\"strings\":[" +
-                                                   json + "]}"))
+        EXPECT_NE(std::string::npos,
+                  lines[i].find(",\"message\":" + json + ",\"strings\":[" + json + "]}"))
             << i << ": " << lines[i];
     }
 }
