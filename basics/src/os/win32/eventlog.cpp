@@ -47,16 +47,23 @@ WORD TypeOfName(const char* name) {
 }  // namespace
 
 // Only a disk file is written (a pipe, console or other device that opens is closed
-// untouched; a folder does not open). Append-only access makes each write land whole
-// at the end, also when several processes share the file.
+// untouched; a folder does not open). Every writer of the file (threads and processes)
+// takes the same byte-range lock, far past any line, before it moves to the end and
+// writes its line: appending alone does not keep lines whole under Wine.
 void AppendEventLine(const char* path, const std::string& line) {
-    HANDLE file = ::CreateFileA(path, FILE_APPEND_DATA,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     if (::GetFileType(file) == FILE_TYPE_DISK) {
+        OVERLAPPED lockAt{};
+        lockAt.OffsetHigh = 0x7FFFFFFF;
+        const bool locked = ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockAt) != 0;
         DWORD written = 0;
-        ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        if (::SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_END)) {
+            ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        }
+        if (locked) ::UnlockFileEx(file, 0, 1, 0, &lockAt);
     }
     ::CloseHandle(file);
 }
