@@ -278,8 +278,7 @@ TEST(LList, OwnElementThatCannotBeCopiedAside) {
     EXPECT_EQ(2u, list.Count());
     EXPECT_EQ(0, list.Insert(0, list.Element(1)));
     EXPECT_EQ(3u, list.Count());
-    for (uint32_t i = 0; i < 3; ++i)
-        EXPECT_EQ(0, std::memcmp(list.Element(i), &a, sizeof a)) << i;
+    for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(0, std::memcmp(list.Element(i), &a, sizeof a)) << i;
 }
 
 // Copy, Init, SizeSet and Import keep to the file's signed 32-bit sizes and to its memory.

@@ -185,7 +185,6 @@ TEST(OneEntry, TransitionsAndAccessors) {
     EXPECT_EQ(ERR_TN_DETACHED, it.Next());
 }
 
-
 // ---------------------------------------------------------------- derived containers
 
 // A container that stores its elements behind a header word: the element of an entry is

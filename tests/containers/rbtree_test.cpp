@@ -195,8 +195,7 @@ TEST(RBTree, CheckTreeFindsCorruptionInSubtrees) {
             EXPECT_EQ(TnRBTree::kRedNodeWithRedChild, t.CheckTree(nullptr));
             n->SetBlack();
             ++reds;
-        } else if (!parent->IsRed() && !n->IsRed() && IsBlack(n->Left()) &&
-                   IsBlack(n->right)) {
+        } else if (!parent->IsRed() && !n->IsRed() && IsBlack(n->Left()) && IsBlack(n->right)) {
             // A black node under a black parent made red: one side loses a black node.
             n->SetRed();
             EXPECT_EQ(TnRBTree::kUnequalBlackHeights, t.CheckTree(nullptr));

@@ -259,7 +259,8 @@ TEST_F(Registry, EveryCallChecksHandleArgumentsAndRights) {
     EXPECT_EQ(kInvalidHandle, RegCreateKey(nullptr, "Args", kKeyAllAccess, &out, nullptr));
     EXPECT_EQ(kInvalidHandle, RegEnumKey(nullptr, 0, name, &size));
     EXPECT_EQ(kInvalidHandle, RegEnumValue(nullptr, 0, name, &size));
-    EXPECT_EQ(kInvalidParameter, RegCreateKey(kLocalMachine, "Args", kKeyAllAccess, nullptr, nullptr));
+    EXPECT_EQ(kInvalidParameter,
+              RegCreateKey(kLocalMachine, "Args", kKeyAllAccess, nullptr, nullptr));
     EXPECT_EQ(kInvalidParameter, RegOpenKey(kLocalMachine, "Args", kKeyRead, nullptr));
     EXPECT_EQ(kInvalidParameter, RegEnumKey(key, 0, nullptr, &size));
     EXPECT_EQ(kInvalidParameter, RegEnumValue(key, 0, name, nullptr));
@@ -340,7 +341,8 @@ TEST_F(Registry, UnusablePathsAreRefused) {
     RegKey out = nullptr;
     {
         mvtest::ScopedEnv tooLong("MERIVANE_REGISTRY", m_dir.File(std::string(5000, 'p')));
-        EXPECT_EQ(kInvalidParameter, RegCreateKey(kLocalMachine, "X", kKeyAllAccess, &out, nullptr));
+        EXPECT_EQ(kInvalidParameter,
+                  RegCreateKey(kLocalMachine, "X", kKeyAllAccess, &out, nullptr));
         EXPECT_EQ(kInvalidParameter, RegOpenKey(kLocalMachine, "X", kKeyRead, &out));
     }
     char failure[512];
@@ -369,12 +371,18 @@ TEST_F(Registry, StatementFailuresMapToStatuses) {
     RegCloseKey(Create("Codes\\Child"));
     ASSERT_EQ(kOk, RegSetValue(key, "v", kRegSz, "old", 3));
     const std::pair<int, int32_t> codes[] = {
-        {SQLITE_NOMEM, kNotEnoughMemory}, {SQLITE_READONLY, kAccessDenied},
-        {SQLITE_PERM, kAccessDenied},     {SQLITE_CANTOPEN, kAccessDenied},
-        {SQLITE_AUTH, kAccessDenied},     {SQLITE_CORRUPT, kRegistryCorrupt},
-        {SQLITE_NOTADB, kRegistryCorrupt}, {SQLITE_FULL, kDiskFull},
-        {SQLITE_LOCKED, kBusy},           {SQLITE_BUSY_SNAPSHOT, kBusy},
-        {SQLITE_IOERR_WRITE, kIoError},   {SQLITE_ERROR, kIoError},
+        {SQLITE_NOMEM, kNotEnoughMemory},
+        {SQLITE_READONLY, kAccessDenied},
+        {SQLITE_PERM, kAccessDenied},
+        {SQLITE_CANTOPEN, kAccessDenied},
+        {SQLITE_AUTH, kAccessDenied},
+        {SQLITE_CORRUPT, kRegistryCorrupt},
+        {SQLITE_NOTADB, kRegistryCorrupt},
+        {SQLITE_FULL, kDiskFull},
+        {SQLITE_LOCKED, kBusy},
+        {SQLITE_BUSY_SNAPSHOT, kBusy},
+        {SQLITE_IOERR_WRITE, kIoError},
+        {SQLITE_ERROR, kIoError},
     };
     ScopedSyscall<int (*)(sqlite3_stmt*)> inject(&SyscallTable::db_step, FailingStep);
     for (const auto& c : codes) {

@@ -94,19 +94,24 @@ TEST(ScalarStore, EveryMemberAgreesWithAByteModel) {
         uint8_t modeBits;  // 0: the mode is ignored
     };
     const Case cases[] = {
-        {"CharStore", CharStore, 1, 0},          {"ShortStore", ShortStore, 2, 0x0F},
-        {"LongStore", LongStore, 4, 0x0F},       {"O_8BStore", O_8BStore, 8, 0x0F},
-        {"IntStore", IntStore, 4, 0x0F},         {"IntLoad", IntLoad, 4, 0x0F},
-        {"UnsignedStore", UnsignedStore, 4, 0x0F}, {"UnsignedLoad", UnsignedLoad, 4, 0x0F},
-        {"FloatStore", FloatStore, 4, 0x7F},     {"DoubleStore", DoubleStore, 8, 0x7F},
+        {"CharStore", CharStore, 1, 0},
+        {"ShortStore", ShortStore, 2, 0x0F},
+        {"LongStore", LongStore, 4, 0x0F},
+        {"O_8BStore", O_8BStore, 8, 0x0F},
+        {"IntStore", IntStore, 4, 0x0F},
+        {"IntLoad", IntLoad, 4, 0x0F},
+        {"UnsignedStore", UnsignedStore, 4, 0x0F},
+        {"UnsignedLoad", UnsignedLoad, 4, 0x0F},
+        {"FloatStore", FloatStore, 4, 0x7F},
+        {"DoubleStore", DoubleStore, 8, 0x7F},
     };
     unsigned char source[48], out[64];
     for (size_t i = 0; i < sizeof source; ++i) source[i] = static_cast<unsigned char>(i + 1);
     for (const Case& c : cases) {
         for (uint8_t mode : {0x00, 0x01, 0x02, 0x12, 0x22, 0x42, 0x82, 0x03}) {
             for (uint32_t count = 0; count <= 5; ++count) {
-                SCOPED_TRACE(::testing::Message() << c.name << " mode " << int(mode) << " count "
-                                                  << count);
+                SCOPED_TRACE(::testing::Message()
+                             << c.name << " mode " << int(mode) << " count " << count);
                 const size_t skew = count % 3;
                 std::memset(out, 0xEE, sizeof out);
                 ASSERT_EQ(count * c.size, c.member(out + skew, source + 1, mode, count));
@@ -127,9 +132,8 @@ TEST(ScalarStore, EveryMemberAgreesWithAByteModel) {
         One member;
         Member general;
         size_t size;
-    } singles[] = {{ShortStoreOne, ShortStore, 2},
-                   {LongStoreOne, LongStore, 4},
-                   {O_8BStoreOne, O_8BStore, 8}};
+    } singles[] = {
+        {ShortStoreOne, ShortStore, 2}, {LongStoreOne, LongStore, 4}, {O_8BStoreOne, O_8BStore, 8}};
     for (const auto& s : singles) {
         for (uint8_t mode : {0x01, 0x02, 0x32, 0x04}) {
             unsigned char one[12], general[12];
@@ -149,9 +153,9 @@ TEST(ScalarSizes, EverySizeMemberIsCountTimesTheStoredSize) {
         Size size;
         NullSize null;
         uint32_t bytes;
-    } members[] = {{CharSizeGet, CharNullSizeGet, 1},   {ShortSizeGet, ShortNullSizeGet, 2},
-                   {IntSizeGet, IntNullSizeGet, 4},     {LongSizeGet, LongNullSizeGet, 4},
-                   {O_8BSizeGet, O_8BNullSizeGet, 8},   {FloatSizeGet, FloatNullSizeGet, 4},
+    } members[] = {{CharSizeGet, CharNullSizeGet, 1},    {ShortSizeGet, ShortNullSizeGet, 2},
+                   {IntSizeGet, IntNullSizeGet, 4},      {LongSizeGet, LongNullSizeGet, 4},
+                   {O_8BSizeGet, O_8BNullSizeGet, 8},    {FloatSizeGet, FloatNullSizeGet, 4},
                    {DoubleSizeGet, DoubleNullSizeGet, 8}};
     const unsigned char values[8] = {};
     for (const auto& m : members) {

@@ -125,8 +125,8 @@ TEST_F(CounterTextLoader, RefusesEveryKindOfMalformedLine) {
         {"[info]\ndrivername=Bad\n[languages]\n009=English\n" + text, mvos::kInvalidData},
         {"[info]\ndrivername=Bad\nsymbolfile=Bad.h\n" + text, mvos::kInvalidData},
         {head + "[text]\n", mvos::kInvalidData},
-        {head + "[text]\nITEMNAME=x\n", mvos::kInvalidData},       // no language, no kind
-        {head + "[text]\n_NAME=x\n", mvos::kInvalidData},          // nothing before the kind
+        {head + "[text]\nITEMNAME=x\n", mvos::kInvalidData},        // no language, no kind
+        {head + "[text]\n_NAME=x\n", mvos::kInvalidData},           // nothing before the kind
         {head + "[text]\nITEM_009_TITLE=x\n", mvos::kInvalidData},  // neither NAME nor HELP
         {head + "[text]\nITEM__NAME=x\n", mvos::kInvalidData},      // empty language
         {head + "[text]\n_009_NAME=x\n", mvos::kInvalidData},       // empty symbol
