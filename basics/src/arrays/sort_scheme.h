@@ -5,7 +5,8 @@
 //  - in place on the elements, the scheme itself (small arrays, and whenever the fast
 //    ways cannot get their memory or find the compare callback inconsistent);
 //  - when no two elements compare equal, or all equal elements are bytewise identical,
-//    there is only one sorted result, and any sort gives it: a merge sort of an index;
+//    there is only one sorted result, and any sort gives it: a quicksort of copies of
+//    small elements with their index, or of an index for other sizes;
 //  - otherwise the scheme's partitions replayed on integer ranks: first with plain scans
 //    under a budget of steps, and when that runs out (input in order) again with a tree
 //    of range minima and maxima that finds where each inner scan stops in logarithmic
