@@ -70,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t status = PrfData_Collect(name.data(), &where, &bytes, &objects);
     if (status == 0 && bytes > 0) {
         if (bytes > room || static_cast<uint8_t*>(where) != out.data() + bytes) std::abort();
-        if (!mvtool::perfdecode::Decode(out.data(), bytes, objects, &counters) || counters.size() != 22)
+        if (!mvtool::perfdecode::Decode(out.data(), bytes, objects, &counters) ||
+            counters.size() != 22)
             std::abort();
     } else if (bytes != 0 || (status != 0 && status != 234)) {
         std::abort();

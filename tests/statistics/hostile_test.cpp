@@ -97,7 +97,8 @@ TEST(HostileBlock, TheToolsDecoderStaysInsideItsCollection) {
         }
         bytes.resize(random() % 2 ? bytes.size() : random() % bytes.size());
         std::vector<mvtool::perfdecode::RawCounter> counters;
-        accepted += mvtool::perfdecode::Decode(bytes.data(), bytes.size(), 1 + random() % 2, &counters);
+        accepted +=
+            mvtool::perfdecode::Decode(bytes.data(), bytes.size(), 1 + random() % 2, &counters);
     }
     EXPECT_GT(accepted, 0u);  // changed values and spare words still decode
 }
