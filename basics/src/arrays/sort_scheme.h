@@ -15,6 +15,7 @@
 #define MV_ARRAYS_SORT_SCHEME_H
 
 #include <cstdint>
+#include <typeinfo>
 
 #include "arrays.h"
 
@@ -22,13 +23,17 @@ namespace mvb::arrays {
 
 // The library's own arrays (TnCList, TnLList, SortList) keep their elements in one block
 // in index order: the block's start, so that element k's address can be computed instead
-// of asked of the virtual Element. Null for any other implementation, and when empty.
+// of asked of the virtual Element. Null for any other class, derived ones included (one
+// may show its elements elsewhere, and a first and a last element that happen to lie
+// where a block would put them prove nothing about the others), and when empty.
 inline unsigned char* ContiguousElements(const TnVArray& array) {
     const uint32_t count = array.Count();
     if (count == 0) return nullptr;
-    const uint16_t type = array.GetType();
+    const std::type_info& type = typeid(array);
+    if (type != typeid(TnCList) && type != typeid(TnLList) && type != typeid(SortList))
+        return nullptr;
     auto* block = static_cast<unsigned char*>(array.Element(0));
-    if ((type != TnCList::kType && type != TnLList::kType) || block == nullptr ||
+    if (block == nullptr ||
         array.Element(count - 1) != block + size_t{count - 1} * array.ElementSize())
         return nullptr;
     return block;
