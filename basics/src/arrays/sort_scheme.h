@@ -29,8 +29,11 @@ namespace mvb::arrays {
 inline unsigned char* ContiguousElements(const TnVArray& array) {
     const uint32_t count = array.Count();
     if (count == 0) return nullptr;
-    const std::type_info& type = typeid(array);
-    if (type != typeid(TnCList) && type != typeid(TnLList) && type != typeid(SortList))
+    // The type information of these classes is emitted here, with their virtual
+    // functions, so theirs is one object each: comparing addresses avoids comparing
+    // names. Were it ever another copy, the elements would only be asked one by one.
+    const std::type_info* type = &typeid(array);
+    if (type != &typeid(TnCList) && type != &typeid(TnLList) && type != &typeid(SortList))
         return nullptr;
     auto* block = static_cast<unsigned char*>(array.Element(0));
     if (block == nullptr ||
