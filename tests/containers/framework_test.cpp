@@ -185,4 +185,216 @@ TEST(OneEntry, TransitionsAndAccessors) {
     EXPECT_EQ(ERR_TN_DETACHED, it.Next());
 }
 
+// ---------------------------------------------------------------- derived containers
+
+// A container that stores its elements behind a header word: the element of an entry is
+// found past the header, and a free entry (header 0) has none. Its iterator walks a
+// fixed array of entries and leaves everything else to the base class.
+struct Slot {
+    uint32_t header;
+    int32_t key;
+    int32_t dat;
+    uint32_t flags;
+};
+
+class SlotContainer : public TnVContainer {
+  public:
+    SlotContainer() : TnVContainer(sizeof(int32_t) * 3, kEqualKeysAllowed) {
+        SetKeyFunc(Key);
+        SetDatFunc(Dat);
+        SetFlagsFunc(Flags);
+    }
+    SlotContainer(const SlotContainer& other) : TnVContainer(other) {}
+    void* GetElementOfEntry(void* entry) override {
+        Slot* s = static_cast<Slot*>(entry);
+        return s->header != 0 ? &s->key : nullptr;
+    }
+    // Accessors of the element (&Slot::key); a negative key makes the key and flags
+    // accessors fail with -600 and -601, a negative dat the dat accessor with -602.
+    static Slot* Of(void* element) {
+        return reinterpret_cast<Slot*>(static_cast<unsigned char*>(element) - sizeof(uint32_t));
+    }
+    static void* Key(TnVContainer*, void* element, int* result, TnVParameter*) {
+        *result = Of(element)->key < 0 ? -600 : 0;
+        return &Of(element)->key;
+    }
+    static void* Dat(TnVContainer*, void* element, int* result, TnVParameter*) {
+        *result = Of(element)->dat < 0 ? -602 : Of(element)->dat == 0 ? ERR_TN_NO_DAT : 0;
+        return Of(element)->dat != 0 ? &Of(element)->dat : nullptr;
+    }
+    static uint32_t Flags(TnVContainer*, void* element, int* result, TnVParameter*) {
+        *result = Of(element)->key < 0 ? -601 : 0;
+        return Of(element)->flags;
+    }
+};
+
+class SlotIterator : public TnVIterator {
+  public:
+    SlotIterator(SlotContainer* c, Slot* slot) : TnVIterator(nullptr, c), m_slot(slot) {
+        state = 0;
+    }
+    void* GetEntry(int* result, TnVParameter*) override {
+        *result = state;
+        return state == 0 ? m_slot : nullptr;
+    }
+    Slot* m_slot;
+};
+
+TEST(ContainerDefaults, TypeCodesAndBaseAnswers) {
+    TnVParameter p;
+    TnVContainer c(4, 0);
+    TnVIterator it(nullptr, &c);
+    int entry = 0;
+    EXPECT_EQ(0, p.GetType());
+    EXPECT_EQ(0, c.GetType());
+    EXPECT_EQ(nullptr, c.Clone(nullptr));
+    EXPECT_EQ(nullptr, c.CreateIterator(nullptr));
+    EXPECT_EQ(&entry, c.GetElementOfEntry(&entry));
+    EXPECT_EQ(0, it.GetType());
+    EXPECT_EQ(nullptr, it.Clone(nullptr));
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, it.InsertElement(&it, nullptr, 0, nullptr));
+    int rc = 0;
+    EXPECT_EQ(nullptr, it.GetEntry(&rc, nullptr));
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, rc);
+    TnOneEntryContainer one(&entry, sizeof entry);
+    TnOneEntryIterator oneIt(&one, nullptr);
+    EXPECT_EQ(4, one.GetType());
+    EXPECT_EQ(4, oneIt.GetType());
+
+    // A derived container's copy takes the counts and the whole function table.
+    SlotContainer slots;
+    slots.count = 7;
+    slots.SetCompareFunc(CompareInts);
+    slots.SetDestroyFunc([](TnVContainer*, void*) {});
+    SlotContainer copy(slots);
+    EXPECT_EQ(7u, copy.count);
+    EXPECT_EQ(slots.elementSize, copy.elementSize);
+    EXPECT_EQ(TnVContainer::kEqualKeysAllowed, copy.flags);
+    EXPECT_EQ(slots.copyFunc, copy.copyFunc);
+    EXPECT_EQ(slots.destroyFunc, copy.destroyFunc);
+    EXPECT_EQ(CompareInts, copy.compareFunc);
+    EXPECT_EQ(&SlotContainer::Key, copy.keyFunc);
+    EXPECT_EQ(&SlotContainer::Dat, copy.datFunc);
+    EXPECT_EQ(&SlotContainer::Flags, copy.flagsFunc);
+}
+
+// The base accessors go entry -> element -> accessor, and each missing or failing link
+// has its own answer.
+TEST(Iterator, BaseAccessorsThroughGetElementOfEntry) {
+    SlotContainer c;
+    Slot used{1, 10, 20, 0x30}, freeSlot{0, 11, 21, 0x31}, failing{1, -1, -1, 0x32};
+    SlotIterator it(&c, &used);
+    int rc = 99;
+    EXPECT_EQ(&used.key, it.GetElement(&rc, nullptr));
+    EXPECT_EQ(&used.key, it.GetKey(&rc, nullptr));
+    EXPECT_EQ(0, rc);
+    EXPECT_EQ(&used.dat, it.GetDat(&rc, nullptr));
+    EXPECT_EQ(0, rc);
+    EXPECT_EQ(0x30u, it.GetFlags(&rc, nullptr));
+    EXPECT_EQ(0, rc);
+
+    // A free entry has no element: -2999 from every accessor.
+    it.m_slot = &freeSlot;
+    for (auto get : {&TnVIterator::GetElement, &TnVIterator::GetKey, &TnVIterator::GetDat}) {
+        rc = 0;
+        EXPECT_EQ(nullptr, (it.*get)(&rc, nullptr));
+        EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, rc);
+    }
+    rc = 0;
+    EXPECT_EQ(0u, it.GetFlags(&rc, nullptr));
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, rc);
+
+    // Not positioned: null with the iterator's state, no accessor called.
+    it.m_slot = &failing;
+    it.state = ERR_TN_AFTER_LAST;
+    EXPECT_EQ(nullptr, it.GetDat(&rc, nullptr));
+    EXPECT_EQ(ERR_TN_AFTER_LAST, rc);
+    EXPECT_EQ(0u, it.GetFlags(&rc, nullptr));
+    EXPECT_EQ(ERR_TN_AFTER_LAST, rc);
+    it.state = 0;
+    EXPECT_EQ(0x32u, it.GetFlags(&rc, nullptr));
+    EXPECT_EQ(-601, rc);  // the accessor's own result comes through
+
+    // Missing accessors.
+    it.m_slot = &used;
+    c.SetDatFunc(nullptr);
+    EXPECT_EQ(nullptr, it.GetDat(&rc, nullptr));
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, rc);
+    c.SetKeyFunc(nullptr);
+    EXPECT_EQ(nullptr, it.GetKey(&rc, nullptr));
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, rc);
+}
+
+TEST(Iterator, GetEntryPartsStopsAtTheFirstFailure) {
+    SlotContainer c;
+    Slot used{1, 10, 20, 0x30}, freeSlot{0, 11, 21, 0x31}, failing{1, -1, -1, 0x32},
+        noDat{1, 5, 0, 0x33};
+    SlotIterator it(&c, &used);
+    void *element = nullptr, *key = nullptr, *dat = nullptr;
+    uint32_t f = 0;
+    EXPECT_EQ(0, it.GetEntryParts(&used, &element, &key, &dat, &f, nullptr));
+    EXPECT_EQ(&used.key, element);
+    EXPECT_EQ(&used.key, key);
+    EXPECT_EQ(&used.dat, dat);
+    EXPECT_EQ(0x30u, f);
+    key = nullptr;
+    EXPECT_EQ(0, it.GetEntryParts(&used, nullptr, &key, nullptr, nullptr, nullptr));
+    EXPECT_EQ(&used.key, key);
+    EXPECT_EQ(ERR_TN_NO_DAT, it.GetEntryParts(&noDat, nullptr, nullptr, &dat, nullptr, nullptr));
+    EXPECT_EQ(nullptr, dat);
+
+    // No element: an error only when the element itself was asked for.
+    element = key = &f;
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED,
+              it.GetEntryParts(&freeSlot, &element, &key, nullptr, nullptr, nullptr));
+    EXPECT_EQ(0, it.GetEntryParts(&freeSlot, nullptr, &key, &dat, &f, nullptr));
+    EXPECT_EQ(&f, key);  // untouched
+
+    // Failing accessors, in the order key, flags, dat; later parts are left alone.
+    f = 0;
+    dat = nullptr;
+    EXPECT_EQ(-600, it.GetEntryParts(&failing, nullptr, &key, &dat, &f, nullptr));
+    EXPECT_EQ(0u, f);
+    EXPECT_EQ(-601, it.GetEntryParts(&failing, nullptr, nullptr, &dat, &f, nullptr));
+    EXPECT_EQ(nullptr, dat);
+    EXPECT_EQ(-602, it.GetEntryParts(&failing, nullptr, nullptr, &dat, nullptr, nullptr));
+    c.SetKeyFunc(nullptr);
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED,
+              it.GetEntryParts(&used, nullptr, &key, nullptr, nullptr, nullptr));
+    c.SetDatFunc(nullptr);
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED,
+              it.GetEntryParts(&used, nullptr, nullptr, &dat, nullptr, nullptr));
+}
+
+TEST(Iterator, CompareElementPassesOnEachFailure) {
+    SlotContainer mine, theirs;
+    Slot a{1, 5, 0, 0}, b{1, 9, 7, 0}, failingKey{1, -1, 1, 0}, failingDat{1, 3, -1, 0},
+        freeSlot{0, 1, 1, 0};
+    mine.SetCompareFunc(CompareInts);
+    SlotIterator ia(&mine, &a), ib(&theirs, &b);
+    int k = 0, o = 0;
+    g_compareCalls = 0;
+    EXPECT_EQ(0, ia.CompareElement(&ib, nullptr, &k, &o, nullptr));
+    EXPECT_EQ(1, g_compareCalls);
+    EXPECT_LT(k, 0);  // 5 before 9
+    EXPECT_LT(o, 0);
+    ib.m_slot = &a;  // no data part: compared all the same
+    k = o = 3;
+    EXPECT_EQ(0, ia.CompareElement(&ib, nullptr, &k, &o, nullptr));
+    EXPECT_TRUE(k == 0 && o == 0);
+
+    g_compareCalls = 0;
+    ib.m_slot = &failingKey;
+    EXPECT_EQ(-600, ia.CompareElement(&ib, nullptr, &k, &o, nullptr));
+    ib.m_slot = &failingDat;
+    EXPECT_EQ(-602, ia.CompareElement(&ib, nullptr, &k, &o, nullptr));
+    ib.m_slot = &b;
+    ia.m_slot = &freeSlot;
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, ia.CompareElement(&ib, nullptr, &k, &o, nullptr));
+    ia.m_slot = &a;
+    mine.SetCompareFunc(nullptr);
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, ia.CompareElement(&ib, nullptr, &k, &o, nullptr));
+    EXPECT_EQ(0, g_compareCalls);
+}
+
 }  // namespace

@@ -166,6 +166,100 @@ TEST(RBTree, CheckTreeFindsCorruption) {
     EXPECT_EQ(-77, t.CheckTree(nullptr));
 }
 
+// Every node with its parent (null for the root), in order.
+void Collect(TnRBTreeNode* n, TnRBTreeNode* parent,
+             std::vector<std::pair<TnRBTreeNode*, TnRBTreeNode*>>* out) {
+    if (n == nullptr) return;
+    Collect(n->Left(), n, out);
+    out->push_back({n, parent});
+    Collect(n->right, n, out);
+}
+
+bool IsBlack(TnRBTreeNode* n) {
+    return n == nullptr || !n->IsRed();
+}
+
+// Corruptions below the root are reported from the subtree that holds them, on either
+// side; equal entries are in order only where the duplicate policy allows them.
+TEST(RBTree, CheckTreeFindsCorruptionInSubtrees) {
+    Tree t(0, 0, 200);
+    std::vector<std::pair<TnRBTreeNode*, TnRBTreeNode*>> nodes;
+    Collect(t.root, nullptr, &nodes);
+    ASSERT_EQ(200u, nodes.size());
+    // A red node's black child made red: two reds in a row.
+    int reds = 0, heights = 0;
+    for (auto& [n, parent] : nodes) {
+        if (parent == nullptr) continue;
+        if (parent->IsRed() && !n->IsRed()) {
+            n->SetRed();
+            EXPECT_EQ(TnRBTree::kRedNodeWithRedChild, t.CheckTree(nullptr));
+            n->SetBlack();
+            ++reds;
+        } else if (!parent->IsRed() && !n->IsRed() && IsBlack(n->Left()) && IsBlack(n->right)) {
+            // A black node under a black parent made red: one side loses a black node.
+            n->SetRed();
+            EXPECT_EQ(TnRBTree::kUnequalBlackHeights, t.CheckTree(nullptr));
+            n->SetBlack();
+            ++heights;
+        }
+    }
+    EXPECT_GT(reds, 0);
+    EXPECT_GT(heights, 0);
+    ASSERT_EQ(0, t.CheckTree(nullptr));
+
+    // Keys out of order deep in the tree, on the left and on the right of their parent.
+    int lefts = 0, rights = 0;
+    for (auto& [n, parent] : nodes) {
+        if (parent == nullptr || parent == t.root) continue;
+        Elem* e = mvtest::ElemOf(n);
+        const int64_t saved = e->key;
+        e->key = mvtest::ElemOf(parent)->key;  // equal to its parent: not allowed here
+        EXPECT_EQ(TnRBTree::kOrderViolated, t.CheckTree(nullptr)) << saved;
+        e->key = saved;
+        (n == parent->Left() ? lefts : rights) += 1;
+    }
+    EXPECT_GT(lefts, 0);
+    EXPECT_GT(rights, 0);
+    ASSERT_EQ(0, t.CheckTree(nullptr));
+
+    // The accessors of the check fail: their result is the check's.
+    t.SetDatFunc([](TnVContainer*, void*, int* rc, TnVParameter*) -> void* {
+        *rc = -91;
+        return nullptr;
+    });
+    EXPECT_EQ(-91, t.CheckTree(nullptr));
+    t.SetDatFunc(mvtest::ElemDat);
+    t.SetKeyFunc(nullptr);
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, t.CheckTree(nullptr));
+    t.SetKeyFunc(mvtest::ElemKey);
+    t.SetCompareFunc(nullptr);
+    TnRBTreeIterator it(&t, nullptr);
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, t.Find(5, &it));
+    t.SetKeyFunc(mvtest::ElemKey);
+    t.SetCompareFunc(CompareCounted);
+    EXPECT_EQ(0, t.CheckTree(nullptr));
+}
+
+TEST(RBTree, CheckTreeAcceptsAllowedDuplicates) {
+    Tree full(TnVContainer::kFullDuplicatesAllowed);
+    for (int i = 0; i < 40; ++i) ASSERT_EQ(0, full.Add(i % 3));
+    EXPECT_EQ(0, full.CheckTree(nullptr));
+    EXPECT_EQ(40u, full.count);
+    // Equal keys that differ in order are allowed with kEqualKeysAllowed only.
+    Tree keys(TnVContainer::kEqualKeysAllowed), strict;
+    for (int64_t ord = 0; ord < 20; ++ord) {
+        Source src(Elem{7, ord, 0});
+        ASSERT_EQ(0, keys.InsertElement(&src.it, nullptr, 0, nullptr));
+        EXPECT_EQ(ord == 0 ? 0 : ERR_TN_DUPLICATE,
+                  strict.InsertElement(&src.it, nullptr, 0, nullptr));
+    }
+    EXPECT_EQ(0, keys.CheckTree(nullptr));
+    EXPECT_EQ(1u, strict.count);
+    TnRBTreeParameter p;
+    EXPECT_EQ(1, p.GetType());
+    EXPECT_EQ(1, keys.GetType());
+}
+
 TEST(RBTree, NoMemoryForANewEntry) {
     mvtest::CountingMemoryHandler handler;
     {

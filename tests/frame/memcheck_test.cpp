@@ -8,6 +8,7 @@
 
 #include "frame.h"
 #include "frame/memcheck_internal.h"
+#include "os/os.h"
 #include "support/scratch_dir.h"
 
 namespace {
@@ -75,6 +76,13 @@ TEST(MemoryCheck, SetUpOnceFromTheConfiguration) {
     mvtest::ScratchDir dir;
     mvtest::ScopedEnv debug("MERIVANE_DEBUG_OUTPUT", dir.File("debug.txt"));
     const std::string module = MVT_MEMCHECK_MODULE;
+    // The default library, "MSVCRT", is the C runtime on Windows (which has no check
+    // function) and no library at all elsewhere.
+    std::string crtName = std::string("MSVCRT") + mvos::ModuleSuffix();
+    mvos::ModuleHandle crt = mvos::LoadModule(crtName.c_str());
+    const char* defaultLibraryText = crt != nullptr ? "unable to get the memory check function\n"
+                                                    : "unable to load the memory checking dll\n";
+    if (crt != nullptr) mvos::UnloadModule(crt);
     struct Case {
         Values values;
         int result;  // of TarnCheckMemory(10, 20, &out, 7)
@@ -83,8 +91,11 @@ TEST(MemoryCheck, SetUpOnceFromTheConfiguration) {
     } cases[] = {
         {{}, -1, 1, ""},                       // the flag is missing
         {{{"debug/memory", "0"}}, -1, 1, ""},  // switched off
-        // "MSVCRT" is no library here.
-        {{{"debug/memory", "1"}}, -1, 3, "unable to load the memory checking dll\n"},
+        {{{"debug/memory", "1"}}, -1, 3, defaultLibraryText},
+        {{{"debug/memory", "1"}, {"debug/memory/library", "NoSuchCheckLibrary"}},
+         -1,
+         3,
+         "unable to load the memory checking dll\n"},
         // The default function, TarnMemoryCheck, adds its first two arguments and stores
         // the fourth into the third: the arguments pass unchanged.
         {{{"debug/memory", "1"}, {"debug/memory/library", module}},

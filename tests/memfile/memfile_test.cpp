@@ -7,6 +7,7 @@
 
 #include "memfile.h"
 #include "support/alloc_failure.h"
+#include "support/scratch_dir.h"
 #include "memfile/guarantee.h"
 
 namespace {
@@ -337,6 +338,119 @@ TEST(MemFileRandom, MatchesAByteVector) {
             ASSERT_EQ(0, std::memcmp(model.data(), f.Data(), model.size()));
         }
     }
+}
+
+// Ranges that do not fit the file's signed 32-bit offsets, or that need memory the heap
+// does not give, move nothing and answer 0 bytes; the file keeps its contents.
+TEST(MemFileBytes, RangesOutsideTheOffsetsMoveNothing) {
+    MemFile f = FileHolding("abcdefgh");
+    char out[4] = {'z', 'z', 'z', 'z'};
+    EXPECT_EQ(0, f.Put("abc", 0, -1));
+    EXPECT_EQ(0, f.Get(out, 0, -1));
+    EXPECT_EQ(0, f.Copy(0, -1, 2));
+    EXPECT_EQ(0, f.Copy(0, 1, -2));
+    EXPECT_EQ(0, f.Copy(INT32_MAX - 1, 0, 2));
+
+    // File to file: the destination offset, this file's position, the memory.
+    MemFile g = FileHolding("0123");
+    f.SetPosition(0);
+    EXPECT_EQ(0u, f.Get(g, 2, UINT32_MAX - 1));
+    g.SetPosition(-1);
+    EXPECT_EQ(0u, g.Put(f, 2, 0));
+    g.SetPosition(INT32_MAX - 1);
+    EXPECT_EQ(0u, g.Put(f, 3, 0));
+    MemFile empty;
+    EXPECT_EQ(0u, f.Get(empty, 0, 0));  // nothing to copy into: no block
+    EXPECT_EQ(nullptr, empty.Data());
+    {
+        mvtest::OutOfMemory oom;
+        EXPECT_EQ(0u, f.Get(empty, 4, 0));
+        EXPECT_EQ(1u, oom.Calls().size());
+        // A copy made without memory is empty (and usable).
+        MemFile copy(f);
+        EXPECT_EQ(0, copy.Size());
+        EXPECT_EQ(nullptr, copy.Data());
+    }
+    EXPECT_EQ(0, empty.Size());
+    EXPECT_EQ("abcdefgh", Contents(f));
+    EXPECT_EQ("0123", Contents(g));
+
+    // A copy of an empty file takes its segment size and nothing else.
+    MemFile fine(0, 2);
+    MemFile fineCopy(fine);
+    EXPECT_EQ(0, fineCopy.Size());
+    EXPECT_EQ(2u, fineCopy.SegmentSize());
+    // Segment sizes beyond 2^30 stop at 2^30.
+    MemFile huge(0, INT32_MAX);
+    EXPECT_EQ(1u << 30, huge.SegmentSize());
+}
+
+TEST(MemFileSeek, WithoutACount) {
+    MemFile f = FileHolding("0123456789");
+    EXPECT_EQ(f.Data() + 4, f.Seek(4, 0, nullptr, 0));
+    EXPECT_EQ(4, f.Position());
+    EXPECT_EQ(f.Data() + 6, f.Seek(2, 1, nullptr, 0));
+    EXPECT_EQ(nullptr, f.Seek(11, 0, nullptr, 0));  // past the end
+    EXPECT_EQ(nullptr, f.Seek(11, 2, nullptr, 0));  // before the start
+    EXPECT_EQ(6, f.Position());
+    EXPECT_EQ(f.Data() + 10, f.Seek(10, 0, nullptr, 0));  // the end itself, no bytes
+    EXPECT_EQ(10, f.Position());
+}
+
+// A host handler that continues after the failed assertion lets the broken promise through;
+// then the file clamps the range to what it holds (release builds do so without asking).
+int g_assertions = 0;
+int ContinueAfterAssertion(uint32_t code, void*) {
+    if (code == TN_ASSERTION_EXCEPTION) ++g_assertions;
+    return TN_EXCEPTION_CONTINUE_EXECUTION;
+}
+
+class MemFilePromises : public mvtest::IsolatedTest {
+  protected:
+    void SetUp() override {
+        g_assertions = 0;
+        m_cookie = TnAddExceptionHandler(ContinueAfterAssertion, nullptr);
+        ASSERT_NE(nullptr, m_cookie);
+        ::testing::internal::CaptureStderr();
+    }
+    void TearDown() override {
+        ::testing::internal::GetCapturedStderr();
+        TnRemoveExceptionHandler(m_cookie);
+    }
+    void* m_cookie = nullptr;
+};
+
+TEST_F(MemFilePromises, BrokenPromisesAreClampedWhenTheHostContinues) {
+    const int perPromise = mvb::kAssertCallerGuarantees ? 1 : 0;
+    MemFile f = FileHolding("abcdefgh");
+    MemFile g;
+    f.SetPosition(6);
+    EXPECT_EQ(2u, f.Get(g, 3, 0));  // only what the file holds past its position
+    EXPECT_EQ("gh", Contents(g));
+    EXPECT_EQ(1 * perPromise, g_assertions);
+    f.SetPosition(9);
+    EXPECT_EQ(0u, f.Get(g, 3, 0));
+    f.SetPosition(-3);
+    EXPECT_EQ(0u, f.Get(g, 3, 0));
+    EXPECT_EQ("gh", Contents(g));
+    EXPECT_EQ(3 * perPromise, g_assertions);
+
+    EXPECT_EQ(0, f.Delete(6, 3));  // cut at the end
+    EXPECT_EQ("abcdef", Contents(f));
+    EXPECT_EQ(0, f.Delete(6, 1));  // nothing there
+    EXPECT_EQ(0, f.Delete(7, 1));
+    EXPECT_EQ("abcdef", Contents(f));
+    EXPECT_EQ(6 * perPromise, g_assertions);
+
+    // A word written with the position past the end goes to the end.
+    MemFile w = FileHolding("abcdefgh");
+    TnResult rc = -1;
+    w.SetPosition(20);
+    EXPECT_EQ(4, w.Write(0x64636261, rc));
+    EXPECT_EQ(0, rc);
+    EXPECT_EQ("abcdefghabcd", Contents(w));
+    EXPECT_EQ(12, w.Position());
+    EXPECT_EQ(7 * perPromise, g_assertions);
 }
 
 }  // namespace

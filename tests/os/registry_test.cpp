@@ -1,6 +1,7 @@
 // The registry database: keys, typed values, sizes, deletion, sharing, failures.
 #include <sqlite3.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -239,6 +240,208 @@ TEST_F(Registry, FailuresLeaveTheDatabaseAsItWas) {
     { std::ofstream(m_dir.File("junk.db")) << std::string(4096, 'x'); }
     EXPECT_EQ(kRegistryCorrupt, RegCreateKey(kLocalMachine, "X", kKeyAllAccess, &probe, nullptr));
     EXPECT_EQ(nullptr, probe);
+}
+
+// Handles, arguments and rights are checked before the database is touched.
+TEST_F(Registry, EveryCallChecksHandleArgumentsAndRights) {
+    RegKey key = Create("Args");
+    ASSERT_EQ(kOk, RegSetValue(key, nullptr, kRegSz, "default", 7));
+    ASSERT_EQ(kOk, RegSetValue(key, "abcdefghij", kRegSz, "v", 1));
+    RegCloseKey(Create("Args\\Subkey-with-a-long-name"));
+    char name[64];
+    uint32_t size = sizeof name;
+    RegKey out = nullptr;
+    EXPECT_EQ(kInvalidHandle, RegCloseKey(nullptr));
+    EXPECT_EQ(kInvalidHandle, RegQueryValue(nullptr, "v", nullptr, nullptr, nullptr));
+    EXPECT_EQ(kInvalidHandle, RegSetValue(nullptr, "v", kRegSz, "x", 1));
+    EXPECT_EQ(kInvalidHandle, RegDeleteValue(nullptr, "v"));
+    EXPECT_EQ(kInvalidHandle, RegDeleteKey(nullptr, "Args"));
+    EXPECT_EQ(kInvalidHandle, RegCreateKey(nullptr, "Args", kKeyAllAccess, &out, nullptr));
+    EXPECT_EQ(kInvalidHandle, RegEnumKey(nullptr, 0, name, &size));
+    EXPECT_EQ(kInvalidHandle, RegEnumValue(nullptr, 0, name, &size));
+    EXPECT_EQ(kInvalidParameter,
+              RegCreateKey(kLocalMachine, "Args", kKeyAllAccess, nullptr, nullptr));
+    EXPECT_EQ(kInvalidParameter, RegOpenKey(kLocalMachine, "Args", kKeyRead, nullptr));
+    EXPECT_EQ(kInvalidParameter, RegEnumKey(key, 0, nullptr, &size));
+    EXPECT_EQ(kInvalidParameter, RegEnumValue(key, 0, name, nullptr));
+    // The root handle is never closed.
+    EXPECT_EQ(kOk, RegCloseKey(kLocalMachine));
+    EXPECT_EQ(kOk, RegOpenKey(kLocalMachine, "Args", kKeyRead, &out));
+    RegCloseKey(out);
+
+    // Value names: null is the default value, longer than 16383 characters is refused.
+    char data[16] = {};
+    size = sizeof data;
+    EXPECT_EQ(kOk, RegQueryValue(key, nullptr, nullptr, data, &size));
+    EXPECT_EQ("default", std::string(data, size));
+    const std::string tooLong(16384, 'n');
+    EXPECT_EQ(kInvalidParameter, RegQueryValue(key, tooLong.c_str(), nullptr, nullptr, nullptr));
+    EXPECT_EQ(kInvalidParameter, RegSetValue(key, tooLong.c_str(), kRegSz, "x", 1));
+    EXPECT_EQ(kOk, RegDeleteValue(key, nullptr));
+    EXPECT_EQ(kFileNotFound, RegQueryValue(key, "", nullptr, nullptr, nullptr));
+
+    // An empty path opens the key itself.
+    RegKey same = nullptr;
+    ASSERT_EQ(kOk, RegOpenKey(key, "", kKeyAllAccess, &same));
+    ASSERT_EQ(kOk, RegSetValue(same, "through", kRegDword, "\1\0\0\0", 4));
+    EXPECT_EQ(kOk, RegQueryValue(key, "through", nullptr, nullptr, nullptr));
+    RegCloseKey(same);
+
+    // Names longer than the caller's buffer: the size needed, then the name.
+    size = 5;
+    EXPECT_EQ(kMoreData, RegEnumKey(key, 0, name, &size));
+    EXPECT_EQ(sizeof "Subkey-with-a-long-name", size);
+    EXPECT_EQ(kOk, RegEnumKey(key, 0, name, &size));
+    EXPECT_EQ("Subkey-with-a-long-name", std::string(name, size));
+    size = 10;
+    EXPECT_EQ(kMoreData, RegEnumValue(key, 0, name, &size));
+    EXPECT_EQ(11u, size);
+
+    // Rights: a handle without query or set rights can do neither.
+    RegKey writeOnly = nullptr, readOnly = nullptr;
+    ASSERT_EQ(kOk, RegOpenKey(kLocalMachine, "Args", kKeySetValue, &writeOnly));
+    ASSERT_EQ(kOk, RegOpenKey(kLocalMachine, "Args", kKeyQueryValue, &readOnly));
+    EXPECT_EQ(kAccessDenied, RegQueryValue(writeOnly, "abcdefghij", nullptr, nullptr, nullptr));
+    EXPECT_EQ(kAccessDenied, RegDeleteValue(readOnly, "abcdefghij"));
+    EXPECT_EQ(kOk, RegQueryValue(readOnly, "abcdefghij", nullptr, nullptr, nullptr));
+    for (RegKey k : {writeOnly, readOnly, key}) RegCloseKey(k);
+}
+
+// A handle whose key was deleted answers kKeyDeleted everywhere; so does every handle but
+// the root's when the database file is gone.
+TEST_F(Registry, DeletedKeysAndAMissingDatabase) {
+    RegKey gone = Create("Gone"), kept = Create("Kept");
+    ASSERT_EQ(kOk, RegDeleteKey(kLocalMachine, "Gone"));
+    RegKey out = nullptr;
+    char name[16];
+    uint32_t size = sizeof name;
+    EXPECT_EQ(kKeyDeleted, RegCreateKey(gone, "Sub", kKeyAllAccess, &out, nullptr));
+    EXPECT_EQ(kKeyDeleted, RegOpenKey(gone, "Sub", kKeyRead, &out));
+    EXPECT_EQ(kKeyDeleted, RegEnumKey(gone, 0, name, &size));
+    EXPECT_EQ(kKeyDeleted, RegDeleteKey(gone, "Sub"));
+    EXPECT_EQ(nullptr, out);
+
+    mvtest::ScopedEnv elsewhere("MERIVANE_REGISTRY", m_dir.File("missing/registry.db"));
+    EXPECT_EQ(kKeyDeleted, RegOpenKey(kept, "Sub", kKeyRead, &out));
+    EXPECT_EQ(kKeyDeleted, RegEnumKey(kept, 0, name, &size));
+    EXPECT_EQ(kKeyDeleted, RegEnumValue(kept, 0, name, &size));
+    EXPECT_EQ(kKeyDeleted, RegQueryValue(kept, "v", nullptr, nullptr, nullptr));
+    EXPECT_EQ(kNoMoreItems, RegEnumKey(kLocalMachine, 0, name, &size));
+    EXPECT_EQ(kNoMoreItems, RegEnumValue(kLocalMachine, 0, name, &size));
+    ASSERT_EQ(kOk, RegOpenKey(kLocalMachine, nullptr, kKeyRead, &out));  // the root itself
+    EXPECT_EQ(kNoMoreItems, RegEnumKey(out, 0, name, &size));
+    RegCloseKey(out);
+    EXPECT_FALSE(IsFile(m_dir.File("missing/registry.db").c_str()));
+    RegCloseKey(gone);
+    RegCloseKey(kept);
+}
+
+// Paths the database cannot live at: too long for the platform, below a file.
+TEST_F(Registry, UnusablePathsAreRefused) {
+    RegKey out = nullptr;
+    {
+        mvtest::ScopedEnv tooLong("MERIVANE_REGISTRY", m_dir.File(std::string(5000, 'p')));
+        EXPECT_EQ(kInvalidParameter,
+                  RegCreateKey(kLocalMachine, "X", kKeyAllAccess, &out, nullptr));
+        EXPECT_EQ(kInvalidParameter, RegOpenKey(kLocalMachine, "X", kKeyRead, &out));
+    }
+    char failure[512];
+    {
+        std::ofstream(m_dir.File("plain")) << "a file, not a folder";
+        mvtest::ScopedEnv belowAFile("MERIVANE_REGISTRY", m_dir.File("plain/sub/registry.db"));
+        EXPECT_EQ(kAccessDenied, RegCreateKey(kLocalMachine, "X", kKeyAllAccess, &out, nullptr));
+        EXPECT_EQ(nullptr, out);
+        ASSERT_GT(RegistryFailure(failure, sizeof failure), 0u);
+        EXPECT_NE(nullptr, std::strstr(failure, "plain/sub/registry.db")) << failure;
+    }
+    // A folder that is a dangling link: the file is missing and its folder cannot be made.
+    ASSERT_EQ(0, ::symlink(m_dir.File("nowhere/deeper").c_str(), m_dir.File("dangling").c_str()));
+    mvtest::ScopedEnv dangling("MERIVANE_REGISTRY", m_dir.File("dangling/sub/registry.db"));
+    EXPECT_EQ(kAccessDenied, RegCreateKey(kLocalMachine, "X", kKeyAllAccess, &out, nullptr));
+    ASSERT_GT(RegistryFailure(failure, sizeof failure), 0u);
+    EXPECT_NE(nullptr, std::strstr(failure, "cannot make its folder")) << failure;
+    EXPECT_EQ(0u, RegistryFailure(nullptr, 10));
+    EXPECT_EQ(0u, RegistryFailure(failure, 0));
+}
+
+// SQLite's result codes (extended ones by their primary code) become the documented
+// statuses, whichever statement fails; the database keeps its contents.
+TEST_F(Registry, StatementFailuresMapToStatuses) {
+    RegKey key = Create("Codes");
+    RegCloseKey(Create("Codes\\Child"));
+    ASSERT_EQ(kOk, RegSetValue(key, "v", kRegSz, "old", 3));
+    const std::pair<int, int32_t> codes[] = {
+        {SQLITE_NOMEM, kNotEnoughMemory},
+        {SQLITE_READONLY, kAccessDenied},
+        {SQLITE_PERM, kAccessDenied},
+        {SQLITE_CANTOPEN, kAccessDenied},
+        {SQLITE_AUTH, kAccessDenied},
+        {SQLITE_CORRUPT, kRegistryCorrupt},
+        {SQLITE_NOTADB, kRegistryCorrupt},
+        {SQLITE_FULL, kDiskFull},
+        {SQLITE_LOCKED, kBusy},
+        {SQLITE_BUSY_SNAPSHOT, kBusy},
+        {SQLITE_IOERR_WRITE, kIoError},
+        {SQLITE_ERROR, kIoError},
+    };
+    ScopedSyscall<int (*)(sqlite3_stmt*)> inject(&SyscallTable::db_step, FailingStep);
+    for (const auto& c : codes) {
+        SCOPED_TRACE(c.first);
+        g_failCode = c.first;
+        g_failAfter = 0;
+        g_failPrefix = "INSERT INTO vals";
+        EXPECT_EQ(c.second, RegSetValue(key, "v", kRegSz, "new", 3));
+        g_failPrefix = "DELETE FROM vals WHERE key = ?";
+        EXPECT_EQ(c.second, RegDeleteValue(key, "v"));
+        g_failPrefix = "SELECT type, data";
+        EXPECT_EQ(c.second, RegQueryValue(key, "v", nullptr, nullptr, nullptr));
+        g_failPrefix = "SELECT name FROM keys";
+        char name[16];
+        uint32_t size = sizeof name;
+        EXPECT_EQ(c.second, RegEnumKey(key, 0, name, &size));
+        g_failPrefix = "WITH RECURSIVE";
+        EXPECT_EQ(c.second, RegDeleteKey(key, "Child"));
+        g_failPrefix = "SELECT 1 FROM keys";
+        EXPECT_EQ(c.second, RegSetValue(key, "v", kRegSz, "new", 3));
+        g_failPrefix = nullptr;
+    }
+    g_failCode = SQLITE_IOERR;
+    char data[8] = {};
+    uint32_t size = sizeof data;
+    EXPECT_EQ(kOk, RegQueryValue(key, "v", nullptr, data, &size));
+    EXPECT_EQ("old", std::string(data, size));
+    RegKey child = nullptr;
+    EXPECT_EQ(kOk, RegOpenKey(key, "Child", kKeyRead, &child));
+    RegCloseKey(child);
+    RegCloseKey(key);
+}
+
+// A batch is one per thread; a call that fails inside it fails its commit, which then
+// leaves nothing of the batch behind.
+TEST_F(Registry, BatchesEndWithTheirFirstFailure) {
+    RegKey key = Create("Batch");
+    EXPECT_EQ(kInvalidParameter, RegEndTransaction(true));
+    ASSERT_EQ(kOk, RegBeginTransaction());
+    EXPECT_EQ(kInvalidParameter, RegBeginTransaction());
+    EXPECT_EQ(kOk, RegSetValue(key, "first", kRegSz, "1", 1));
+    {
+        ScopedSyscall<int (*)(sqlite3_stmt*)> inject(&SyscallTable::db_step, FailingStep);
+        g_failPrefix = "INSERT INTO vals";
+        g_failAfter = 0;
+        g_failCode = SQLITE_FULL;
+        EXPECT_EQ(kDiskFull, RegSetValue(key, "second", kRegSz, "2", 1));
+        g_failPrefix = nullptr;
+        g_failCode = SQLITE_IOERR;
+    }
+    EXPECT_EQ(kDiskFull, RegSetValue(key, "third", kRegSz, "3", 1));
+    EXPECT_EQ(kDiskFull, RegEndTransaction(true));
+    EXPECT_EQ(kFileNotFound, RegQueryValue(key, "first", nullptr, nullptr, nullptr));
+    // A batch undone on purpose.
+    ASSERT_EQ(kOk, RegBeginTransaction());
+    EXPECT_EQ(kOk, RegSetValue(key, "first", kRegSz, "1", 1));
+    EXPECT_EQ(kOk, RegEndTransaction(false));
+    EXPECT_EQ(kFileNotFound, RegQueryValue(key, "first", nullptr, nullptr, nullptr));
+    RegCloseKey(key);
 }
 
 }  // namespace

@@ -82,6 +82,92 @@ TEST(ScalarStore, LoadUndoesStoreAtAnyAlignment) {
     EXPECT_EQ(0xFEFFFFFFu, u);
 }
 
+// Every member of the family against a plain model: each value's bytes reversed when the
+// member's mode bits select the big-endian form, copied otherwise; the byte count returned;
+// nothing written past count values; any alignment.
+TEST(ScalarStore, EveryMemberAgreesWithAByteModel) {
+    typedef uint32_t (*Member)(void*, const void*, uint8_t, uint32_t);
+    struct Case {
+        const char* name;
+        Member member;
+        size_t size;
+        uint8_t modeBits;  // 0: the mode is ignored
+    };
+    const Case cases[] = {
+        {"CharStore", CharStore, 1, 0},
+        {"ShortStore", ShortStore, 2, 0x0F},
+        {"LongStore", LongStore, 4, 0x0F},
+        {"O_8BStore", O_8BStore, 8, 0x0F},
+        {"IntStore", IntStore, 4, 0x0F},
+        {"IntLoad", IntLoad, 4, 0x0F},
+        {"UnsignedStore", UnsignedStore, 4, 0x0F},
+        {"UnsignedLoad", UnsignedLoad, 4, 0x0F},
+        {"FloatStore", FloatStore, 4, 0x7F},
+        {"DoubleStore", DoubleStore, 8, 0x7F},
+    };
+    unsigned char source[48], out[64];
+    for (size_t i = 0; i < sizeof source; ++i) source[i] = static_cast<unsigned char>(i + 1);
+    for (const Case& c : cases) {
+        for (uint8_t mode : {0x00, 0x01, 0x02, 0x12, 0x22, 0x42, 0x82, 0x03}) {
+            for (uint32_t count = 0; count <= 5; ++count) {
+                SCOPED_TRACE(::testing::Message()
+                             << c.name << " mode " << int(mode) << " count " << count);
+                const size_t skew = count % 3;
+                std::memset(out, 0xEE, sizeof out);
+                ASSERT_EQ(count * c.size, c.member(out + skew, source + 1, mode, count));
+                const bool reversed = c.modeBits != 0 && (mode & c.modeBits) == 2;
+                Bytes expected(skew, 0xEE);
+                for (uint32_t v = 0; v < count; ++v)
+                    for (size_t b = 0; b < c.size; ++b)
+                        expected.push_back(
+                            source[1 + v * c.size + (reversed ? c.size - 1 - b : b)]);
+                expected.resize(sizeof out, 0xEE);
+                ASSERT_EQ(expected, Of(out, sizeof out));
+            }
+        }
+    }
+    // The single-value members write one value and answer its size.
+    typedef uint32_t (*One)(void*, const void*, uint8_t);
+    const struct {
+        One member;
+        Member general;
+        size_t size;
+    } singles[] = {
+        {ShortStoreOne, ShortStore, 2}, {LongStoreOne, LongStore, 4}, {O_8BStoreOne, O_8BStore, 8}};
+    for (const auto& s : singles) {
+        for (uint8_t mode : {0x01, 0x02, 0x32, 0x04}) {
+            unsigned char one[12], general[12];
+            std::memset(one, 0xEE, sizeof one);
+            std::memset(general, 0xEE, sizeof general);
+            EXPECT_EQ(s.size, s.member(one + 1, source + 3, mode));
+            EXPECT_EQ(s.size, s.general(general + 1, source + 3, mode, 1));
+            EXPECT_EQ(Of(general, sizeof general), Of(one, sizeof one)) << int(mode);
+        }
+    }
+}
+
+TEST(ScalarSizes, EverySizeMemberIsCountTimesTheStoredSize) {
+    typedef uint32_t (*Size)(const void*, uint8_t, uint8_t, uint32_t);
+    typedef uint32_t (*NullSize)(uint32_t);
+    const struct {
+        Size size;
+        NullSize null;
+        uint32_t bytes;
+    } members[] = {{CharSizeGet, CharNullSizeGet, 1},    {ShortSizeGet, ShortNullSizeGet, 2},
+                   {IntSizeGet, IntNullSizeGet, 4},      {LongSizeGet, LongNullSizeGet, 4},
+                   {O_8BSizeGet, O_8BNullSizeGet, 8},    {FloatSizeGet, FloatNullSizeGet, 4},
+                   {DoubleSizeGet, DoubleNullSizeGet, 8}};
+    const unsigned char values[8] = {};
+    for (const auto& m : members) {
+        for (uint32_t count : {0u, 1u, 3u, 1000u, 0x10000001u}) {
+            const uint32_t expected = count * m.bytes;  // unsigned 32-bit, as returned
+            EXPECT_EQ(expected, m.size(values, 0, 0, count)) << m.bytes << " x " << count;
+            EXPECT_EQ(expected, m.size(nullptr, 2, 0xFF, count)) << m.bytes << " x " << count;
+            EXPECT_EQ(expected, m.null(count)) << m.bytes << " x " << count;
+        }
+    }
+}
+
 TEST(ScalarSizes, CountTimesTheStoredSize) {
     const int dummy = 0;
     EXPECT_EQ(12u, IntSizeGet(&dummy, 0, 0, 3));

@@ -245,25 +245,37 @@ TEST_F(MultiProcess, WatchStartsANewBaseWhenTheWriterRestarts) {
     auto first = std::make_unique<Helper>();
     ASSERT_EQ(first->Ask("enable"), "1");
     ASSERT_EQ(first->Ask("AddDeletedObjects 1000000"), "ok");
-    FILE* watch = popen((std::string(MVB_TOOL_PATH) + " perf watch 0.2 6 2>&1").c_str(), "r");
+    // Enough samples (5 s) for the second writer to start on a slow, loaded machine.
+    FILE* watch = popen((std::string(MVB_TOOL_PATH) + " perf watch 0.2 25 2>&1").c_str(), "r");
     ASSERT_NE(watch, nullptr);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::string output;
+    char line[256];
+    size_t restarts = 0, writerLines = 0;
+    // Reads one line of the watch; false at its end.
+    auto next = [&] {
+        if (!std::fgets(line, sizeof line, watch)) return false;
+        output += line;
+        char name[64] = {};
+        char value[64] = {};
+        if (std::sscanf(line, "%63s %63s", name, value) != 2) return true;
+        if (std::string(name) == "Writer") {
+            ++writerLines;
+            restarts += std::string(value) == "new";
+        }
+        if (std::string(name) == "DeletedObjects/sec" && std::string(value) != "-") {
+            EXPECT_LT(std::atof(value), 1e6) << output;
+        }
+        return true;
+    };
+    // The first writer goes only once the watch has taken its base and shown a sample.
+    while (writerLines == 0 && next()) {
+    }
+    ASSERT_EQ(writerLines, 1u) << output;
     first->Kill();
     Helper second;
     ASSERT_EQ(second.Ask("enable"), "1");
     ASSERT_EQ(second.Ask("AddDeletedObjects 5"), "ok");
-    std::string output;
-    char line[256];
-    size_t restarts = 0;
-    while (std::fgets(line, sizeof line, watch)) {
-        output += line;
-        char name[64] = {};
-        char value[64] = {};
-        if (std::sscanf(line, "%63s %63s", name, value) != 2) continue;
-        if (std::string(name) == "Writer") restarts += std::string(value) == "new";
-        if (std::string(name) == "DeletedObjects/sec" && std::string(value) != "-") {
-            EXPECT_LT(std::atof(value), 1e6) << output;
-        }
+    while (next()) {
     }
     EXPECT_EQ(pclose(watch), 0);
     EXPECT_EQ(restarts, 1u) << output;

@@ -111,6 +111,100 @@ TEST_F(CounterTextLoader, RefusesMalformedFilesAndChangesNothing) {
     EXPECT_EQ(Text(1000, false), "");
 }
 
+// Each malformed part of a counter text file refuses the whole file; nothing is written.
+TEST_F(CounterTextLoader, RefusesEveryKindOfMalformedLine) {
+    const std::string head = "[info]\ndrivername=Bad\nsymbolfile=Bad.h\n[languages]\n009=English\n";
+    const std::string text = "[text]\nITEM_009_NAME=item\n";
+    std::ofstream(m_dir.File("Bad.h")) << "#define ITEM 0\n";
+    CreateKey(Service("Bad"));
+    const std::pair<std::string, int32_t> files[] = {
+        {head + text, mvos::kOk},  // the well-formed file, for reference (unloaded below)
+        {"[info\n" + head + text, mvos::kInvalidData},
+        {head + "[text]\nITEM_009_NAME item\n", mvos::kInvalidData},
+        {"[info]\nsymbolfile=Bad.h\n[languages]\n009=English\n" + text, mvos::kInvalidData},
+        {"[info]\ndrivername=Bad\n[languages]\n009=English\n" + text, mvos::kInvalidData},
+        {"[info]\ndrivername=Bad\nsymbolfile=Bad.h\n" + text, mvos::kInvalidData},
+        {head + "[text]\n", mvos::kInvalidData},
+        {head + "[text]\nITEMNAME=x\n", mvos::kInvalidData},        // no language, no kind
+        {head + "[text]\n_NAME=x\n", mvos::kInvalidData},           // nothing before the kind
+        {head + "[text]\nITEM_009_TITLE=x\n", mvos::kInvalidData},  // neither NAME nor HELP
+        {head + "[text]\nITEM__NAME=x\n", mvos::kInvalidData},      // empty language
+        {head + "[text]\n_009_NAME=x\n", mvos::kInvalidData},       // empty symbol
+        {head + "[other]\nno equals sign here\n" + text, mvos::kInvalidData},
+    };
+    const std::string ini = m_dir.File("Bad.ini");
+    const std::string command = "xx \"" + ini + "\"";
+    for (const auto& f : files) {
+        std::ofstream(ini) << f.first;
+        const uint32_t before = RegDword(mvos::kCounterTextKey, "Last Counter");
+        EXPECT_EQ(mvos::LoadPerfCounterTextStrings(command.c_str(), true), f.second) << f.first;
+        EXPECT_EQ(RegDword(mvos::kCounterTextKey, "Last Counter"),
+                  f.second == mvos::kOk ? 1000u : before)
+            << f.first;
+        EXPECT_EQ(Text(1000, false), f.second == mvos::kOk ? "item" : "") << f.first;
+        if (f.second == mvos::kOk) {
+            ASSERT_EQ(mvos::UnloadPerfCounterTextStrings("xx Bad", true), mvos::kOk);
+        }
+    }
+    // Offsets above 2^31 - 2 do not fit the indexes.
+    std::ofstream(ini) << head << text;
+    std::ofstream(m_dir.File("Bad.h")) << "#define ITEM 2147483648\n";
+    EXPECT_EQ(mvos::LoadPerfCounterTextStrings(command.c_str(), true), mvos::kInvalidData);
+    EXPECT_EQ(Text(1000, false), "");
+}
+
+TEST_F(CounterTextLoader, CommandLinesAndSymbolPaths) {
+    // Tabs separate the program from its argument too; the symbol file may be absolute.
+    const std::string ini = m_dir.File("Tabs.ini");
+    std::ofstream(ini) << "[info]\ndrivername=Tabs\nsymbolfile=" << m_dir.File("elsewhere.h")
+                       << "\n[languages]\n009=English\n[text]\nONE_009_NAME=one\n";
+    std::ofstream(m_dir.File("elsewhere.h")) << "#define ONE 0\n";
+    CreateKey(Service("Tabs"));
+    EXPECT_EQ(mvos::LoadPerfCounterTextStrings(nullptr, true), mvos::kInvalidParameter);
+    EXPECT_EQ(mvos::UnloadPerfCounterTextStrings(nullptr, true), mvos::kInvalidParameter);
+    EXPECT_EQ(mvos::UnloadPerfCounterTextStrings(" \txx \t", true), mvos::kInvalidParameter);
+    // A "Last Counter" of the wrong type is taken as absent: the fresh range.
+    mvos::RegKey base = prftest::CreateKey(mvos::kCounterTextKey);
+    ASSERT_EQ(mvos::RegSetValue(base, "Last Counter", mvos::kRegSz, "5000", 5), mvos::kOk);
+    mvos::RegCloseKey(base);
+    ASSERT_EQ(mvos::LoadPerfCounterTextStrings((" \txx\t\"" + ini + "\"").c_str(), true),
+              mvos::kOk);
+    EXPECT_EQ(RegDword(Service("Tabs"), "First Counter"), 1000u);
+    EXPECT_EQ(Text(1000, false), "one");
+    ASSERT_EQ(mvos::UnloadPerfCounterTextStrings("\txx\tTabs ", true), mvos::kOk);
+    EXPECT_EQ(Text(1000, false), "");
+}
+
+// Unloading reads the range back from the driver's key: a range that is not one (no first
+// index, last before first) is refused; the texts are found by their exact names.
+TEST_F(CounterTextLoader, UnloadChecksTheRangeAndSkipsForeignNames) {
+    prftest::WritePerformanceKey("Range", 0, 1000, 1001, 1001);
+    EXPECT_EQ(mvos::UnloadPerfCounterTextStrings("xx Range", true), mvos::kFileNotFound);
+    prftest::WritePerformanceKey("Range", 1010, 1000, 1011, 1011);
+    EXPECT_EQ(mvos::UnloadPerfCounterTextStrings("xx Range", true), mvos::kFileNotFound);
+    prftest::WritePerformanceKey("Range", 1000, 1000, 1001, 999);
+    EXPECT_EQ(mvos::UnloadPerfCounterTextStrings("xx Range", true), mvos::kFileNotFound);
+    EXPECT_EQ(RegDword(Service("Range"), "First Counter"), 1000u);  // left as it was
+
+    // No database at all: the range goes from the driver's key.
+    prftest::WritePerformanceKey("Range", 1000, 1000, 1001, 1001);
+    EXPECT_EQ(mvos::UnloadPerfCounterTextStrings("xx Range", true), mvos::kOk);
+    EXPECT_EQ(RegDword(Service("Range"), "First Counter"), 0xDEADu);
+
+    // A language without help texts, and value names too long to be an index, stay.
+    prftest::WritePerformanceKey("Range", 1000, 1002, 1001, 1003);
+    mvos::RegKey counters =
+        prftest::CreateKey(std::string(mvos::kCounterTextKey) + "\\007\\Counter");
+    ASSERT_EQ(mvos::RegSetValue(counters, "1000", mvos::kRegSz, "eins", 5), mvos::kOk);
+    ASSERT_EQ(mvos::RegSetValue(counters, "1000000000000000000000", mvos::kRegSz, "long", 5),
+              mvos::kOk);
+    mvos::RegCloseKey(counters);
+    EXPECT_EQ(mvos::UnloadPerfCounterTextStrings("xx Range", true), mvos::kOk);
+    const std::string german = std::string(mvos::kCounterTextKey) + "\\007\\Counter";
+    EXPECT_EQ(RegText(german, "1000"), "");
+    EXPECT_EQ(RegText(german, "1000000000000000000000"), "long");
+}
+
 // Offsets of a symbol header may reach 2^31: loading and unloading touch the texts the
 // file has, not every index of the range (a billion registry calls).
 TEST_F(CounterTextLoader, FarOffsetsAreLoadedAndUnloadedByTheirTexts) {

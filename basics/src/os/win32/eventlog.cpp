@@ -1,10 +1,12 @@
 // Windows backend: the event log is the system's (RegisterEventSource / ReportEvent).
-// Events go through the syscall table's syslog entry, so tests see them whole.
+// Events go through the syscall table's syslog entry, so tests see them whole, and to
+// the JSON event file when MERIVANE_EVENT_LOG names one, as on Linux.
 #include "os/win32/system.h"
 
 #include <new>
 #include <string>
 
+#include "os/common.h"
 #include "os/os.h"
 #include "os/os_testing.h"
 #include "os/win32/internal.h"
@@ -29,19 +31,6 @@ constexpr int kPriorityError = 3;
 constexpr int kPriorityWarning = 4;
 constexpr int kPriorityInfo = 6;
 
-const char* TypeName(EventType type) {
-    switch (type) {
-        case EventType::kSuccess:
-            return "success";
-        case EventType::kError:
-            return "error";
-        case EventType::kWarning:
-            return "warning";
-        default:
-            return "information";
-    }
-}
-
 WORD TypeOfName(const char* name) {
     switch (name[0]) {
         case 'e':
@@ -56,6 +45,28 @@ WORD TypeOfName(const char* name) {
 }
 
 }  // namespace
+
+// Only a disk file is written (a pipe, console or other device that opens is closed
+// untouched; a folder does not open). Every writer of the file (threads and processes)
+// takes the same byte-range lock, far past any line, before it moves to the end and
+// writes its line: appending alone does not keep lines whole under Wine.
+void AppendEventLine(const char* path, const std::string& line) {
+    HANDLE file =
+        ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    if (::GetFileType(file) == FILE_TYPE_DISK) {
+        OVERLAPPED lockAt{};
+        lockAt.OffsetHigh = 0x7FFFFFFF;
+        const bool locked = ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockAt) != 0;
+        DWORD written = 0;
+        if (::SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_END)) {
+            ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        }
+        if (locked) ::UnlockFileEx(file, 0, 1, 0, &lockAt);
+    }
+    ::CloseHandle(file);
+}
 
 void ReportToEventLog(const SystemLogEvent& event) {
     if (t_reporting == nullptr) return;
@@ -107,9 +118,10 @@ bool ReportEvent(EventSourceHandle source, EventType type, uint16_t category, ui
                          : type == EventType::kWarning ? kPriorityWarning
                                                        : kPriorityInfo;
     t_reporting = source->handle;
-    Syscalls().syslog(SystemLogEvent{priority, source->name.c_str(), TypeName(type), eventId,
+    Syscalls().syslog(SystemLogEvent{priority, source->name.c_str(), EventTypeName(type), eventId,
                                      category, insertions, given, message});
     t_reporting = nullptr;
+    WriteEventFile(source->name.c_str(), type, category, eventId, strings, count, message);
     return true;
 }
 
