@@ -118,6 +118,7 @@ MemFile* Fill(MemFile& file, const Recs& recs) {
 }
 
 int g_compares = 0;
+int g_compareFailure = 0;  // nonzero: the head-to-head comparison fails with it
 
 // A memory-file walk over the records that counts its head-to-head comparisons.
 struct RecordFile {
@@ -126,6 +127,7 @@ struct RecordFile {
         int CompareElement(TnVIterator* other, TnVParameter* op, int* keyResult, int* orderResult,
                            TnVParameter* param) override {
             ++g_compares;
+            if (g_compareFailure != 0) return g_compareFailure;
             return TnMemFileIterator::CompareElement(other, op, keyResult, orderResult, param);
         }
     };
@@ -254,6 +256,88 @@ TEST(Differ, ErrorsStopTheDiff) {
     EXPECT_EQ(1u, outA.got.size());  // what was written stays written
     TnVIterator detached(nullptr);   // a walk that cannot start
     EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&detached, &fb.it, &outA, &outB, 1.0));
+}
+
+// A diff list that fails on request: a search, an insertion or a removal answers an
+// error, or the multiplicity of the entry it stands on is missing.
+class FaultyDiffList : public TreeDiffList {
+  public:
+    using TreeDiffList::TreeDiffList;
+    int SearchElement(TnVIterator* source, TnVParameter* sp, uint16_t mode,
+                      TnVParameter* param) override {
+        return searchFailure != 0 ? searchFailure
+                                  : TreeDiffList::SearchElement(source, sp, mode, param);
+    }
+    int InsertElement(TnVIterator* source, TnVParameter* sp, uint16_t mode,
+                      TnVParameter* param) override {
+        return insertFailure != 0 ? insertFailure
+                                  : TreeDiffList::InsertElement(source, sp, mode, param);
+    }
+    int DeleteElement(uint16_t mode, TnVParameter* param) override {
+        return deleteFailure != 0 ? deleteFailure : TreeDiffList::DeleteElement(mode, param);
+    }
+    int32_t* GetDiffCount() override { return noCount ? nullptr : TreeDiffList::GetDiffCount(); }
+    int searchFailure = 0, insertFailure = 0, deleteFailure = 0;
+    bool noCount = false;
+};
+
+// Each failure of the diff list, of an output or of a comparison ends the diff with its
+// code, wherever in the walk it happens.
+TEST(Differ, EveryFailureEndsTheDiffWithItsCode) {
+    struct Case {
+        const char* what;
+        Recs a, b;
+        double ratio;
+        void (*arrange)(FaultyDiffList&, Collector&, Collector&);
+        int rc;
+    };
+    const Case cases[] = {
+        {"search", Make({1}), Make({2}), 0.0,
+         [](FaultyDiffList& l, Collector&, Collector&) { l.searchFailure = -77; }, -77},
+        {"insertion into the list", Make({1}), Make({2}), 0.0,
+         [](FaultyDiffList& l, Collector&, Collector&) { l.insertFailure = -79; }, -79},
+        {"removal of a matched entry", Make({2}), Make({2}), 0.0,
+         [](FaultyDiffList& l, Collector&, Collector&) { l.deleteFailure = -78; }, -78},
+        {"multiplicity of a matched entry", Make({2}), Make({2}), 0.0,
+         [](FaultyDiffList& l, Collector&, Collector&) { l.noCount = true; },
+         ERR_TN_NOT_IMPLEMENTED},
+        {"multiplicity while draining", Make({1, 2}), Make({3}), 0.0,
+         [](FaultyDiffList& l, Collector&, Collector&) { l.noCount = true; },
+         ERR_TN_NOT_IMPLEMENTED},
+        {"output while draining", Make({1, 2}), Make({3}), 0.0,
+         [](FaultyDiffList&, Collector& a, Collector&) { a.failAfter = 0; }, ERR_TN_NO_MEMORY},
+        {"output of an entry without partner", Make({1}), Make({5, 6}), 0.0,
+         [](FaultyDiffList&, Collector&, Collector& b) { b.failAfter = 0; }, ERR_TN_NO_MEMORY},
+        {"comparison", Make({1}), Make({2}), 1.0,
+         [](FaultyDiffList&, Collector&, Collector&) { g_compareFailure = -76; }, -76},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordFile fa(c.a), fb(c.b);
+        TnRBTree pending(kRec + sizeof(int32_t), 0);
+        FaultyDiffList list(&pending);
+        Collector outA(0), outB(1);
+        c.arrange(list, outA, outB);
+        TnVContainerDiffer differ;
+        differ.diffList = &list;
+        EXPECT_EQ(c.rc, differ.Diff(&fa.it, &fb.it, &outA, &outB, c.ratio));
+        g_compareFailure = 0;
+        EXPECT_EQ(0, pending.CheckTree(nullptr));
+    }
+
+    // Missing collections and outputs, and a second walk that cannot start.
+    RecordFile fa(Make({1})), fb(Make({2}));
+    TnRBTree pending(kRec + sizeof(int32_t), 0);
+    TreeDiffList list(&pending);
+    Collector outA(0), outB(1);
+    TnVContainerDiffer differ;
+    differ.diffList = &list;
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, nullptr, &outA, &outB, 1.0));
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, &fb.it, nullptr, &outB, 1.0));
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, &fb.it, &outA, nullptr, 1.0));
+    TnVIterator detached(nullptr);
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, &detached, &outA, &outB, 1.0));
+    EXPECT_TRUE(outA.got.empty() && outB.got.empty());
 }
 
 // ------------------------------------------------------------------ memory-file container
