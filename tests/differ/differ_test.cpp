@@ -304,8 +304,14 @@ TEST(Differ, EveryFailureEndsTheDiffWithItsCode) {
         {"multiplicity while draining", Make({1, 2}), Make({3}), 0.0,
          [](FaultyDiffList& l, Collector&, Collector&) { l.noCount = true; },
          ERR_TN_NOT_IMPLEMENTED},
-        {"output while draining", Make({1, 2}), Make({3}), 0.0,
-         [](FaultyDiffList&, Collector& a, Collector&) { a.failAfter = 0; }, ERR_TN_NO_MEMORY},
+        {"output while draining", Make({1, 3}), Make({2}), 0.0,
+         [](FaultyDiffList&, Collector&, Collector& b) { b.failAfter = 0; }, ERR_TN_NO_MEMORY},
+        {"output after the other walk ended",
+         {},
+         Make({5, 6}),
+         1.0,
+         [](FaultyDiffList&, Collector&, Collector& b) { b.failAfter = 1; },
+         ERR_TN_NO_MEMORY},
         {"output of an entry without partner", Make({1}), Make({5, 6}), 0.0,
          [](FaultyDiffList&, Collector&, Collector& b) { b.failAfter = 0; }, ERR_TN_NO_MEMORY},
         {"comparison", Make({1}), Make({2}), 1.0,
@@ -379,6 +385,43 @@ TEST(MemFileContainer, WalksWholeRecordsFromTheFilePosition) {
               it.CompareElement(&lo, nullptr, &keyResult, &orderResult, nullptr));
     EXPECT_EQ(ERR_TN_BEFORE_FIRST, in.First());
     EXPECT_EQ(ERR_TN_BEFORE_FIRST, ip.First());  // the record would run past the file
+}
+
+// Without a container or a file there is nothing to walk; a walk that has ended stays
+// ended; comparisons need two entries.
+TEST(MemFileContainer, WalksWithoutFileOrContainer) {
+    TnMemFileIterator detached(nullptr);
+    EXPECT_EQ(ERR_TN_DETACHED, detached.First());
+    EXPECT_EQ(ERR_TN_DETACHED, detached.Next());
+    TnMemFileContainer noFile(nullptr, 8, 3);
+    TnMemFileIterator it(&noFile);
+    EXPECT_EQ(ERR_TN_BEFORE_FIRST, it.First());
+    EXPECT_EQ(ERR_TN_BEFORE_FIRST, it.Next());  // Next from before the first is First
+
+    MemFile file;
+    file.Put("AAAAAAAABBBBBBBB", 0, 16);
+    file.SetPosition(0);
+    TnMemFileContainer two(&file, 8, 2);
+    TnMemFileIterator a(&two), b(&two);
+    ASSERT_EQ(0, a.First());
+    ASSERT_EQ(ERR_TN_BEFORE_FIRST, b.state);
+    int keyResult = 9, orderResult = 9;
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED,
+              a.CompareElement(nullptr, nullptr, &keyResult, &orderResult, nullptr));
+    EXPECT_EQ(ERR_TN_BEFORE_FIRST,
+              a.CompareElement(&b, nullptr, &keyResult, &orderResult, nullptr));
+    EXPECT_EQ(9, keyResult);
+    TnVIterator other(nullptr, &two);  // an iterator of the base class: no entries
+    other.state = 0;
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED,
+              a.CompareElement(&other, nullptr, &keyResult, &orderResult, nullptr));
+    b.record = nullptr;
+    b.state = 0;  // positioned, yet without a record
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, a.CompareElement(&b, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(0, a.Next());
+    EXPECT_EQ(ERR_TN_AFTER_LAST, a.Next());
+    EXPECT_EQ(ERR_TN_AFTER_LAST, a.Next());
+    EXPECT_EQ(1u, two.currentIndex);
 }
 
 }  // namespace
