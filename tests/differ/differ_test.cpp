@@ -118,6 +118,7 @@ MemFile* Fill(MemFile& file, const Recs& recs) {
 }
 
 int g_compares = 0;
+int g_compareFailure = 0;  // nonzero: the head-to-head comparison fails with it
 
 // A memory-file walk over the records that counts its head-to-head comparisons.
 struct RecordFile {
@@ -126,6 +127,7 @@ struct RecordFile {
         int CompareElement(TnVIterator* other, TnVParameter* op, int* keyResult, int* orderResult,
                            TnVParameter* param) override {
             ++g_compares;
+            if (g_compareFailure != 0) return g_compareFailure;
             return TnMemFileIterator::CompareElement(other, op, keyResult, orderResult, param);
         }
     };
@@ -256,6 +258,94 @@ TEST(Differ, ErrorsStopTheDiff) {
     EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&detached, &fb.it, &outA, &outB, 1.0));
 }
 
+// A diff list that fails on request: a search, an insertion or a removal answers an
+// error, or the multiplicity of the entry it stands on is missing.
+class FaultyDiffList : public TreeDiffList {
+  public:
+    using TreeDiffList::TreeDiffList;
+    int SearchElement(TnVIterator* source, TnVParameter* sp, uint16_t mode,
+                      TnVParameter* param) override {
+        return searchFailure != 0 ? searchFailure
+                                  : TreeDiffList::SearchElement(source, sp, mode, param);
+    }
+    int InsertElement(TnVIterator* source, TnVParameter* sp, uint16_t mode,
+                      TnVParameter* param) override {
+        return insertFailure != 0 ? insertFailure
+                                  : TreeDiffList::InsertElement(source, sp, mode, param);
+    }
+    int DeleteElement(uint16_t mode, TnVParameter* param) override {
+        return deleteFailure != 0 ? deleteFailure : TreeDiffList::DeleteElement(mode, param);
+    }
+    int32_t* GetDiffCount() override { return noCount ? nullptr : TreeDiffList::GetDiffCount(); }
+    int searchFailure = 0, insertFailure = 0, deleteFailure = 0;
+    bool noCount = false;
+};
+
+// Each failure of the diff list, of an output or of a comparison ends the diff with its
+// code, wherever in the walk it happens.
+TEST(Differ, EveryFailureEndsTheDiffWithItsCode) {
+    struct Case {
+        const char* what;
+        Recs a, b;
+        double ratio;
+        void (*arrange)(FaultyDiffList&, Collector&, Collector&);
+        int rc;
+    };
+    const Case cases[] = {
+        {"search", Make({1}), Make({2}), 0.0,
+         [](FaultyDiffList& l, Collector&, Collector&) { l.searchFailure = -77; }, -77},
+        {"insertion into the list", Make({1}), Make({2}), 0.0,
+         [](FaultyDiffList& l, Collector&, Collector&) { l.insertFailure = -79; }, -79},
+        {"removal of a matched entry", Make({2}), Make({2}), 0.0,
+         [](FaultyDiffList& l, Collector&, Collector&) { l.deleteFailure = -78; }, -78},
+        {"multiplicity of a matched entry", Make({2}), Make({2}), 0.0,
+         [](FaultyDiffList& l, Collector&, Collector&) { l.noCount = true; },
+         ERR_TN_NOT_IMPLEMENTED},
+        {"multiplicity while draining", Make({1, 2}), Make({3}), 0.0,
+         [](FaultyDiffList& l, Collector&, Collector&) { l.noCount = true; },
+         ERR_TN_NOT_IMPLEMENTED},
+        {"output while draining", Make({1, 3}), Make({2}), 0.0,
+         [](FaultyDiffList&, Collector&, Collector& b) { b.failAfter = 0; }, ERR_TN_NO_MEMORY},
+        {"output after the other walk ended",
+         {},
+         Make({5, 6}),
+         1.0,
+         [](FaultyDiffList&, Collector&, Collector& b) { b.failAfter = 1; },
+         ERR_TN_NO_MEMORY},
+        {"output of an entry without partner", Make({1}), Make({5, 6}), 0.0,
+         [](FaultyDiffList&, Collector&, Collector& b) { b.failAfter = 0; }, ERR_TN_NO_MEMORY},
+        {"comparison", Make({1}), Make({2}), 1.0,
+         [](FaultyDiffList&, Collector&, Collector&) { g_compareFailure = -76; }, -76},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordFile fa(c.a), fb(c.b);
+        TnRBTree pending(kRec + sizeof(int32_t), 0);
+        FaultyDiffList list(&pending);
+        Collector outA(0), outB(1);
+        c.arrange(list, outA, outB);
+        TnVContainerDiffer differ;
+        differ.diffList = &list;
+        EXPECT_EQ(c.rc, differ.Diff(&fa.it, &fb.it, &outA, &outB, c.ratio));
+        g_compareFailure = 0;
+        EXPECT_EQ(0, pending.CheckTree(nullptr));
+    }
+
+    // Missing collections and outputs, and a second walk that cannot start.
+    RecordFile fa(Make({1})), fb(Make({2}));
+    TnRBTree pending(kRec + sizeof(int32_t), 0);
+    TreeDiffList list(&pending);
+    Collector outA(0), outB(1);
+    TnVContainerDiffer differ;
+    differ.diffList = &list;
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, nullptr, &outA, &outB, 1.0));
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, &fb.it, nullptr, &outB, 1.0));
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, &fb.it, &outA, nullptr, 1.0));
+    TnVIterator detached(nullptr);
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, &detached, &outA, &outB, 1.0));
+    EXPECT_TRUE(outA.got.empty() && outB.got.empty());
+}
+
 // ------------------------------------------------------------------ memory-file container
 
 TEST(MemFileContainer, WalksWholeRecordsFromTheFilePosition) {
@@ -295,6 +385,43 @@ TEST(MemFileContainer, WalksWholeRecordsFromTheFilePosition) {
               it.CompareElement(&lo, nullptr, &keyResult, &orderResult, nullptr));
     EXPECT_EQ(ERR_TN_BEFORE_FIRST, in.First());
     EXPECT_EQ(ERR_TN_BEFORE_FIRST, ip.First());  // the record would run past the file
+}
+
+// Without a container or a file there is nothing to walk; a walk that has ended stays
+// ended; comparisons need two entries.
+TEST(MemFileContainer, WalksWithoutFileOrContainer) {
+    TnMemFileIterator detached(nullptr);
+    EXPECT_EQ(ERR_TN_DETACHED, detached.First());
+    EXPECT_EQ(ERR_TN_DETACHED, detached.Next());
+    TnMemFileContainer noFile(nullptr, 8, 3);
+    TnMemFileIterator it(&noFile);
+    EXPECT_EQ(ERR_TN_BEFORE_FIRST, it.First());
+    EXPECT_EQ(ERR_TN_BEFORE_FIRST, it.Next());  // Next from before the first is First
+
+    MemFile file;
+    file.Put("AAAAAAAABBBBBBBB", 0, 16);
+    file.SetPosition(0);
+    TnMemFileContainer two(&file, 8, 2);
+    TnMemFileIterator a(&two), b(&two);
+    ASSERT_EQ(0, a.First());
+    ASSERT_EQ(ERR_TN_BEFORE_FIRST, b.state);
+    int keyResult = 9, orderResult = 9;
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED,
+              a.CompareElement(nullptr, nullptr, &keyResult, &orderResult, nullptr));
+    EXPECT_EQ(ERR_TN_BEFORE_FIRST,
+              a.CompareElement(&b, nullptr, &keyResult, &orderResult, nullptr));
+    EXPECT_EQ(9, keyResult);
+    TnVIterator other(nullptr, &two);  // an iterator of the base class: no entries
+    other.state = 0;
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED,
+              a.CompareElement(&other, nullptr, &keyResult, &orderResult, nullptr));
+    b.record = nullptr;
+    b.state = 0;  // positioned, yet without a record
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, a.CompareElement(&b, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(0, a.Next());
+    EXPECT_EQ(ERR_TN_AFTER_LAST, a.Next());
+    EXPECT_EQ(ERR_TN_AFTER_LAST, a.Next());
+    EXPECT_EQ(1u, two.currentIndex);
 }
 
 }  // namespace

@@ -2,9 +2,12 @@
 #include "arrays/sort_scheme.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
+#include "arrays/item_sort.h"
 #include "os/os.h"
 
 namespace mvb::arrays {
@@ -126,47 +129,6 @@ class RankTree {
     HeapArray<uint32_t> m_min;
 };
 
-// Bottom-up merge sort (runs of 8 by insertion first), safe whatever the callback
-// answers: every loop is bounded by the indices alone. Items are indices into the array
-// or copies of small elements. Returns the buffer that holds the result.
-template <typename T, typename GreaterFn>
-T* MergeSort(T* items, T* spare, uint32_t n, GreaterFn greater) {
-    constexpr uint32_t kRun = 8;
-    for (uint32_t start = 0; start < n; start += kRun) {
-        const uint32_t end = std::min(n, start + kRun);
-        for (uint32_t i = start + 1; i < end; ++i) {
-            const T item = items[i];
-            uint32_t j = i;
-            for (; j > start && greater(items[j - 1], item); --j) items[j] = items[j - 1];
-            items[j] = item;
-        }
-    }
-    for (uint64_t width = kRun; width < n; width *= 2) {
-        for (uint64_t lo = 0; lo < n; lo += 2 * width) {
-            const uint64_t mid = std::min<uint64_t>(n, lo + width);
-            const uint64_t hi = std::min<uint64_t>(n, lo + 2 * width);
-            // Two runs already in order (ordered input, organ pipes) are copied: the
-            // merge would take the whole left run first all the same.
-            if (mid == hi || !greater(items[mid - 1], items[mid])) {
-                std::copy(items + lo, items + hi, spare + lo);
-                continue;
-            }
-            uint64_t i = lo, j = mid, k = lo;
-            // Branch-free: which side is taken is data, not a jump (it is unpredictable).
-            while (i < mid && j < hi) {
-                const bool right = greater(items[i], items[j]);
-                spare[k++] = items[right ? j : i];
-                j += right;
-                i += !right;
-            }
-            k = static_cast<uint64_t>(std::copy(items + i, items + mid, spare + k) - spare);
-            std::copy(items + j, items + hi, spare + k);
-        }
-        std::swap(items, spare);
-    }
-    return items;
-}
-
 // Input already in order, with no equal elements that differ in their bytes, is its own
 // result; input strictly in reverse order has its reverse as result. True when one of
 // the two applied (checked before any memory is taken).
@@ -228,8 +190,8 @@ template <size_t N>
 bool SortCopies(const TnVArray& array, TnArrayCompare compare) {
     typedef ElementCopy<N> Copy;
     const uint32_t n = array.Count();
-    HeapArray<Copy> copies(n), spare(n);
-    if (!copies || !spare) return false;
+    HeapArray<Copy> copies(n);
+    if (!copies) return false;
     const ElementAt at(array);
     for (uint32_t k = 0; k < n; ++k) {
         const unsigned char* element = at(k);
@@ -237,8 +199,9 @@ bool SortCopies(const TnVArray& array, TnArrayCompare compare) {
         std::memcpy(copies[k].bytes, element, N);
         copies[k].index = k;
     }
-    Copy* sorted = MergeSort(copies.get(), spare.get(), n, [&](const Copy& a, const Copy& b) {
-        return compare(&array, a.bytes, b.bytes) > 0;
+    Copy* const sorted = copies.get();
+    items::SortItems(sorted, n, [&](const Copy& a, const Copy& b) {
+        return compare(&array, a.bytes, b.bytes) < 0;
     });
     bool distinguishable = false;
     for (uint32_t i = 1; i < n; ++i) {
@@ -252,10 +215,10 @@ bool SortCopies(const TnVArray& array, TnArrayCompare compare) {
         return true;
     }
     // Equal elements that differ: their final order is the scheme's, replayed on ranks.
-    // The other buffer takes the copies back in index order.
+    // A second buffer takes the copies back in index order.
     HeapArray<uint32_t> rank(n), order(n);
-    if (!rank || !order) return false;
-    Copy* byIndex = sorted == copies.get() ? spare.get() : copies.get();
+    HeapArray<Copy> byIndex(n);
+    if (!rank || !order || !byIndex) return false;
     uint32_t current = 0;
     for (uint32_t i = 0; i < n; ++i) {
         if (i > 0 && compare(&array, sorted[i - 1].bytes, sorted[i].bytes) < 0) ++current;
@@ -275,9 +238,9 @@ bool SortThroughIndex(const TnVArray& array, TnArrayCompare compare) {
     const uint32_t n = array.Count();
     const size_t size = array.ElementSize();
     HeapArray<unsigned char*> at(n);
-    HeapArray<uint32_t> index(n), spare(n);
+    HeapArray<uint32_t> index(n), ranks(n);
     HeapArray<unsigned char> moved(uint64_t{n} * size);
-    if (!at || !index || !spare || !moved) return false;
+    if (!at || !index || !ranks || !moved) return false;
     for (uint32_t k = 0; k < n; ++k) {
         at[k] = static_cast<unsigned char*>(array.Element(k));
         if (at[k] == nullptr) return false;
@@ -285,10 +248,10 @@ bool SortThroughIndex(const TnVArray& array, TnArrayCompare compare) {
     auto sameBytes = [&](uint32_t a, uint32_t b) { return std::memcmp(at[a], at[b], size) == 0; };
 
     for (uint32_t i = 0; i < n; ++i) index[i] = i;
-    uint32_t* sorted = MergeSort(index.get(), spare.get(), n, [&](uint32_t a, uint32_t b) {
-        return compare(&array, at[a], at[b]) > 0;
-    });
-    uint32_t* rank = sorted == index.get() ? spare.get() : index.get();
+    uint32_t* const sorted = index.get();
+    items::SortItems(sorted, n,
+                     [&](uint32_t a, uint32_t b) { return compare(&array, at[a], at[b]) < 0; });
+    uint32_t* const rank = ranks.get();
     uint32_t current = 0;
     bool distinguishable = false;
     rank[sorted[0]] = 0;

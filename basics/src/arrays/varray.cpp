@@ -34,27 +34,39 @@ TnResult TnVArray::Search(const void* key, uint32_t* position, void* output) con
     // The library's own arrays keep their elements in one block, in index order: the
     // search then computes each address instead of asking Element for it (a virtual
     // call per step). Any other implementation is asked element by element.
-    const unsigned char* block = ContiguousElements(*this);
-    int64_t low = 0, high = int64_t{m_count} - 1, middle = 0;
+    const TnArrayCompare compare = m_compare;
+    const size_t size = m_elementSize;
+    int64_t middle = 0;
     int32_t c = 0;
     const void* element = nullptr;
-    do {
-        middle = (low + high) / 2;
-        if (block != nullptr) {
-            element = block + size_t(middle) * m_elementSize;
-            // Both elements the next step may probe start loading during this comparison.
-            mvb::Prefetch(block + size_t((low + middle - 1) / 2) * m_elementSize);
-            mvb::Prefetch(block + size_t((middle + 1 + high) / 2) * m_elementSize);
-        } else {
-            element = Element(static_cast<uint32_t>(middle));
-        }
-        if (element == nullptr) return ERR_TN_OUT_OF_RANGE;
-        c = m_compare(this, key, element);
-        if (c < 0)
-            high = middle - 1;
-        else
-            low = middle + 1;
-    } while (c != 0 && low <= high);
+    auto bisect = [&](auto at) {
+        int64_t low = 0, high = int64_t{m_count} - 1;
+        do {
+            middle = (low + high) / 2;
+            element = at(middle, low, high);
+            if (element == nullptr) return false;
+            c = compare(this, key, element);
+            if (c < 0)
+                high = middle - 1;
+            else
+                low = middle + 1;
+        } while (c != 0 && low <= high);
+        return true;
+    };
+    const unsigned char* block = ContiguousElements(*this);
+    const bool reached =
+        block != nullptr
+            ? bisect([block, size](int64_t middle, int64_t low, int64_t high) {
+                  // Both elements the next step may probe start loading during this
+                  // comparison.
+                  mvb::Prefetch(block + size_t((low + middle - 1) / 2) * size);
+                  mvb::Prefetch(block + size_t((middle + 1 + high) / 2) * size);
+                  return static_cast<const void*>(block + size_t(middle) * size);
+              })
+            : bisect([this](int64_t middle, int64_t, int64_t) {
+                  return static_cast<const void*>(Element(static_cast<uint32_t>(middle)));
+              });
+    if (!reached) return ERR_TN_OUT_OF_RANGE;
     if (position != nullptr) *position = static_cast<uint32_t>(c > 0 ? middle + 1 : middle);
     if (c != 0) return ERR_TN_OUT_OF_RANGE;
     if (output != nullptr && m_elementSize != 0) std::memcpy(output, element, m_elementSize);
