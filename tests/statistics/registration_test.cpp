@@ -92,6 +92,9 @@ TEST_F(CounterTextLoader, HandsOutIndexesAfterTheLastOnesInUse) {
 TEST_F(CounterTextLoader, RefusesMalformedFilesAndChangesNothing) {
     const std::string noSymbols = WriteFiles("NoSymbols", 1);
     std::remove(m_dir.File("NoSymbols.h").c_str());
+    // A symbol file far longer than any counter text file is refused, not read to its end.
+    const std::string huge = WriteFiles("Huge", 1);
+    std::ofstream(m_dir.File("Huge.h")) << std::string(1 << 20, ';') << "\n#define ITEM 0\n";
     const std::string noKey = WriteFiles("NoKey", 1);
     ASSERT_EQ(mvos::RegDeleteKey(mvos::kLocalMachine, Service("NoKey").c_str()), mvos::kOk);
     const std::pair<std::string, int32_t> cases[] = {
@@ -102,6 +105,7 @@ TEST_F(CounterTextLoader, RefusesMalformedFilesAndChangesNothing) {
         {WriteFiles("Odd", 2, "", 1), mvos::kInvalidData},
         {WriteFiles("BadKey", 1, "ITEM0_NAME=x\n"), mvos::kInvalidData},
         {noSymbols, mvos::kFileNotFound},
+        {huge, mvos::kInvalidData},
         {noKey, mvos::kFileNotFound},
     };
     for (const auto& c : cases)

@@ -54,12 +54,21 @@ std::string Lower(std::string s) {
     return s;
 }
 
-bool ReadLines(const std::string& path, std::vector<std::string>* lines) {
+// Counter text files are a few kilobytes; anything longer than this (a device such as
+// /dev/zero named as the symbol file, say) is refused instead of read for ever.
+constexpr long kMaxTextFileBytes = 1L << 20;
+
+// kOk, kFileNotFound when the file cannot be opened, kInvalidData when it is too long.
+int32_t ReadLines(const std::string& path, std::vector<std::string>* lines) {
     std::FILE* f = std::fopen(path.c_str(), "r");
-    if (!f) return false;
+    if (!f) return kFileNotFound;
     std::string line;
     int c;
-    while ((c = std::fgetc(f)) != EOF) {
+    for (long read = 0; (c = std::fgetc(f)) != EOF; ++read) {
+        if (read == kMaxTextFileBytes) {
+            std::fclose(f);
+            return kInvalidData;
+        }
         if (c == '\n') {
             lines->push_back(line);
             line.clear();
@@ -72,7 +81,7 @@ bool ReadLines(const std::string& path, std::vector<std::string>* lines) {
     // A UTF-8 byte-order mark, as editors on the original platform write it.
     if (!lines->empty() && lines->front().compare(0, 3, "\xEF\xBB\xBF") == 0)
         lines->front().erase(0, 3);
-    return true;
+    return kOk;
 }
 
 // "<SYMBOL>_<language>_NAME" or "..._HELP".
@@ -98,7 +107,7 @@ bool SplitTextKey(const std::string& key, Text* text) {
 // API, and the library exports no INI parser just for its own tool.
 int32_t ParseIni(const std::string& path, CounterFile* file) {
     std::vector<std::string> lines;
-    if (!ReadLines(path, &lines)) return kFileNotFound;
+    if (const int32_t rc = ReadLines(path, &lines); rc != kOk) return rc;
     std::string section;
     for (const std::string& raw : lines) {
         const std::string line = Trim(raw);
@@ -132,7 +141,7 @@ int32_t ParseIni(const std::string& path, CounterFile* file) {
 
 int32_t ParseSymbols(const std::string& path, CounterFile* file) {
     std::vector<std::string> lines;
-    if (!ReadLines(path, &lines)) return kFileNotFound;
+    if (const int32_t rc = ReadLines(path, &lines); rc != kOk) return rc;
     for (const std::string& raw : lines) {
         char symbol[128];
         unsigned long offset = 0;
