@@ -1,12 +1,8 @@
-// Shared test helpers: fake clocks and running checks in a child process.
+// Shared test helpers: fake clocks.
 #ifndef MV_TESTS_PLATFORM_CLOCK_FIXTURE_H
 #define MV_TESTS_PLATFORM_CLOCK_FIXTURE_H
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <ctime>
 
 #include "os/os_testing.h"
 
@@ -30,19 +26,16 @@ struct fake {
     // The instant of a UTC calendar time plus a count of 100 ns units.
     static uint64_t Instant(int year, int month, int day, int hour, int minute, int second,
                             uint64_t units = 0) {
-        struct tm t = {second, minute, hour, day, month - 1, year - 1900, 0, 0, 0, 0, nullptr};
-        return static_cast<uint64_t>(timegm(&t) + 11644473600LL) * 10000000ull + units;
+        // Days since 1970-01-01 of the proleptic Gregorian date (eras of 400 years).
+        const int64_t y = year - (month <= 2 ? 1 : 0);
+        const int64_t era = (y >= 0 ? y : y - 399) / 400;
+        const int64_t yearOfEra = y - era * 400;
+        const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+        const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+        const int64_t days = era * 146097 + dayOfEra - 719468;
+        const int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second;
+        return static_cast<uint64_t>(seconds + 11644473600LL) * 10000000ull + units;
     }
 };
-
-// Runs check() in a forked child and returns its exit code (0: all checks held).
-template <typename F>
-int InChild(F check) {
-    pid_t pid = fork();
-    if (pid == 0) _exit(check());
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
-}
 
 #endif

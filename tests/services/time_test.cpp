@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "clock_fixture.h"
+#include "services/linux/in_child.h"
 #include "mvbasics.h"
 #include "services/clockstate.h"
 

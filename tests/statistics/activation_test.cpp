@@ -10,6 +10,7 @@
 
 #include "support/scratch_dir.h"
 #include "prf_fixture.h"
+#include "statistics/linux/shm_files.h"
 
 namespace {
 

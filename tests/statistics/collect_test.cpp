@@ -1,6 +1,5 @@
 // The collector entry points over a block in test memory.
 #include <gtest/gtest.h>
-#include <sys/mman.h>
 
 #include <array>
 #include <cstring>
@@ -62,13 +61,13 @@ TEST(PrfCollect, WithoutABlockOrWithAFaultNothingIsCollected) {
     EXPECT_EQ(Collect(u"Global", out, 2000), kNothing);
 
     LocalBlock block;
-    void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    ASSERT_NE(page, MAP_FAILED);
+    void* page = prftest::NoAccessPage();
+    ASSERT_NE(page, nullptr);
     PrfData::sm_pPrfData->m_pPrfData = static_cast<uint8_t*>(page);  // unreadable
     EXPECT_EQ(Collect(u"Global", out, 2000), kNothing);
     PrfData::sm_pPrfData->m_pPrfData = block.Bytes().data();  // the next one works again
     EXPECT_EQ(Collect(u"Global", out, 2000), kWholeBlock);
-    munmap(page, 4096);
+    prftest::FreeNoAccessPage(page);
 }
 
 // Two objects with instances: the parent (2 slots, names of up to 4 characters) and

@@ -1,20 +1,20 @@
 // Every run of the statistics tests gets its own names for shared memory and the
 // writer mutex, and leaves none of them behind.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "os/os.h"
+#include "test_platform.h"
 
 namespace {
 
 class IsolatedNames : public ::testing::Environment {
   public:
     void SetUp() override {
-        const std::string ns = "mvtest" + std::to_string(getpid()) + "_";
-        setenv("MERIVANE_IPC_NAMESPACE", ns.c_str(), 1);
+        const std::string ns = "mvtest" + std::to_string(mvos::ProcessId()) + "_";
+        mvtest::platform::SetEnv("MERIVANE_IPC_NAMESPACE", ns.c_str());
     }
     void TearDown() override {
         for (const char* app : {"Merivane", "Test"}) {

@@ -11,6 +11,7 @@
 
 #include "../../tools/mvbasics/perf_decode.h"
 #include "prf_fixture.h"
+#include "statistics/linux/shm_files.h"
 #include "support/scratch_dir.h"
 
 namespace {

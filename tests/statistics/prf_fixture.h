@@ -2,10 +2,7 @@
 #ifndef MV_TESTS_STATISTICS_PRF_FIXTURE_H
 #define MV_TESTS_STATISTICS_PRF_FIXTURE_H
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -152,27 +149,10 @@ inline PrfItm End() {
     return {PrfItmEnd, 0xFFFFFFFFu, nullptr, nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 }
 
-// Where a block name of the current namespace lies in the file system.
-inline std::string ShmPath(const std::string& name) {
-    std::string file = std::string(std::getenv("MERIVANE_IPC_NAMESPACE")) + name;
-    for (char& c : file)
-        if (c == '\\') c = '.';
-    return "/dev/shm/" + file;
-}
-
-// Makes a file at path as another account (or a careless one) might: the given mode
-// and owner, `size` bytes of `fill`.
-inline void PlantBlock(const std::string& path, mode_t mode, uid_t owner, size_t size,
-                       uint8_t fill) {
-    unlink(path.c_str());
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
-    ASSERT_GE(fd, 0) << path;
-    const std::vector<uint8_t> bytes(size, fill);
-    EXPECT_EQ(write(fd, bytes.data(), size), static_cast<ssize_t>(size));
-    EXPECT_EQ(fchown(fd, owner, owner), 0);
-    EXPECT_EQ(fchmod(fd, mode), 0);
-    close(fd);
-}
+// A page that faults on every access (null when none can be had), and its release
+// (<backend>/no_access_page.cpp).
+void* NoAccessPage();
+void FreeNoAccessPage(void* page);
 
 // The "Performance" key of a service (driver).
 inline std::string Service(const std::string& driver) {

@@ -2,6 +2,7 @@
 #include "scalar.h"
 
 #include <cstring>
+#include <limits>
 
 #include "scalar/convert.h"
 
@@ -9,6 +10,16 @@ using mvb::scalar::Convert;
 using mvb::scalar::kBigEndianMode;
 using mvb::scalar::kFloatModeBits;
 using mvb::scalar::kIntegerModeBits;
+
+// The stored sizes (char 1, short 2, int and long 4, 64-bit 8, float 4, double 8) are the
+// sizes of the values callers hand in: the original 32-bit build's C types. A 32-bit
+// target has them all, "long" included; floating-point values are IEEE 754 words.
+static_assert(sizeof(char) == 1 && sizeof(short) == 2 && sizeof(int) == 4 && sizeof(long long) == 8,
+              "the integer types have the stored sizes");
+static_assert(sizeof(void*) != 4 || sizeof(long) == 4, "a 32-bit target's long is 4 bytes");
+static_assert(sizeof(float) == 4 && std::numeric_limits<float>::is_iec559 && sizeof(double) == 8 &&
+                  std::numeric_limits<double>::is_iec559,
+              "float and double are the IEEE 754 words of the stored form");
 
 uint32_t CharStore(void* destination, const void* source, uint8_t, uint32_t count) {
     if (count != 0) std::memcpy(destination, source, count);

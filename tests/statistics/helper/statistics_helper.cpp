@@ -10,9 +10,6 @@
 //   poll <milliseconds>                -> collects everything again and again for that
 //                                         long: how many gave the whole block, how many
 //                                         nothing, how many anything else
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +20,10 @@
 
 #include "prfdata.h"
 #include "statistics.h"
+
+// A child of this process that ends through exit(): "ok" once it has ended
+// (helper/<backend>/fork_exit.cpp).
+std::string ForkExit();
 
 namespace {
 
@@ -112,9 +113,7 @@ int main() {
         } else if (command == "collect") {
             answer = Collect(arg);
         } else if (command == "forkexit") {
-            const pid_t child = fork();
-            if (child == 0) std::exit(0);
-            answer = child > 0 && waitpid(child, nullptr, 0) == child ? "ok" : "no child";
+            answer = ForkExit();
         } else if (command == "poll") {
             answer = Poll(std::atoi(arg));
         } else {

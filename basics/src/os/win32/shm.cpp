@@ -101,8 +101,16 @@ bool WriterLive(const std::string& name) {
 }
 
 // The mutexes this process owns, by name: a second creation in the process sees them.
-std::mutex g_ownedLock;
-std::set<std::string> g_owned;
+// Never destroyed: the library's own take-down closes its writer mutex while static
+// objects of this file may already be gone (a destroyed std::mutex of winpthread faults).
+struct OwnedMutexes {
+    std::mutex lock;
+    std::set<std::string> names;
+};
+OwnedMutexes& Owned() {
+    static OwnedMutexes* const owned = new OwnedMutexes;
+    return *owned;
+}
 
 }  // namespace
 
@@ -217,8 +225,8 @@ int32_t CreateWriterMutex(const char* name, WriterMutex** out, bool* existed) {
     *existed = false;
     const std::string systemName = SystemName(name);
     {
-        std::lock_guard<std::mutex> lock(g_ownedLock);
-        if (g_owned.count(systemName) != 0) {
+        std::lock_guard<std::mutex> lock(Owned().lock);
+        if (Owned().names.count(systemName) != 0) {
             *existed = true;
             return kOk;
         }
@@ -237,8 +245,8 @@ int32_t CreateWriterMutex(const char* name, WriterMutex** out, bool* existed) {
         ::CloseHandle(handle);
         return kNotEnoughMemory;
     }
-    std::lock_guard<std::mutex> lock(g_ownedLock);
-    g_owned.insert(systemName);
+    std::lock_guard<std::mutex> lock(Owned().lock);
+    Owned().names.insert(systemName);
     *out = mutex;
     return kOk;
 }
@@ -246,8 +254,8 @@ int32_t CreateWriterMutex(const char* name, WriterMutex** out, bool* existed) {
 void CloseWriterMutex(WriterMutex* mutex) {
     if (mutex == nullptr) return;
     {
-        std::lock_guard<std::mutex> lock(g_ownedLock);
-        g_owned.erase(mutex->name);
+        std::lock_guard<std::mutex> lock(Owned().lock);
+        Owned().names.erase(mutex->name);
     }
     ::ReleaseMutex(mutex->handle);
     ::CloseHandle(mutex->handle);
