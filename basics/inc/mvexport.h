@@ -31,6 +31,14 @@
 #define MVB_PRINTF(fmt, args)
 #endif
 
+// A function whose result depends on its arguments alone and that has no other effect:
+// the compiler may call it once for many uses (in a loop, once before it).
+#if defined(__GNUC__)
+#define MVB_CONST __attribute__((const))
+#else
+#define MVB_CONST
+#endif
+
 // Result code: 0 success, negative error, 1..999 a count, above 999 a notice; the
 // named codes are in results.h.
 typedef int32_t TnResult;

@@ -86,8 +86,9 @@ class MVB_API TnStatistics {
     void Add(int32_t& count, uint32_t ctrId, int amount);
 };
 
-// The process's statistics object; never null, owned by the library.
-MVB_API TnStatistics* Statistics();
+// The process's statistics object; never null, owned by the library, always the same
+// (so a caller's compiler may ask once for many updates).
+MVB_API MVB_CONST TnStatistics* Statistics();
 
 // Registers the counters with the system: 0; -1 already registered; -2 the
 // registration key cannot be created; -3 the counter texts cannot be loaded.
