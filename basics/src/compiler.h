@@ -18,6 +18,11 @@
 // True when the running CPU has the feature (a string literal such as "avx512f").
 #define MVB_CPU_SUPPORTS(feature) (__builtin_cpu_init(), __builtin_cpu_supports(feature))
 
+// Inlines every call in the function, and the calls in those, wherever possible: lets a
+// template written once be compiled whole for the instruction set of the function (MVB_TARGET)
+// it is instantiated in.
+#define MVB_FLATTEN __attribute__((flatten))
+
 // Keeps a function out of line (a rare path, so that its caller's common path stays small).
 #define MVB_NOINLINE __attribute__((noinline))
 

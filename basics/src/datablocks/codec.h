@@ -13,7 +13,9 @@
 
 namespace mvb::datablocks::codec {
 
-enum class Path { Portable, Fast };
+// Fast is the best form for the running processor (what DScomp and DSdecomp use); Narrow
+// is the fast path as processors without 32-byte vectors run it.
+enum class Path { Portable, Fast, Narrow };
 
 // DScomp and DSdecomp on the chosen path (same arguments and results).
 int32_t Compress(Path path, const unsigned char* input, int32_t length, unsigned char* output,
@@ -31,6 +33,8 @@ int32_t CompressFast(const unsigned char* input, int32_t length, unsigned char* 
                      int32_t* outLength);
 int32_t ExpandFast(const unsigned char* input, int32_t length, unsigned char* output,
                    int32_t* outLength);
+int32_t ExpandNarrow(const unsigned char* input, int32_t length, unsigned char* output,
+                     int32_t* outLength);
 
 }  // namespace mvb::datablocks::codec
 

@@ -45,14 +45,20 @@ int32_t ExpandPortable(const unsigned char* input, int32_t length, unsigned char
 
 int32_t Compress(Path path, const unsigned char* input, int32_t length, unsigned char* output,
                  int32_t* outLength) {
-    return path == Path::Fast ? CompressFast(input, length, output, outLength)
-                              : CompressPortable(input, length, output, outLength);
+    return path == Path::Portable ? CompressPortable(input, length, output, outLength)
+                                  : CompressFast(input, length, output, outLength);
 }
 
 int32_t Expand(Path path, const unsigned char* input, int32_t length, unsigned char* output,
                int32_t* outLength) {
-    return path == Path::Fast ? ExpandFast(input, length, output, outLength)
-                              : ExpandPortable(input, length, output, outLength);
+    switch (path) {
+        case Path::Portable:
+            return ExpandPortable(input, length, output, outLength);
+        case Path::Narrow:
+            return ExpandNarrow(input, length, output, outLength);
+        default:
+            return ExpandFast(input, length, output, outLength);
+    }
 }
 
 }  // namespace mvb::datablocks::codec

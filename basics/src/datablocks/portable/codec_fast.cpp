@@ -14,4 +14,9 @@ int32_t ExpandFast(const unsigned char* input, int32_t length, unsigned char* ou
     return ExpandPortable(input, length, output, outLength);
 }
 
+int32_t ExpandNarrow(const unsigned char* input, int32_t length, unsigned char* output,
+                     int32_t* outLength) {
+    return ExpandPortable(input, length, output, outLength);
+}
+
 }  // namespace mvb::datablocks::codec
