@@ -45,8 +45,14 @@ int32_t ExpandPortable(const unsigned char* input, int32_t length, unsigned char
 
 int32_t Compress(Path path, const unsigned char* input, int32_t length, unsigned char* output,
                  int32_t* outLength) {
-    return path == Path::Portable ? CompressPortable(input, length, output, outLength)
-                                  : CompressFast(input, length, output, outLength);
+    switch (path) {
+        case Path::Portable:
+            return CompressPortable(input, length, output, outLength);
+        case Path::Narrow:
+            return CompressNarrow(input, length, output, outLength);
+        default:
+            return CompressFast(input, length, output, outLength);
+    }
 }
 
 int32_t Expand(Path path, const unsigned char* input, int32_t length, unsigned char* output,

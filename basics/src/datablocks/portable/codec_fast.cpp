@@ -14,6 +14,11 @@ int32_t ExpandFast(const unsigned char* input, int32_t length, unsigned char* ou
     return ExpandPortable(input, length, output, outLength);
 }
 
+int32_t CompressNarrow(const unsigned char* input, int32_t length, unsigned char* output,
+                       int32_t* outLength) {
+    return CompressPortable(input, length, output, outLength);
+}
+
 int32_t ExpandNarrow(const unsigned char* input, int32_t length, unsigned char* output,
                      int32_t* outLength) {
     return ExpandPortable(input, length, output, outLength);

@@ -1,5 +1,8 @@
-// The byte-run codec's fast path for x86-64: 16-byte SSE2 scans (SSE2 is part of every
-// x86-64 processor) and chunked copies that stay exact at both ends of a token.
+// The byte-run codec's fast path for x86-64: scans of 32 bytes per step, tokens copied in
+// chunks that stay exact at both ends or, while the output allows, written as whole
+// 64-byte blocks. Written once over the vector lanes, and compiled twice: in 16-byte SSE2
+// lanes (part of every x86-64 processor) and in 32-byte AVX2 lanes, used when the
+// processor has them.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -21,11 +24,6 @@ inline void Store(unsigned char* p, __m128i v) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
-// The index of the lowest set bit of a nonzero 16-bit mask.
-inline int32_t LowestBit(unsigned mask) {
-    return static_cast<int32_t>(mvb::LowestSetBit(mask));
-}
-
 // Short tokens: two stores of the largest width not above n, the second one ending
 // exactly at the token's end (they overlap for any n that is not a power of two).
 template <typename Word>
@@ -44,76 +42,55 @@ inline void FillTwo(unsigned char* out, uint64_t bytes, int32_t n) {
     std::memcpy(out + n - sizeof w, &w, sizeof w);
 }
 
-struct Sse2Ops {
-    static int32_t RunEnd(const unsigned char* in, int32_t i, int32_t end, unsigned char v) {
+// Exactly n bytes, in 16-byte chunks whose last one overlaps the one before.
+inline void CopyExact(unsigned char* out, const unsigned char* in, int32_t n) {
+    if (n >= 16) {
+        for (int32_t k = 0; k < n - 16; k += 16) Store(out + k, Load(in + k));
+        Store(out + n - 16, Load(in + n - 16));
+    } else if (n >= 8) {
+        CopyTwo<uint64_t>(out, in, n);
+    } else if (n >= 4) {
+        CopyTwo<uint32_t>(out, in, n);
+    } else if (n >= 2) {
+        CopyTwo<uint16_t>(out, in, n);
+    } else if (n == 1) {
+        *out = *in;
+    }
+}
+
+inline void FillExact(unsigned char* out, unsigned char v, int32_t n) {
+    if (n >= 16) {
         const __m128i value = _mm_set1_epi8(static_cast<char>(v));
-        for (; end - i >= 16; i += 16) {
-            const unsigned other =
-                ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(Load(in + i), value))) & 0xFFFFu;
-            if (other != 0) return i + LowestBit(other);
-        }
-        while (i < end && in[i] == v) ++i;
-        return i;
+        for (int32_t k = 0; k < n - 16; k += 16) Store(out + k, value);
+        Store(out + n - 16, value);
+        return;
     }
-
-    // Compares each byte with the byte before it: 16 pairs per step.
-    static int32_t LiteralEnd(const unsigned char* in, int32_t i, int32_t end) {
-        for (; end - i >= 16; i += 16) {
-            const unsigned same =
-                unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(Load(in + i), Load(in + i - 1))));
-            if (same != 0) return i + LowestBit(same);
-        }
-        while (i < end && in[i] != in[i - 1]) ++i;
-        return i;
+    const uint64_t word = 0x0101010101010101ull * v;  // v in every byte
+    if (n >= 8) {
+        FillTwo<uint64_t>(out, word, n);
+    } else if (n >= 4) {
+        FillTwo<uint32_t>(out, word, n);
+    } else if (n >= 2) {
+        FillTwo<uint16_t>(out, word, n);
+    } else if (n == 1) {
+        *out = v;
     }
+}
 
-    static void Copy(unsigned char* out, const unsigned char* in, int32_t n) {
-        if (n >= 16) {
-            for (int32_t k = 0; k < n - 16; k += 16) Store(out + k, Load(in + k));
-            Store(out + n - 16, Load(in + n - 16));
-        } else if (n >= 8) {
-            CopyTwo<uint64_t>(out, in, n);
-        } else if (n >= 4) {
-            CopyTwo<uint32_t>(out, in, n);
-        } else if (n >= 2) {
-            CopyTwo<uint16_t>(out, in, n);
-        } else if (n == 1) {
-            *out = *in;
-        }
-    }
-
-    static void ExpandBulk(const unsigned char* in, int32_t length, unsigned char* out,
-                           int32_t capacity, int32_t& pos, int32_t& produced);
-
-    static void Fill(unsigned char* out, unsigned char v, int32_t n) {
-        if (n >= 16) {
-            const __m128i value = _mm_set1_epi8(static_cast<char>(v));
-            for (int32_t k = 0; k < n - 16; k += 16) Store(out + k, value);
-            Store(out + n - 16, value);
-            return;
-        }
-        const uint64_t word = 0x0101010101010101ull * v;  // v in every byte
-        if (n >= 8) {
-            FillTwo<uint64_t>(out, word, n);
-        } else if (n >= 4) {
-            FillTwo<uint32_t>(out, word, n);
-        } else if (n >= 2) {
-            FillTwo<uint16_t>(out, word, n);
-        } else if (n == 1) {
-            *out = v;
-        }
-    }
-};
-
-// One 64-byte block at a time, in 16-byte (SSE2) or 32-byte (AVX2) lanes.
+// The lanes: 32 bytes compared or 64 bytes moved per call, in 16-byte (SSE2) or 32-byte
+// (AVX2) vectors. Masks have bit k set for byte k.
 struct Sse2Lanes {
-    // out[0, 64) = 64 bytes of value when run, else in[0, 64).
-    static void Block(unsigned char* out, const unsigned char* in, unsigned char value, bool run) {
-        const __m128i fill = _mm_set1_epi8(static_cast<char>(value));
-        const __m128i keep = _mm_set1_epi8(run ? 0 : -1);
-        for (int32_t k = 0; k < 64; k += 16)
-            Store(out + k,
-                  _mm_or_si128(_mm_and_si128(keep, Load(in + k)), _mm_andnot_si128(keep, fill)));
+    static uint32_t Equal(const unsigned char* a, const unsigned char* b) {
+        return Mask(_mm_cmpeq_epi8(Load(a), Load(b)), _mm_cmpeq_epi8(Load(a + 16), Load(b + 16)));
+    }
+    static uint32_t EqualTo(const unsigned char* a, unsigned char v) {
+        const __m128i value = _mm_set1_epi8(static_cast<char>(v));
+        return Mask(_mm_cmpeq_epi8(Load(a), value), _mm_cmpeq_epi8(Load(a + 16), value));
+    }
+    // out[0, 64) = 64 bytes of the value *v.
+    static void Fill64(unsigned char* out, const unsigned char* v) {
+        const __m128i fill = _mm_set1_epi8(static_cast<char>(*v));
+        for (int32_t k = 0; k < 64; k += 16) Store(out + k, fill);
     }
     // out[0, 64) = in[0, 64); all loads come before the stores, so the ranges may overlap.
     static void Copy64(unsigned char* out, const unsigned char* in) {
@@ -123,15 +100,23 @@ struct Sse2Lanes {
         Store(out + 32, c);
         Store(out + 48, d);
     }
+    static uint32_t Mask(__m128i low, __m128i high) {
+        return uint32_t(_mm_movemask_epi8(low)) | uint32_t(_mm_movemask_epi8(high)) << 16;
+    }
 };
 
 struct Avx2Lanes {
-    MVB_TARGET("avx2")
-    static void Block(unsigned char* out, const unsigned char* in, unsigned char value, bool run) {
-        const __m256i fill = _mm256_set1_epi8(static_cast<char>(value));
-        const __m256i take = _mm256_set1_epi8(run ? -1 : 0);
-        Store32(out, _mm256_blendv_epi8(Load32(in), fill, take));
-        Store32(out + 32, _mm256_blendv_epi8(Load32(in + 32), fill, take));
+    MVB_TARGET("avx2") static uint32_t Equal(const unsigned char* a, const unsigned char* b) {
+        return uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(Load32(a), Load32(b))));
+    }
+    MVB_TARGET("avx2") static uint32_t EqualTo(const unsigned char* a, unsigned char v) {
+        const __m256i value = _mm256_set1_epi8(static_cast<char>(v));
+        return uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(Load32(a), value)));
+    }
+    MVB_TARGET("avx2") static void Fill64(unsigned char* out, const unsigned char* v) {
+        const __m256i fill = _mm256_set1_epi8(static_cast<char>(*v));
+        Store32(out, fill);
+        Store32(out + 32, fill);
     }
     MVB_TARGET("avx2") static void Copy64(unsigned char* out, const unsigned char* in) {
         const __m256i a = Load32(in), b = Load32(in + 32);
@@ -147,91 +132,150 @@ struct Avx2Lanes {
 };
 
 // Expands whole tokens from pos while that is cheap (see ExpandBulk in codec_core.h).
-// Tokens of up to 64 bytes are written as one 64-byte block, with no branch on the length
-// or the kind of token: the part past the token's end is overwritten by the next tokens.
-// So that the bytes past the final length stay as the caller left them, the output is
-// saved into a stash 256 bytes at a time before any block reaches it, and the saved bytes
-// past the last token go back when the loop stops. Longer tokens are written exactly.
-// Anything unusual (a token that does not fit, the last bytes of the input or of the
-// output) is left to the token loop. Instantiated in functions that inline it whole,
-// each compiled for its lanes' instruction set.
+// Tokens of up to 64 bytes are written as one 64-byte block: the part past the token's
+// end is overwritten by the next tokens. So that the bytes past the final length stay as
+// the caller left them, the output is saved into a stash 256 bytes at a time before any
+// block reaches it, and the saved bytes past the last token go back when the loop stops.
+// Longer tokens are written exactly. Anything unusual (a token that does not fit, the
+// last bytes of the input or of the output) is left to the token loop.
 template <class Lanes>
 inline void ExpandBlocks(const unsigned char* in, int32_t length, unsigned char* out,
                          int32_t capacity, int32_t& pos, int32_t& produced) {
     constexpr int32_t kBlock = 64, kChunk = 256;
-    const int32_t inLimit = length - (kBlock + 2);
-    // stash[k] is the caller's byte at out[base + k], for base + k below saved; base is at
-    // most p, and nothing past saved has been written.
+    if (length - pos < kBlock + 2 || capacity - produced < kChunk) return;
+    const unsigned char* ip = in + pos;
+    const unsigned char* const inLast = in + length - (kBlock + 2);
+    unsigned char* op = out + produced;
+    // stash[k] is the caller's byte at base[k], for base + k below saved; base is at most
+    // op, and nothing at or past saved has been written.
     unsigned char stash[2 * kBlock + kChunk];
-    int32_t i = pos, p = produced, base = p, saved = p;
-    while (i <= inLimit) {
-        const int32_t head = in[i], second = in[i + 1];
-        const int32_t count = head != 0 ? head : second;
-        if (count <= kBlock) {
-            if (p + kBlock > saved) {
-                if (saved < p) saved = p;  // after a long token nothing is pending
-                if (saved + kChunk > capacity) break;
-                // Keep the pending bytes [p, saved), fewer than 64, then save 256 more.
-                if (saved > p) Lanes::Copy64(stash, stash + (p - base));
-                base = p;
-                for (int32_t k = 0; k < kChunk; k += kBlock)
-                    Lanes::Copy64(stash + (saved - base) + k, out + saved + k);
-                saved += kChunk;
-            }
-            Lanes::Block(out + p, in + i + 2, static_cast<unsigned char>(second), head != 0);
-            i += head != 0 ? 2 : 2 + count;
-            p += count;
-            continue;
+    unsigned char *base = op, *saved = op;
+    for (;;) {
+        if (saved - op < kBlock) {
+            if (saved < op) saved = op;  // after a long token nothing is pending
+            if (out + capacity - saved < kChunk) break;
+            // Keep the pending bytes [op, saved), fewer than 64, then save 256 more.
+            if (saved > op) Lanes::Copy64(stash, stash + (op - base));
+            base = op;
+            for (int32_t k = 0; k < kChunk; k += kBlock)
+                Lanes::Copy64(stash + (saved - base) + k, saved + k);
+            saved += kChunk;
         }
-        if (count > capacity - p) break;
-        if (head != 0) {
-            Sse2Ops::Fill(out + p, static_cast<unsigned char>(second), count);
-            i += 2;
+        if (ip > inLast) break;
+        const int32_t head = ip[0], second = ip[1];
+        if (head != 0 && head <= kBlock) {
+            Lanes::Fill64(op, ip + 1);
+            ip += 2;
+            op += head;
+        } else if (head == 0 && second <= kBlock) {
+            Lanes::Copy64(op, ip + 2);
+            ip += 2 + second;
+            op += second;
         } else {
-            if (count > length - i - 2) break;
-            Sse2Ops::Copy(out + p, in + i + 2, count);
-            i += 2 + count;
+            const int32_t count = head != 0 ? head : second;
+            if (count > out + capacity - op) break;
+            if (head != 0) {
+                FillExact(op, static_cast<unsigned char>(second), count);
+                ip += 2;
+            } else {
+                if (count > in + length - ip - 2) break;
+                CopyExact(op, ip + 2, count);
+                ip += 2 + count;
+            }
+            op += count;
         }
-        p += count;
     }
-    // Blocks reach at most 64 bytes past p.
-    if (saved > p)
-        std::memcpy(out + p, stash + (p - base), static_cast<size_t>(std::min(saved - p, kBlock)));
-    pos = i;
-    produced = p;
+    // Blocks reach at most 64 bytes past op.
+    if (saved > op)
+        std::memcpy(op, stash + (op - base),
+                    static_cast<size_t>(std::min<ptrdiff_t>(saved - op, kBlock)));
+    pos = static_cast<int32_t>(ip - in);
+    produced = static_cast<int32_t>(op - out);
 }
 
-MVB_FLATTEN void Sse2Ops::ExpandBulk(const unsigned char* in, int32_t length, unsigned char* out,
-                                     int32_t capacity, int32_t& pos, int32_t& produced) {
-    ExpandBlocks<Sse2Lanes>(in, length, out, capacity, pos, produced);
-}
-
-// The same on processors with AVX2: half the stores.
-struct Avx2Ops : Sse2Ops {
-    MVB_TARGET("avx2")
-    MVB_FLATTEN static void ExpandBulk(const unsigned char* in, int32_t length, unsigned char* out,
-                                       int32_t capacity, int32_t& pos, int32_t& produced) {
-        ExpandBlocks<Avx2Lanes>(in, length, out, capacity, pos, produced);
+// The codec's primitives (see codec_core.h) over the lanes. Only the functions below that
+// inline everything (MVB_FLATTEN) instantiate them, each compiled for its lanes.
+template <class Lanes>
+struct FastOps {
+    static int32_t RunEnd(const unsigned char* in, int32_t i, int32_t end, unsigned char v) {
+        for (; end - i >= 32; i += 32) {
+            const uint32_t other = ~Lanes::EqualTo(in + i, v);
+            if (other != 0) return i + static_cast<int32_t>(mvb::LowestSetBit(other));
+        }
+        while (i < end && in[i] == v) ++i;
+        return i;
+    }
+    // Compares each byte with the byte before it: 32 pairs per step.
+    static int32_t LiteralEnd(const unsigned char* in, int32_t i, int32_t end) {
+        for (; end - i >= 32; i += 32) {
+            const uint32_t same = Lanes::Equal(in + i, in + i - 1);
+            if (same != 0) return i + static_cast<int32_t>(mvb::LowestSetBit(same));
+        }
+        while (i < end && in[i] != in[i - 1]) ++i;
+        return i;
+    }
+    static void Copy(unsigned char* out, const unsigned char* in, int32_t n) {
+        CopyExact(out, in, n);
+    }
+    static void Fill(unsigned char* out, unsigned char v, int32_t n) { FillExact(out, v, n); }
+    static void ExpandBulk(const unsigned char* in, int32_t length, unsigned char* out,
+                           int32_t capacity, int32_t& pos, int32_t& produced) {
+        ExpandBlocks<Lanes>(in, length, out, capacity, pos, produced);
     }
 };
+
+using Narrow = FastOps<Sse2Lanes>;
+using Wide = FastOps<Avx2Lanes>;
+
+MVB_FLATTEN int32_t CompressNarrowLanes(const unsigned char* input, int32_t length,
+                                        unsigned char* output, int32_t* outLength) {
+    return CompressWith<Narrow>(input, length, output, outLength);
+}
+
+MVB_TARGET("avx2")
+MVB_FLATTEN int32_t CompressWideLanes(const unsigned char* input, int32_t length,
+                                      unsigned char* output, int32_t* outLength) {
+    return CompressWith<Wide>(input, length, output, outLength);
+}
+
+MVB_FLATTEN int32_t ExpandNarrowLanes(const unsigned char* input, int32_t length,
+                                      unsigned char* output, int32_t* outLength) {
+    return ExpandWith<Narrow>(input, length, output, outLength);
+}
+
+MVB_TARGET("avx2")
+MVB_FLATTEN int32_t ExpandWideLanes(const unsigned char* input, int32_t length,
+                                    unsigned char* output, int32_t* outLength) {
+    return ExpandWith<Wide>(input, length, output, outLength);
+}
+
+bool HasWideLanes() {
+    static const bool wide = MVB_CPU_SUPPORTS("avx2");
+    return wide;
+}
 
 }  // namespace
 
 int32_t CompressFast(const unsigned char* input, int32_t length, unsigned char* output,
                      int32_t* outLength) {
-    return CompressWith<Sse2Ops>(input, length, output, outLength);
+    return HasWideLanes() ? CompressWideLanes(input, length, output, outLength)
+                          : CompressNarrowLanes(input, length, output, outLength);
+}
+
+int32_t CompressNarrow(const unsigned char* input, int32_t length, unsigned char* output,
+                       int32_t* outLength) {
+    return CompressNarrowLanes(input, length, output, outLength);
 }
 
 int32_t ExpandFast(const unsigned char* input, int32_t length, unsigned char* output,
                    int32_t* outLength) {
-    static const bool wide = MVB_CPU_SUPPORTS("avx2");
-    return wide ? ExpandWith<Avx2Ops>(input, length, output, outLength)
-                : ExpandWith<Sse2Ops>(input, length, output, outLength);
+    return HasWideLanes() ? ExpandWideLanes(input, length, output, outLength)
+                          : ExpandNarrowLanes(input, length, output, outLength);
 }
 
 int32_t ExpandNarrow(const unsigned char* input, int32_t length, unsigned char* output,
                      int32_t* outLength) {
-    return ExpandWith<Sse2Ops>(input, length, output, outLength);
+    return ExpandNarrowLanes(input, length, output, outLength);
 }
 
 }  // namespace mvb::datablocks::codec
