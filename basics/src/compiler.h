@@ -51,6 +51,9 @@ inline uint64_t ByteSwap(uint64_t v) {
 inline unsigned LowestSetBit(uint32_t v) {
     return static_cast<unsigned>(__builtin_ctz(v));
 }
+inline unsigned LowestSetBit(uint64_t v) {
+    return static_cast<unsigned>(__builtin_ctzll(v));
+}
 
 }  // namespace mvb
 

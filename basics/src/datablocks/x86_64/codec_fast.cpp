@@ -42,50 +42,11 @@ inline void FillTwo(unsigned char* out, uint64_t bytes, int32_t n) {
     std::memcpy(out + n - sizeof w, &w, sizeof w);
 }
 
-// Exactly n bytes, in 16-byte chunks whose last one overlaps the one before.
-inline void CopyExact(unsigned char* out, const unsigned char* in, int32_t n) {
-    if (n >= 16) {
-        for (int32_t k = 0; k < n - 16; k += 16) Store(out + k, Load(in + k));
-        Store(out + n - 16, Load(in + n - 16));
-    } else if (n >= 8) {
-        CopyTwo<uint64_t>(out, in, n);
-    } else if (n >= 4) {
-        CopyTwo<uint32_t>(out, in, n);
-    } else if (n >= 2) {
-        CopyTwo<uint16_t>(out, in, n);
-    } else if (n == 1) {
-        *out = *in;
-    }
-}
-
-inline void FillExact(unsigned char* out, unsigned char v, int32_t n) {
-    if (n >= 16) {
-        const __m128i value = _mm_set1_epi8(static_cast<char>(v));
-        for (int32_t k = 0; k < n - 16; k += 16) Store(out + k, value);
-        Store(out + n - 16, value);
-        return;
-    }
-    const uint64_t word = 0x0101010101010101ull * v;  // v in every byte
-    if (n >= 8) {
-        FillTwo<uint64_t>(out, word, n);
-    } else if (n >= 4) {
-        FillTwo<uint32_t>(out, word, n);
-    } else if (n >= 2) {
-        FillTwo<uint16_t>(out, word, n);
-    } else if (n == 1) {
-        *out = v;
-    }
-}
-
 // The lanes: 32 bytes compared or 64 bytes moved per call, in 16-byte (SSE2) or 32-byte
 // (AVX2) vectors. Masks have bit k set for byte k.
 struct Sse2Lanes {
     static uint32_t Equal(const unsigned char* a, const unsigned char* b) {
         return Mask(_mm_cmpeq_epi8(Load(a), Load(b)), _mm_cmpeq_epi8(Load(a + 16), Load(b + 16)));
-    }
-    static uint32_t EqualTo(const unsigned char* a, unsigned char v) {
-        const __m128i value = _mm_set1_epi8(static_cast<char>(v));
-        return Mask(_mm_cmpeq_epi8(Load(a), value), _mm_cmpeq_epi8(Load(a + 16), value));
     }
     // out[0, 64) = 64 bytes of the value *v.
     static void Fill64(unsigned char* out, const unsigned char* v) {
@@ -109,10 +70,6 @@ struct Avx2Lanes {
     MVB_TARGET("avx2") static uint32_t Equal(const unsigned char* a, const unsigned char* b) {
         return uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(Load32(a), Load32(b))));
     }
-    MVB_TARGET("avx2") static uint32_t EqualTo(const unsigned char* a, unsigned char v) {
-        const __m256i value = _mm256_set1_epi8(static_cast<char>(v));
-        return uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(Load32(a), value)));
-    }
     MVB_TARGET("avx2") static void Fill64(unsigned char* out, const unsigned char* v) {
         const __m256i fill = _mm256_set1_epi8(static_cast<char>(*v));
         Store32(out, fill);
@@ -130,6 +87,43 @@ struct Avx2Lanes {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
     }
 };
+
+// Exactly n bytes, in 16-byte chunks whose last one overlaps the one before.
+template <class Lanes>
+inline void CopyExact(unsigned char* out, const unsigned char* in, int32_t n) {
+    if (n >= 16) {
+        for (int32_t k = 0; k < n - 16; k += 16) Store(out + k, Load(in + k));
+        Store(out + n - 16, Load(in + n - 16));
+    } else if (n >= 8) {
+        CopyTwo<uint64_t>(out, in, n);
+    } else if (n >= 4) {
+        CopyTwo<uint32_t>(out, in, n);
+    } else if (n >= 2) {
+        CopyTwo<uint16_t>(out, in, n);
+    } else if (n == 1) {
+        *out = *in;
+    }
+}
+
+template <class Lanes>
+inline void FillExact(unsigned char* out, unsigned char v, int32_t n) {
+    if (n >= 16) {
+        const __m128i value = _mm_set1_epi8(static_cast<char>(v));
+        for (int32_t k = 0; k < n - 16; k += 16) Store(out + k, value);
+        Store(out + n - 16, value);
+        return;
+    }
+    const uint64_t word = 0x0101010101010101ull * v;  // v in every byte
+    if (n >= 8) {
+        FillTwo<uint64_t>(out, word, n);
+    } else if (n >= 4) {
+        FillTwo<uint32_t>(out, word, n);
+    } else if (n >= 2) {
+        FillTwo<uint16_t>(out, word, n);
+    } else if (n == 1) {
+        *out = v;
+    }
+}
 
 // Expands whole tokens from pos while that is cheap (see ExpandBulk in codec_core.h).
 // Tokens of up to 64 bytes are written as one 64-byte block: the part past the token's
@@ -175,11 +169,11 @@ inline void ExpandBlocks(const unsigned char* in, int32_t length, unsigned char*
             const int32_t count = head != 0 ? head : second;
             if (count > out + capacity - op) break;
             if (head != 0) {
-                FillExact(op, static_cast<unsigned char>(second), count);
+                FillExact<Lanes>(op, static_cast<unsigned char>(second), count);
                 ip += 2;
             } else {
                 if (count > in + length - ip - 2) break;
-                CopyExact(op, ip + 2, count);
+                CopyExact<Lanes>(op, ip + 2, count);
                 ip += 2 + count;
             }
             op += count;
@@ -196,32 +190,56 @@ inline void ExpandBlocks(const unsigned char* in, int32_t length, unsigned char*
 // The codec's primitives (see codec_core.h) over the lanes. Only the functions below that
 // inline everything (MVB_FLATTEN) instantiate them, each compiled for its lanes.
 template <class Lanes>
-struct FastOps {
-    static int32_t RunEnd(const unsigned char* in, int32_t i, int32_t end, unsigned char v) {
-        for (; end - i >= 32; i += 32) {
-            const uint32_t other = ~Lanes::EqualTo(in + i, v);
-            if (other != 0) return i + static_cast<int32_t>(mvb::LowestSetBit(other));
-        }
-        while (i < end && in[i] == v) ++i;
-        return i;
+class FastOps {
+  public:
+    // Both scans look for the next pair of neighbouring bytes that differ (the end of a
+    // run) or that are equal (the end of a literal stretch), in a mask of the pairs of a
+    // 64-byte window that the scans share: a scan that ends inside the window costs a
+    // shift and a bit count, and the next window's loads do not wait for a scan's result.
+    int32_t RunEnd(const unsigned char* in, int32_t i, int32_t end, unsigned char) {
+        return Scan<false>(in, i, end);
     }
-    // Compares each byte with the byte before it: 32 pairs per step.
-    static int32_t LiteralEnd(const unsigned char* in, int32_t i, int32_t end) {
-        for (; end - i >= 32; i += 32) {
-            const uint32_t same = Lanes::Equal(in + i, in + i - 1);
-            if (same != 0) return i + static_cast<int32_t>(mvb::LowestSetBit(same));
-        }
-        while (i < end && in[i] != in[i - 1]) ++i;
-        return i;
+    int32_t LiteralEnd(const unsigned char* in, int32_t i, int32_t end) {
+        return Scan<true>(in, i, end);
     }
     static void Copy(unsigned char* out, const unsigned char* in, int32_t n) {
-        CopyExact(out, in, n);
+        CopyExact<Lanes>(out, in, n);
     }
-    static void Fill(unsigned char* out, unsigned char v, int32_t n) { FillExact(out, v, n); }
+    static void Fill(unsigned char* out, unsigned char v, int32_t n) {
+        FillExact<Lanes>(out, v, n);
+    }
     static void ExpandBulk(const unsigned char* in, int32_t length, unsigned char* out,
                            int32_t capacity, int32_t& pos, int32_t& produced) {
         ExpandBlocks<Lanes>(in, length, out, capacity, pos, produced);
     }
+
+  private:
+    // First index >= i (i >= 1) whose byte equals the byte before it (kSame) or does not.
+    template <bool kSame>
+    int32_t Scan(const unsigned char* in, int32_t i, int32_t end) {
+        for (;;) {
+            int32_t offset = i - m_base;
+            if (offset < 0 || offset >= 64) {
+                // The window after the current one while i lies in it, else i's own.
+                const int32_t next = offset >= 64 && offset < 128 ? m_base + 64 : i;
+                if (end - next < 64) break;
+                m_same = uint64_t(Lanes::Equal(in + next, in + next - 1)) |
+                         uint64_t(Lanes::Equal(in + next + 32, in + next + 31)) << 32;
+                m_base = next;
+                offset = i - next;
+                mvb::Prefetch(in + next + 1024);
+            }
+            const uint64_t found = (kSame ? m_same : ~m_same) >> offset;
+            if (found != 0) return i + static_cast<int32_t>(mvb::LowestSetBit(found));
+            i = m_base + 64;
+        }
+        while (i < end && (in[i] == in[i - 1]) != kSame) ++i;
+        return i;
+    }
+
+    // Bit k: in[m_base + k] equals in[m_base + k - 1]. No window yet: m_base is far away.
+    uint64_t m_same = 0;
+    int32_t m_base = -256;
 };
 
 using Narrow = FastOps<Sse2Lanes>;
