@@ -6,6 +6,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "compiler.h"
@@ -182,7 +183,7 @@ inline void ExpandBlocks(const unsigned char* in, int32_t length, unsigned char*
     // Blocks reach at most 64 bytes past op.
     if (saved > op)
         std::memcpy(op, stash + (op - base),
-                    static_cast<size_t>(std::min<ptrdiff_t>(saved - op, kBlock)));
+                    static_cast<size_t>(std::min<std::ptrdiff_t>(saved - op, kBlock)));
     pos = static_cast<int32_t>(ip - in);
     produced = static_cast<int32_t>(op - out);
 }
