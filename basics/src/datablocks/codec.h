@@ -25,20 +25,17 @@ int32_t Compress(Path path, const unsigned char* input, int32_t length, unsigned
 int32_t Expand(Path path, const unsigned char* input, int32_t length, unsigned char* output,
                int32_t* outLength);
 
-// The paths; the build compiles one file that defines the fast and narrow pairs (the
-// x86-64 one, or on other processors one that forwards to the portable pair).
+// The paths; the build compiles one file that defines the fast pair (the x86-64 one, or
+// on other processors one that forwards to the portable pair). The fast pair takes
+// Path::Fast or Path::Narrow.
 int32_t CompressPortable(const unsigned char* input, int32_t length, unsigned char* output,
                          int32_t* outLength);
 int32_t ExpandPortable(const unsigned char* input, int32_t length, unsigned char* output,
                        int32_t* outLength);
-int32_t CompressFast(const unsigned char* input, int32_t length, unsigned char* output,
+int32_t CompressFast(Path path, const unsigned char* input, int32_t length, unsigned char* output,
                      int32_t* outLength);
-int32_t ExpandFast(const unsigned char* input, int32_t length, unsigned char* output,
+int32_t ExpandFast(Path path, const unsigned char* input, int32_t length, unsigned char* output,
                    int32_t* outLength);
-int32_t CompressNarrow(const unsigned char* input, int32_t length, unsigned char* output,
-                       int32_t* outLength);
-int32_t ExpandNarrow(const unsigned char* input, int32_t length, unsigned char* output,
-                     int32_t* outLength);
 
 }  // namespace mvb::datablocks::codec
 

@@ -90,7 +90,6 @@ struct Avx2Lanes {
 };
 
 // Exactly n bytes, in 16-byte chunks whose last one overlaps the one before.
-template <class Lanes>
 inline void CopyExact(unsigned char* out, const unsigned char* in, int32_t n) {
     if (n >= 16) {
         for (int32_t k = 0; k < n - 16; k += 16) Store(out + k, Load(in + k));
@@ -106,7 +105,6 @@ inline void CopyExact(unsigned char* out, const unsigned char* in, int32_t n) {
     }
 }
 
-template <class Lanes>
 inline void FillExact(unsigned char* out, unsigned char v, int32_t n) {
     if (n >= 16) {
         const __m128i value = _mm_set1_epi8(static_cast<char>(v));
@@ -170,11 +168,11 @@ inline void ExpandBlocks(const unsigned char* in, int32_t length, unsigned char*
             const int32_t count = head != 0 ? head : second;
             if (count > out + capacity - op) break;
             if (head != 0) {
-                FillExact<Lanes>(op, static_cast<unsigned char>(second), count);
+                FillExact(op, static_cast<unsigned char>(second), count);
                 ip += 2;
             } else {
                 if (count > in + length - ip - 2) break;
-                CopyExact<Lanes>(op, ip + 2, count);
+                CopyExact(op, ip + 2, count);
                 ip += 2 + count;
             }
             op += count;
@@ -204,11 +202,9 @@ class FastOps {
         return Scan<true>(in, i, end);
     }
     static void Copy(unsigned char* out, const unsigned char* in, int32_t n) {
-        CopyExact<Lanes>(out, in, n);
+        CopyExact(out, in, n);
     }
-    static void Fill(unsigned char* out, unsigned char v, int32_t n) {
-        FillExact<Lanes>(out, v, n);
-    }
+    static void Fill(unsigned char* out, unsigned char v, int32_t n) { FillExact(out, v, n); }
     static void ExpandBulk(const unsigned char* in, int32_t length, unsigned char* out,
                            int32_t capacity, int32_t& pos, int32_t& produced) {
         ExpandBlocks<Lanes>(in, length, out, capacity, pos, produced);
@@ -275,26 +271,18 @@ bool HasWideLanes() {
 
 }  // namespace
 
-int32_t CompressFast(const unsigned char* input, int32_t length, unsigned char* output,
+int32_t CompressFast(Path path, const unsigned char* input, int32_t length, unsigned char* output,
                      int32_t* outLength) {
-    return HasWideLanes() ? CompressWideLanes(input, length, output, outLength)
-                          : CompressNarrowLanes(input, length, output, outLength);
+    return path == Path::Fast && HasWideLanes()
+               ? CompressWideLanes(input, length, output, outLength)
+               : CompressNarrowLanes(input, length, output, outLength);
 }
 
-int32_t CompressNarrow(const unsigned char* input, int32_t length, unsigned char* output,
-                       int32_t* outLength) {
-    return CompressNarrowLanes(input, length, output, outLength);
-}
-
-int32_t ExpandFast(const unsigned char* input, int32_t length, unsigned char* output,
+int32_t ExpandFast(Path path, const unsigned char* input, int32_t length, unsigned char* output,
                    int32_t* outLength) {
-    return HasWideLanes() ? ExpandWideLanes(input, length, output, outLength)
-                          : ExpandNarrowLanes(input, length, output, outLength);
-}
-
-int32_t ExpandNarrow(const unsigned char* input, int32_t length, unsigned char* output,
-                     int32_t* outLength) {
-    return ExpandNarrowLanes(input, length, output, outLength);
+    return path == Path::Fast && HasWideLanes()
+               ? ExpandWideLanes(input, length, output, outLength)
+               : ExpandNarrowLanes(input, length, output, outLength);
 }
 
 }  // namespace mvb::datablocks::codec
