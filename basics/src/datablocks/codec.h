@@ -2,7 +2,7 @@
 // small primitives, and the two code paths that instantiate them.
 //
 // The portable path scans and copies a byte at a time. The fast path (x86-64) scans
-// 32 bytes per step for the end of a run or of a literal stretch, copies tokens in
+// 64 bytes per step for the end of a run or of a literal stretch, copies tokens in
 // 16-byte chunks, the last chunk overlapping the one before so that nothing outside
 // the token is read or written, and expands short tokens as whole 64-byte blocks whose
 // excess it puts back. Both produce the same bytes, result codes and lengths, and leave

@@ -1,7 +1,7 @@
-// The byte-run codec's fast path for x86-64: scans of 32 bytes per step, tokens copied in
-// chunks that stay exact at both ends or, while the output allows, written as whole
-// 64-byte blocks. Written once over the vector lanes, and compiled twice: in 16-byte SSE2
-// lanes (part of every x86-64 processor) and in 32-byte AVX2 lanes, used when the
+// The byte-run codec's fast path for x86-64: scans over a mask of 64 neighbouring byte
+// pairs, tokens copied in chunks that stay exact at both ends or, while the output allows,
+// written as whole 64-byte blocks. Written once over the vector lanes, and compiled twice: in
+// 16-byte SSE2 lanes (part of every x86-64 processor) and in 32-byte AVX2 lanes, used when the
 // processor has them.
 #include <immintrin.h>
 
@@ -215,7 +215,7 @@ class FastOps {
     template <bool kSame>
     int32_t Scan(const unsigned char* in, int32_t i, int32_t end) {
         for (;;) {
-            int32_t offset = i - m_base;
+            int64_t offset = int64_t(i) - m_base;
             if (offset < 0 || offset >= 64) {
                 // The window after the current one while i lies in it, else i's own.
                 const int32_t next = offset >= 64 && offset < 128 ? m_base + 64 : i;
@@ -224,7 +224,7 @@ class FastOps {
                          uint64_t(Lanes::Equal(in + next + 32, in + next + 31)) << 32;
                 m_base = next;
                 offset = i - next;
-                mvb::Prefetch(in + next + 1024);
+                mvb::Prefetch(in + next + 1024);  // hardware prefetch alone was slower
             }
             const uint64_t found = (kSame ? m_same : ~m_same) >> offset;
             if (found != 0) return i + static_cast<int32_t>(mvb::LowestSetBit(found));
