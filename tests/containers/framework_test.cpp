@@ -3,10 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "containers.h"
 
 namespace {
+
+// What an accessor of an iterator answers, with the result it reports.
+using Part = std::pair<void*, int>;
+using Flags = std::pair<uint32_t, int>;
+template <typename T>
+std::pair<T, int> Ask(TnVIterator& it, T (TnVIterator::*get)(int*, TnVParameter*)) {
+    int rc = 99;
+    const T value = (it.*get)(&rc, nullptr);
+    return {value, rc};
+}
 
 TEST(ContainerDefaults, TableAndAbstractOperations) {
     TnVContainer c(8, 0);
@@ -15,13 +27,11 @@ TEST(ContainerDefaults, TableAndAbstractOperations) {
     EXPECT_EQ(0, c.copyFunc(&c, dst, nullptr, src, nullptr, nullptr));
     EXPECT_EQ(0, std::memcmp(dst, src, 8));
     EXPECT_EQ(0, dst[8]);  // exactly elementSize bytes
-    int rc = 99;
-    EXPECT_EQ(src, c.keyFunc(&c, src, &rc, nullptr));
-    EXPECT_EQ(0, rc);
-    EXPECT_EQ(nullptr, c.datFunc(&c, src, &rc, nullptr));
-    EXPECT_EQ(ERR_TN_NO_DAT, rc);
-    EXPECT_EQ(1u, c.flagsFunc(&c, src, &rc, nullptr));
-    EXPECT_EQ(0, rc);
+    int rcKey = 99, rcDat = 99, rcFlags = 99;
+    EXPECT_EQ(src, c.keyFunc(&c, src, &rcKey, nullptr));
+    EXPECT_EQ(nullptr, c.datFunc(&c, src, &rcDat, nullptr));
+    EXPECT_EQ(1u, c.flagsFunc(&c, src, &rcFlags, nullptr));
+    EXPECT_EQ((std::vector<int>{0, ERR_TN_NO_DAT, 0}), (std::vector<int>{rcKey, rcDat, rcFlags}));
     int k = 5, o = 5;
     TnCompareArgs args = {&c, &k, &o, nullptr, src, nullptr, dst, nullptr};
     EXPECT_EQ(0, c.compareFunc(&args));
@@ -37,8 +47,7 @@ TEST(ContainerDefaults, TableAndAbstractOperations) {
           it.UpdateElement(&it, nullptr, 0, nullptr), it.DeleteElement(0, nullptr)}) {
         EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, r);
     }
-    EXPECT_EQ(nullptr, it.GetKey(&rc, nullptr));
-    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, rc);
+    EXPECT_EQ(Part(nullptr, ERR_TN_NOT_IMPLEMENTED), Ask(it, &TnVIterator::GetKey));
 }
 
 TEST(Iterator, ParameterCopyAndStatesOfAttachment) {
@@ -81,17 +90,13 @@ TEST(Iterator, GetEntryPartsFollowsTheTable) {
     EXPECT_EQ(ERR_TN_NO_DAT, it.GetEntryParts(&value, nullptr, nullptr, &dat, nullptr, nullptr));
     EXPECT_EQ(nullptr, dat);
     EXPECT_EQ(ERR_TN_NO_DAT, it.GetEntryParts(&value, &element, &key, &dat, &f, nullptr));
-    EXPECT_EQ(&value, element);
-    EXPECT_EQ(&value, key);
-    EXPECT_EQ(1u, f);
+    EXPECT_TRUE(element == &value && key == &value && f == 1u);
 
     // A missing accessor makes the part unavailable.
     one.SetFlagsFunc(nullptr);
     EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED,
               it.GetEntryParts(&value, nullptr, nullptr, nullptr, &f, nullptr));
-    int rc = 0;
-    EXPECT_EQ(0u, it.GetFlags(&rc, nullptr));
-    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, rc);
+    EXPECT_EQ(Flags(0, ERR_TN_NOT_IMPLEMENTED), Ask(it, &TnVIterator::GetFlags));
     TnVIterator none(nullptr);  // no container: nothing to do
     EXPECT_EQ(0, none.GetEntryParts(&value, &element, &key, &dat, &f, nullptr));
 }
@@ -162,20 +167,15 @@ TEST(OneEntry, TransitionsAndAccessors) {
         EXPECT_EQ(s.full, (it.*s.move)());
         EXPECT_EQ(s.emptyState, (none.*s.move)());
     }
-    int rc = -1;
-    EXPECT_EQ(&value, it.GetEntry(&rc, nullptr));
-    EXPECT_EQ(&value, it.GetKey(&rc, nullptr));
-    EXPECT_EQ(&dat, it.GetDat(&rc, nullptr));
-    EXPECT_EQ(0, rc);
-    EXPECT_EQ(0x55u, it.GetFlags(&rc, nullptr));
+    EXPECT_EQ(Part(&value, 0), Ask(it, &TnVIterator::GetEntry));
+    EXPECT_EQ(Part(&value, 0), Ask(it, &TnVIterator::GetKey));
+    EXPECT_EQ(Part(&dat, 0), Ask(it, &TnVIterator::GetDat));
+    EXPECT_EQ(Flags(0x55, 0), Ask(it, &TnVIterator::GetFlags));
     it.Next();
-    EXPECT_EQ(nullptr, it.GetDat(&rc, nullptr));
-    EXPECT_EQ(ERR_TN_AFTER_LAST, rc);
-
+    EXPECT_EQ(Part(nullptr, ERR_TN_AFTER_LAST), Ask(it, &TnVIterator::GetDat));
     TnOneEntryContainer nodat(&value, sizeof value);
     TnOneEntryIterator it2(&nodat, nullptr);
-    EXPECT_EQ(nullptr, it2.GetDat(&rc, nullptr));
-    EXPECT_EQ(ERR_TN_NO_DAT, rc);
+    EXPECT_EQ(Part(nullptr, ERR_TN_NO_DAT), Ask(it2, &TnVIterator::GetDat));
 
     TnOneEntryIterator result(&one, nullptr);
     EXPECT_EQ(ERR_TN_NOT_FOUND, one.SearchElement(&it, nullptr, 0, nullptr, &result));
@@ -253,9 +253,7 @@ TEST(ContainerDefaults, TypeCodesAndBaseAnswers) {
     EXPECT_EQ(0, it.GetType());
     EXPECT_EQ(nullptr, it.Clone(nullptr));
     EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, it.InsertElement(&it, nullptr, 0, nullptr));
-    int rc = 0;
-    EXPECT_EQ(nullptr, it.GetEntry(&rc, nullptr));
-    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, rc);
+    EXPECT_EQ(Part(nullptr, ERR_TN_NOT_IMPLEMENTED), Ask(it, &TnVIterator::GetEntry));
     TnOneEntryContainer one(&entry, sizeof entry);
     TnOneEntryIterator oneIt(&one, nullptr);
     EXPECT_EQ(4, one.GetType());
@@ -284,45 +282,31 @@ TEST(Iterator, BaseAccessorsThroughGetElementOfEntry) {
     SlotContainer c;
     Slot used{1, 10, 20, 0x30}, freeSlot{0, 11, 21, 0x31}, failing{1, -1, -1, 0x32};
     SlotIterator it(&c, &used);
-    int rc = 99;
-    EXPECT_EQ(&used.key, it.GetElement(&rc, nullptr));
-    EXPECT_EQ(&used.key, it.GetKey(&rc, nullptr));
-    EXPECT_EQ(0, rc);
-    EXPECT_EQ(&used.dat, it.GetDat(&rc, nullptr));
-    EXPECT_EQ(0, rc);
-    EXPECT_EQ(0x30u, it.GetFlags(&rc, nullptr));
-    EXPECT_EQ(0, rc);
+    EXPECT_EQ(Part(&used.key, 0), Ask(it, &TnVIterator::GetElement));
+    EXPECT_EQ(Part(&used.key, 0), Ask(it, &TnVIterator::GetKey));
+    EXPECT_EQ(Part(&used.dat, 0), Ask(it, &TnVIterator::GetDat));
+    EXPECT_EQ(Flags(0x30, 0), Ask(it, &TnVIterator::GetFlags));
 
     // A free entry has no element: -2999 from every accessor.
     it.m_slot = &freeSlot;
-    for (auto get : {&TnVIterator::GetElement, &TnVIterator::GetKey, &TnVIterator::GetDat}) {
-        rc = 0;
-        EXPECT_EQ(nullptr, (it.*get)(&rc, nullptr));
-        EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, rc);
-    }
-    rc = 0;
-    EXPECT_EQ(0u, it.GetFlags(&rc, nullptr));
-    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, rc);
+    for (auto get : {&TnVIterator::GetElement, &TnVIterator::GetKey, &TnVIterator::GetDat})
+        EXPECT_EQ(Part(nullptr, ERR_TN_NOT_IMPLEMENTED), Ask(it, get));
+    EXPECT_EQ(Flags(0, ERR_TN_NOT_IMPLEMENTED), Ask(it, &TnVIterator::GetFlags));
 
     // Not positioned: null with the iterator's state, no accessor called.
     it.m_slot = &failing;
     it.state = ERR_TN_AFTER_LAST;
-    EXPECT_EQ(nullptr, it.GetDat(&rc, nullptr));
-    EXPECT_EQ(ERR_TN_AFTER_LAST, rc);
-    EXPECT_EQ(0u, it.GetFlags(&rc, nullptr));
-    EXPECT_EQ(ERR_TN_AFTER_LAST, rc);
-    it.state = 0;
-    EXPECT_EQ(0x32u, it.GetFlags(&rc, nullptr));
-    EXPECT_EQ(-601, rc);  // the accessor's own result comes through
+    EXPECT_EQ(Part(nullptr, ERR_TN_AFTER_LAST), Ask(it, &TnVIterator::GetDat));
+    EXPECT_EQ(Flags(0, ERR_TN_AFTER_LAST), Ask(it, &TnVIterator::GetFlags));
+    it.state = 0;  // the accessor's own result comes through
+    EXPECT_EQ(Flags(0x32, -601), Ask(it, &TnVIterator::GetFlags));
 
     // Missing accessors.
     it.m_slot = &used;
     c.SetDatFunc(nullptr);
-    EXPECT_EQ(nullptr, it.GetDat(&rc, nullptr));
-    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, rc);
     c.SetKeyFunc(nullptr);
-    EXPECT_EQ(nullptr, it.GetKey(&rc, nullptr));
-    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, rc);
+    EXPECT_EQ(Part(nullptr, ERR_TN_NOT_IMPLEMENTED), Ask(it, &TnVIterator::GetDat));
+    EXPECT_EQ(Part(nullptr, ERR_TN_NOT_IMPLEMENTED), Ask(it, &TnVIterator::GetKey));
 }
 
 TEST(Iterator, GetEntryPartsStopsAtTheFirstFailure) {

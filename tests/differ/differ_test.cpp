@@ -255,38 +255,31 @@ class FaultyDiffList : public TreeDiffList {
 // Each failure of the diff list, of an output or of a comparison ends the diff with its
 // code, wherever in the walk it happens.
 TEST(Differ, EveryFailureEndsTheDiffWithItsCode) {
+    // Each row arms one failure: of the list's search, insertion or removal, a missing
+    // multiplicity, the second output after so many entries, or the comparison.
     struct Case {
         const char* what;
         Recs a, b;
         double ratio;
-        void (*arrange)(FaultyDiffList&, Collector&, Collector&);
-        int rc;
+        int search, insert, remove;
+        bool noCount;
+        int outputAfter, compare, rc;
     };
     const Case cases[] = {
-        {"search", Make({1}), Make({2}), 0.0,
-         [](FaultyDiffList& l, Collector&, Collector&) { l.searchFailure = -77; }, -77},
-        {"insertion into the list", Make({1}), Make({2}), 0.0,
-         [](FaultyDiffList& l, Collector&, Collector&) { l.insertFailure = -79; }, -79},
-        {"removal of a matched entry", Make({2}), Make({2}), 0.0,
-         [](FaultyDiffList& l, Collector&, Collector&) { l.deleteFailure = -78; }, -78},
-        {"multiplicity of a matched entry", Make({2}), Make({2}), 0.0,
-         [](FaultyDiffList& l, Collector&, Collector&) { l.noCount = true; },
+        {"search", Make({1}), Make({2}), 0.0, -77, 0, 0, false, -1, 0, -77},
+        {"insertion into the list", Make({1}), Make({2}), 0.0, 0, -79, 0, false, -1, 0, -79},
+        {"removal of a matched entry", Make({2}), Make({2}), 0.0, 0, 0, -78, false, -1, 0, -78},
+        {"multiplicity of a matched entry", Make({2}), Make({2}), 0.0, 0, 0, 0, true, -1, 0,
          ERR_TN_NOT_IMPLEMENTED},
-        {"multiplicity while draining", Make({1, 2}), Make({3}), 0.0,
-         [](FaultyDiffList& l, Collector&, Collector&) { l.noCount = true; },
+        {"multiplicity while draining", Make({1, 2}), Make({3}), 0.0, 0, 0, 0, true, -1, 0,
          ERR_TN_NOT_IMPLEMENTED},
-        {"output while draining", Make({1, 3}), Make({2}), 0.0,
-         [](FaultyDiffList&, Collector&, Collector& b) { b.failAfter = 0; }, ERR_TN_NO_MEMORY},
-        {"output after the other walk ended",
-         {},
-         Make({5, 6}),
-         1.0,
-         [](FaultyDiffList&, Collector&, Collector& b) { b.failAfter = 1; },
+        {"output while draining", Make({1, 3}), Make({2}), 0.0, 0, 0, 0, false, 0, 0,
          ERR_TN_NO_MEMORY},
-        {"output of an entry without partner", Make({1}), Make({5, 6}), 0.0,
-         [](FaultyDiffList&, Collector&, Collector& b) { b.failAfter = 0; }, ERR_TN_NO_MEMORY},
-        {"comparison", Make({1}), Make({2}), 1.0,
-         [](FaultyDiffList&, Collector&, Collector&) { g_compareFailure = -76; }, -76},
+        {"output after the other walk ended", Make({}), Make({5, 6}), 1.0, 0, 0, 0, false, 1, 0,
+         ERR_TN_NO_MEMORY},
+        {"output of an entry without partner", Make({1}), Make({5, 6}), 0.0, 0, 0, 0, false, 0, 0,
+         ERR_TN_NO_MEMORY},
+        {"comparison", Make({1}), Make({2}), 1.0, 0, 0, 0, false, -1, -76, -76},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -294,7 +287,12 @@ TEST(Differ, EveryFailureEndsTheDiffWithItsCode) {
         TnRBTree pending(kRec + sizeof(int32_t), 0);
         FaultyDiffList list(&pending);
         Collector outA(0), outB(1);
-        c.arrange(list, outA, outB);
+        list.searchFailure = c.search;
+        list.insertFailure = c.insert;
+        list.deleteFailure = c.remove;
+        list.noCount = c.noCount;
+        outB.failAfter = c.outputAfter;
+        g_compareFailure = c.compare;
         TnVContainerDiffer differ;
         differ.diffList = &list;
         EXPECT_EQ(c.rc, differ.Diff(&fa.it, &fb.it, &outA, &outB, c.ratio));
@@ -310,12 +308,13 @@ TEST(Differ, EveryFailureEndsTheDiffWithItsCode) {
     TnVContainerDiffer differ;
     EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, &fb.it, &outA, &outB, 1.0));
     differ.diffList = &list;
-    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, nullptr, &outA, &outB, 1.0));
-    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, &fb.it, nullptr, &outB, 1.0));
-    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, &fb.it, &outA, nullptr, 1.0));
     TnVIterator detached(nullptr);
-    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&detached, &fb.it, &outA, &outB, 1.0));
-    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, &detached, &outA, &outB, 1.0));
+    for (int r : {differ.Diff(&fa.it, nullptr, &outA, &outB, 1.0),
+                  differ.Diff(&fa.it, &fb.it, nullptr, &outB, 1.0),
+                  differ.Diff(&fa.it, &fb.it, &outA, nullptr, 1.0),
+                  differ.Diff(&detached, &fb.it, &outA, &outB, 1.0),
+                  differ.Diff(&fa.it, &detached, &outA, &outB, 1.0)})
+        EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, r);
     EXPECT_TRUE(outA.got.empty() && outB.got.empty());
 }
 
