@@ -107,23 +107,13 @@ int32_t ByKeyBytes(const TnVArray* array, const void* a, const void* b) {
 enum Shape { kRandom, kFewDistinct, kAscending, kDescending, kOrganPipe, kAllEqual, kSawTooth };
 
 uint32_t Key(Shape shape, std::mt19937& rng, uint32_t i, uint32_t n) {
-    switch (shape) {
-        case kRandom:
-            return rng();
-        case kFewDistinct:
-            return rng() % 16;
-        case kAscending:
-            return i;
-        case kDescending:
-            return n - i;
-        case kOrganPipe:
-            return i < n / 2 ? i : n - i;
-        case kAllEqual:
-            return 7;
-        case kSawTooth:
-            return i % 37;
-    }
-    return 0;
+    return shape == kRandom        ? rng()
+           : shape == kFewDistinct ? rng() % 16
+           : shape == kAscending   ? i
+           : shape == kDescending  ? n - i
+           : shape == kOrganPipe   ? (i < n / 2 ? i : n - i)
+           : shape == kAllEqual    ? 7
+                                   : i % 37;
 }
 
 // n elements of `size` bytes: the key's low bytes, big end first, then the tag (random

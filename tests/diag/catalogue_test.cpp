@@ -106,31 +106,19 @@ TEST(TnErrorBounds, RandomizedAgainstModel) {
     const mvb::diag::MessageEntry* table = mvb::diag::MessageTable();
     std::vector<char> buffer(1024);
     for (int round = 0; round < 3000; ++round) {
-        int code;
-        switch (rng() % 4) {
-            case 0:
-                code = table[rng() % mvb::diag::MessageCount()].code;
-                break;
-            case 1:
-                code = static_cast<int>(rng() % 2000) - 1000;
-                break;
-            case 2:
-                code = static_cast<int>(rng() % 20000) - 10000;
-                break;
-            default:
-                code = static_cast<int>(rng());
-                break;
-        }
-        std::string text;
-        if (code == 0) {
-            text = "ok";
-        } else if ((code >= -3099 && code <= -3001) || (code >= 3001 && code <= 3003)) {
-            text = kQueryText;
-        } else if (const char* t = mvb::diag::FindMessage(code)) {
-            text = t;
-        } else {
-            text = code >= 1 && code <= 999 ? "count" : "unknown error";
-        }
+        // A table code, a small or a middling one, or any at all.
+        const unsigned kind = rng() % 4;
+        const int code = kind == 0   ? table[rng() % mvb::diag::MessageCount()].code
+                         : kind == 1 ? static_cast<int>(rng() % 2000) - 1000
+                         : kind == 2 ? static_cast<int>(rng() % 20000) - 10000
+                                     : static_cast<int>(rng());
+        const char* found = mvb::diag::FindMessage(code);
+        const std::string text =
+            code == 0                                                            ? "ok"
+            : (code >= -3099 && code <= -3001) || (code >= 3001 && code <= 3003) ? kQueryText
+            : found != nullptr                                                   ? found
+            : code >= 1 && code <= 999                                           ? "count"
+                                                                                 : "unknown error";
         const std::string prefix(rng() % 400, static_cast<char>('a' + rng() % 26));
         const char* p = rng() % 4 != 0 ? prefix.c_str() : nullptr;
         SCOPED_TRACE(testing::Message() << "code " << code << " prefix " << prefix.size());
