@@ -15,25 +15,12 @@ using ::testing::Not;
 
 TEST(ToolConventions, HelpGoesToStandardOutputWithStatusZeroAtEveryLevel) {
     ScratchDir scratch;
-    const std::vector<std::vector<std::string>> asks = {
-        {"--help"},
-        {"-h"},
-        {"help"},
-        {"perf", "--help"},
-        {"perf", "-h"},
-        {"perf", "watch", "--help"},
-        {"perf", "serve", "-h"},
-        {"help", "perf", "serve"},
-        {"error", "--help"},
-        {"demo", "-h"},
-        {"unpack", "--help"},
-        {"log", "--help"},
-        {"module", "describe", "-h"},
-        {"help", "module", "find"},
-    };
-    for (const auto& ask : asks) {
-        const ToolRun run = RunTool(scratch, ask);
-        SCOPED_TRACE(ask.front() + (ask.size() > 1 ? " " + ask[1] : ""));
+    for (const char* ask :
+         {"--help", "-h", "help", "perf --help", "perf -h", "perf watch --help", "perf serve -h",
+          "help perf serve", "error --help", "demo -h", "unpack --help", "log --help",
+          "module describe -h", "help module find"}) {
+        const ToolRun run = RunTool(scratch, Words(ask));
+        SCOPED_TRACE(ask);
         EXPECT_EQ(0, run.status);
         EXPECT_THAT(run.out, HasSubstr("Usage:"));
         const std::string exitCodes = "Exit status: 0 success, 1 the operation failed";
@@ -74,26 +61,15 @@ TEST(ToolConventions, UnknownCommandsAreUsageErrorsWithAHint) {
 
 TEST(ToolConventions, ArgumentsAreTypedAndRangeChecked) {
     ScratchDir scratch;
-    const std::vector<std::vector<std::string>> wrong = {
-        {"perf", "watch", "0.1", "abc"},
-        {"perf", "watch", "abc"},
-        {"perf", "watch", "0"},
-        {"perf", "watch", "-1"},
-        {"perf", "watch", "1", "2", "3"},
-        {"perf", "serve", "--listen", "localhost"},
-        {"perf", "serve", "--listen", "127.0.0.1:70000"},
-        {"perf", "serve", "--max-connections", "0"},
-        {"error"},
-        {"error", "12abc"},
-        {"error", "99999999999"},
-        {"checksum"},
-        {"demo", "/nonexistent/host.ini"},
-        {"collect", "--bogus-option"},
-    };
-    for (const auto& args : wrong) {
-        const ToolRun run = RunTool(scratch, args);
-        EXPECT_EQ(2, run.status) << args.back();
-        EXPECT_THAT(run.err, Not(IsEmpty())) << args.back();
+    for (const char* wrong :
+         {"perf watch 0.1 abc", "perf watch abc", "perf watch 0", "perf watch -1",
+          "perf watch 1 2 3", "perf serve --listen localhost",
+          "perf serve --listen 127.0.0.1:70000", "perf serve --max-connections 0", "error",
+          "error 12abc", "error 99999999999", "checksum", "demo /nonexistent/host.ini",
+          "collect --bogus-option"}) {
+        const ToolRun run = RunTool(scratch, Words(wrong));
+        EXPECT_EQ(2, run.status) << wrong;
+        EXPECT_THAT(run.err, Not(IsEmpty())) << wrong;
     }
 }
 

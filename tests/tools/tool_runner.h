@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -54,6 +56,12 @@ inline StartedTool StartTool(const ScratchDir& scratch, std::vector<std::string>
         _exit(127);
     }
     return tool;
+}
+
+// The words of a command line without quotes: "perf watch 1" -> {"perf", "watch", "1"}.
+inline std::vector<std::string> Words(const std::string& line) {
+    std::istringstream in(line);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 // Waits for a started tool to end and collects what it printed.
