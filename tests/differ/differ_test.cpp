@@ -243,21 +243,6 @@ TEST(Differ, ComparisonBudget) {
     }
 }
 
-TEST(Differ, ErrorsStopTheDiff) {
-    RecordFile fa(Make({1, 2, 3})), fb(Make({4}));
-    TnRBTree pending(kRec + sizeof(int32_t), 0);
-    TreeDiffList list(&pending);
-    Collector outA(0), outB(1);
-    outA.failAfter = 1;
-    TnVContainerDiffer differ;
-    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, &fb.it, &outA, &outB, 1.0));  // no list
-    differ.diffList = &list;
-    EXPECT_EQ(ERR_TN_NO_MEMORY, differ.Diff(&fa.it, &fb.it, &outA, &outB, 1.0));
-    EXPECT_EQ(1u, outA.got.size());  // what was written stays written
-    TnVIterator detached(nullptr);   // a walk that cannot start
-    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&detached, &fb.it, &outA, &outB, 1.0));
-}
-
 // A diff list that fails on request: a search, an insertion or a removal answers an
 // error, or the multiplicity of the entry it stands on is missing.
 class FaultyDiffList : public TreeDiffList {
@@ -331,17 +316,19 @@ TEST(Differ, EveryFailureEndsTheDiffWithItsCode) {
         EXPECT_EQ(0, pending.CheckTree(nullptr));
     }
 
-    // Missing collections and outputs, and a second walk that cannot start.
+    // Missing diff list, collections and outputs, and walks that cannot start.
     RecordFile fa(Make({1})), fb(Make({2}));
     TnRBTree pending(kRec + sizeof(int32_t), 0);
     TreeDiffList list(&pending);
     Collector outA(0), outB(1);
     TnVContainerDiffer differ;
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, &fb.it, &outA, &outB, 1.0));
     differ.diffList = &list;
     EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, nullptr, &outA, &outB, 1.0));
     EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, &fb.it, nullptr, &outB, 1.0));
     EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, &fb.it, &outA, nullptr, 1.0));
     TnVIterator detached(nullptr);
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&detached, &fb.it, &outA, &outB, 1.0));
     EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, differ.Diff(&fa.it, &detached, &outA, &outB, 1.0));
     EXPECT_TRUE(outA.got.empty() && outB.got.empty());
 }
