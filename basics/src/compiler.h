@@ -18,6 +18,11 @@
 // True when the running CPU has the feature (a string literal such as "avx512f").
 #define MVB_CPU_SUPPORTS(feature) (__builtin_cpu_init(), __builtin_cpu_supports(feature))
 
+// Inlines every call in the function, and the calls in those, wherever possible: lets a
+// template written once be compiled whole for the instruction set of the function (MVB_TARGET)
+// it is instantiated in.
+#define MVB_FLATTEN __attribute__((flatten))
+
 // Keeps a function out of line (a rare path, so that its caller's common path stays small).
 #define MVB_NOINLINE __attribute__((noinline))
 
@@ -45,6 +50,9 @@ inline uint64_t ByteSwap(uint64_t v) {
 // Index of the lowest set bit; v must not be 0.
 inline unsigned LowestSetBit(uint32_t v) {
     return static_cast<unsigned>(__builtin_ctz(v));
+}
+inline unsigned LowestSetBit(uint64_t v) {
+    return static_cast<unsigned>(__builtin_ctzll(v));
 }
 
 }  // namespace mvb

@@ -63,32 +63,6 @@ TEST(CList, CapacityDoublesUpToTheLimit) {
     EXPECT_EQ(32767u, list.Count());
 }
 
-TEST(CList, ShrinkOnlyOnRequest) {
-    TnCList list(sizeof(int32_t), 4);
-    const int32_t nine = 9;
-    for (int32_t v : {1, 2, 3}) list.Insert(list.Count(), &v);
-    EXPECT_EQ(0, list.Delete(0, 0));
-    EXPECT_EQ(4u, list.GetCurMaxCount());
-    EXPECT_EQ(0, list.Insert(0, &nine));
-    EXPECT_EQ(0, list.Delete(1, 1));  // 3 elements in 4: halves to 2
-    EXPECT_EQ(2u, list.GetCurMaxCount());
-    EXPECT_EQ((std::vector<int32_t>{9, 3}), Ints(list));
-
-    // The last element deleted with shrink from capacity 1 releases the block.
-    TnCList one(sizeof(int32_t), 1);
-    one.Insert(0, &nine);
-    EXPECT_EQ(0, one.Delete(0, 1));
-    EXPECT_EQ(0u, one.GetCurMaxCount());
-    EXPECT_EQ(0, one.Insert(0, &nine));
-    EXPECT_EQ(1u, one.GetCurMaxCount());
-
-    // An insert without an element leaves the slot's old bytes.
-    int32_t* slot = static_cast<int32_t*>(list.PrepareInsert(1));
-    ASSERT_NE(nullptr, slot);
-    EXPECT_EQ(3, *slot);
-    EXPECT_EQ(nullptr, list.PrepareInsert(5));
-}
-
 TEST(CList, FailedGrowthLeavesTheArrayAsItWas) {
     TnCList list(sizeof(int32_t), 2);
     const int32_t v[3] = {5, 6, 7};
@@ -175,18 +149,6 @@ TEST(ArraySearch, BisectionAndResultCodes) {
     EXPECT_EQ(-2106, list.Search(&twenty, &pos, nullptr));
 }
 
-TEST(LList, HoldsPointersByDefault) {
-    TnLList list;
-    EXPECT_EQ(sizeof(void*), list.ElementSize());
-    int a = 0;
-    void* p = &a;
-    EXPECT_EQ(nullptr, list.PtrElement(0));
-    ASSERT_EQ(0, list.Insert(0, &p));
-    ASSERT_NE(nullptr, list.PtrElement(0));
-    EXPECT_EQ(&a, *list.PtrElement(0));
-    EXPECT_EQ(nullptr, list.PtrElement(1));
-}
-
 TEST(LList, GrowsByOneAndShrinksByTen) {
     TnLList list(sizeof(int32_t), 25);
     const int32_t x = 99;
@@ -221,23 +183,6 @@ TEST(LList, GrowthFailuresLeaveTheArrayAsItWas) {
     EXPECT_EQ(nullptr, list.PrepareInsert(0));
     EXPECT_EQ(2u, list.GetCurMaxCount());
     EXPECT_EQ(2u, list.Count());
-}
-
-TEST(LList, FileCatchesUpAfterAnUnreportedSizingFailure) {
-    TnLList list(sizeof(int32_t), 0);
-    {
-        mvtest::OutOfMemory oom;
-        EXPECT_EQ(0, list.Init(sizeof(int32_t), 10));  // the file stays empty
-    }
-    EXPECT_EQ(0, list.File()->Size());
-    const int32_t v = 6;
-    ASSERT_NE(nullptr, list.PrepareInsert(0));
-    ASSERT_EQ(0, list.Insert(1, &v));
-    EXPECT_EQ(6, *static_cast<int32_t*>(list.Element(1)));
-    MemFile source;
-    source.Put(&v, 0, 4);
-    EXPECT_EQ(0, list.Import(1, source));
-    EXPECT_EQ(6, *static_cast<int32_t*>(list.Element(2)));
 }
 
 TEST(LList, ImportTakesWhatTheSourceHolds) {

@@ -237,10 +237,10 @@ TEST(CodecPaths, AgreeAroundChunkBoundaries) {
     using mvb::datablocks::codec::Path;
     std::mt19937 rng(16);
     auto both = [](bool compress, const Bytes& in, int32_t capacity) {
-        Bytes out[2];
-        int32_t len[2], rc[2];
-        for (int p = 0; p < 2; ++p) {
-            const Path path = p == 0 ? Path::Portable : Path::Fast;
+        Bytes out[3];
+        int32_t len[3], rc[3];
+        for (int p = 0; p < 3; ++p) {
+            const Path path = p == 0 ? Path::Portable : p == 1 ? Path::Fast : Path::Narrow;
             out[p].assign(static_cast<size_t>(capacity) + 16, 0xEE);
             len[p] = capacity;
             const auto n = static_cast<int32_t>(in.size());
@@ -249,10 +249,12 @@ TEST(CodecPaths, AgreeAroundChunkBoundaries) {
                     ? mvb::datablocks::codec::Compress(path, in.data(), n, out[p].data(), &len[p])
                     : mvb::datablocks::codec::Expand(path, in.data(), n, out[p].data(), &len[p]);
         }
-        EXPECT_EQ(rc[0], rc[1]);
-        EXPECT_EQ(len[0], len[1]);
-        EXPECT_EQ(out[0], out[1]) << (compress ? "compress " : "expand ") << in.size() << "/"
-                                  << capacity;
+        for (int p = 1; p < 3; ++p) {
+            EXPECT_EQ(rc[0], rc[p]);
+            EXPECT_EQ(len[0], len[p]);
+            EXPECT_EQ(out[0], out[p]) << (compress ? "compress " : "expand ") << in.size() << "/"
+                                      << capacity << " path " << p;
+        }
         return std::make_pair(rc[1], len[1]);
     };
     for (int a = 1; a <= 50; ++a) {

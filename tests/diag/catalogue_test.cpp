@@ -41,32 +41,6 @@ const char* LongText(int32_t) {
     return g_longText.c_str();
 }
 
-TEST(TnError, DocumentedForms) {
-    struct Case {
-        const char* prefix;
-        int code;
-        int textOnly;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {nullptr, 0, 0, "0"},
-        {"Open", 0, 0, "Open : ok"},
-        {"Open", 0, 1, "ok"},
-        {nullptr, 500, 0, "count"},
-        {nullptr, 1, 1, "count"},
-        {nullptr, 999, 1, "count"},
-        {nullptr, 1000, 0, "unknown error"},
-        {nullptr, -1, 1, "unknown error"},
-        {"P", INT32_MIN, 0, "P : -2147483648 -> unknown error"},
-        {"Open", -2008, 0, "Open : -2008 -> database is not opened"},
-    };
-    char buffer[64];
-    for (const Case& c : cases)
-        EXPECT_STREQ(c.expected, TnError(buffer, c.prefix, c.code, c.textOnly)) << c.code;
-    // textOnly hands out the table's own constant.
-    EXPECT_EQ(mvb::diag::FindMessage(-2008), TnError(buffer, "Open", -2008, 1));
-}
-
 TEST(TnError, OrderOfSources) {
     {
         // One callback over -3199..3099: the query layer's codes and 0 never reach it.
@@ -111,18 +85,6 @@ std::string Expected(const char* prefix, int code, const std::string& text, bool
         tail.resize(std::min<size_t>(tail.size(), 255));
     }
     return head + tail;
-}
-
-// The randomized test below covers prefixes of every length; these are the fixed forms.
-TEST(TnErrorBounds, LongPrefixIsCutToFitTheStaticBuffer) {
-    const std::string prefix(5000, 'p');
-    const std::string tail = " : -2008 -> database is not opened";
-    EXPECT_EQ(std::string(255 - tail.size(), 'p') + tail,
-              TnError(nullptr, prefix.c_str(), -2008, 0));
-    EXPECT_EQ(std::string(250, 'p') + " : ok", TnError(nullptr, prefix.c_str(), 0, 0));
-    const std::string login = " : -4 -> Login failed, Error was: -4";
-    EXPECT_EQ(std::string(255 - login.size(), 'p') + login,
-              TnLoginError(nullptr, prefix.c_str(), -4, 0));
 }
 
 TEST(TnErrorBounds, LongCallbackText) {

@@ -171,24 +171,6 @@ TEST(MemFileBytes, CopyAndDelete) {
     EXPECT_EQ(std::string(10, 'q'), Contents(big));
 }
 
-TEST(MemFileBytes, BrokenCallerPromisesAreCaught) {
-    MemFile f = FileHolding("abcdefgh");
-    MemFile g;
-    f.SetPosition(6);
-    if (mvb::kAssertCallerGuarantees) {
-        EXPECT_ANY_THROW(f.Delete(6, 3));
-        EXPECT_ANY_THROW(f.Get(g, 3, 0));
-        TnResult rc = 0;
-        f.SetPosition(9);
-        EXPECT_ANY_THROW(f.Write(7, rc));
-    } else {
-        EXPECT_EQ(2u, f.Get(g, 3, 0));
-        EXPECT_EQ("gh", Contents(g));
-        EXPECT_EQ(0, f.Delete(6, 3));
-        EXPECT_EQ("abcdef", Contents(f));
-    }
-}
-
 TEST(MemFileFiles, PutAndGetBetweenFiles) {
     MemFile source = FileHolding("0123456789");
     source.SetPosition(4);

@@ -1,6 +1,5 @@
 // The registry database: keys, typed values, sizes, deletion, sharing, failures.
 #include <sqlite3.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -159,39 +158,6 @@ TEST_F(Registry, DeletingAKeyTakesItsValuesAndSubkeysAlong) {
     for (RegKey k : {deep, sibling, again}) RegCloseKey(k);
 }
 
-// Two processes write into the same database file at the same time; nothing is lost.
-TEST_F(Registry, TwoProcessesShareOneDatabase) {
-    RegCloseKey(Create("Shared"));
-    const int kValues = 60;
-    auto writeMany = [&](const char* prefix) {
-        RegKey k = nullptr;
-        if (RegOpenKey(kLocalMachine, "Shared", kKeyAllAccess, &k) != kOk) return false;
-        for (uint32_t i = 0; i < kValues; ++i) {
-            std::string name = prefix + std::to_string(i);
-            if (RegSetValue(k, name.c_str(), kRegDword, &i, 4) != kOk) return false;
-        }
-        return RegCloseKey(k) == kOk;
-    };
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) _exit(writeMany("child") ? 0 : 1);
-    EXPECT_TRUE(writeMany("parent"));
-    int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    RegKey key = nullptr;
-    ASSERT_EQ(kOk, RegOpenKey(kLocalMachine, "Shared", kKeyRead, &key));
-    for (const char* prefix : {"child", "parent"}) {
-        for (uint32_t i = 0; i < kValues; ++i) {
-            uint32_t v = 0xFFFFFFFF, size = 4;
-            std::string name = prefix + std::to_string(i);
-            ASSERT_EQ(kOk, RegQueryValue(key, name.c_str(), nullptr, &v, &size)) << name;
-            EXPECT_EQ(i, v);
-        }
-    }
-    RegCloseKey(key);
-}
-
 // Failure injection: statements that start with a given text fail after some calls.
 const char* g_failPrefix = nullptr;
 int g_failAfter = 0;
@@ -203,43 +169,6 @@ int FailingStep(sqlite3_stmt* stmt) {
         return g_failCode;
     }
     return sqlite3_step(stmt);
-}
-
-TEST_F(Registry, FailuresLeaveTheDatabaseAsItWas) {
-    RegKey key = Create("Faults");
-    ASSERT_EQ(kOk, RegSetValue(key, "v", kRegSz, "old", 3));
-    {
-        ScopedSyscall<int (*)(sqlite3_stmt*)> inject(&SyscallTable::db_step, FailingStep);
-        g_failPrefix = "INSERT INTO vals";
-        g_failAfter = 0;
-        EXPECT_EQ(kIoError, RegSetValue(key, "v", kRegSz, "new", 3));
-        g_failPrefix = "COMMIT";
-        g_failAfter = 0;
-        g_failCode = SQLITE_BUSY;
-        EXPECT_EQ(kBusy, RegDeleteValue(key, "v"));
-        // The second key of a path fails to be created: the first is rolled back too.
-        g_failPrefix = "INSERT INTO keys";
-        g_failAfter = 1;
-        g_failCode = SQLITE_IOERR;
-        RegKey made = nullptr;
-        EXPECT_EQ(kIoError,
-                  RegCreateKey(kLocalMachine, "Faults2\\Sub", kKeyAllAccess, &made, nullptr));
-        EXPECT_EQ(nullptr, made);
-        g_failPrefix = nullptr;
-    }
-    char data[8] = {};
-    uint32_t size = sizeof data;
-    EXPECT_EQ(kOk, RegQueryValue(key, "v", nullptr, data, &size));
-    EXPECT_EQ("old", std::string(data, size));
-    RegKey probe = nullptr;
-    EXPECT_EQ(kFileNotFound, RegOpenKey(kLocalMachine, "Faults2", kKeyRead, &probe));
-    RegCloseKey(key);
-
-    // A file that is no database is an error, not a crash.
-    mvtest::ScopedEnv junk("MERIVANE_REGISTRY", m_dir.File("junk.db"));
-    { std::ofstream(m_dir.File("junk.db")) << std::string(4096, 'x'); }
-    EXPECT_EQ(kRegistryCorrupt, RegCreateKey(kLocalMachine, "X", kKeyAllAccess, &probe, nullptr));
-    EXPECT_EQ(nullptr, probe);
 }
 
 // Handles, arguments and rights are checked before the database is touched.

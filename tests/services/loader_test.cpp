@@ -15,6 +15,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A path in one spelling (separators, drive letter), to compare the library's with ours.
+std::string Canon(const fs::path& path) {
+    std::error_code error;
+    fs::path canonical = fs::canonical(path, error);
+    return error ? path.string() : canonical.string();
+}
+
 // The host's configuration: "loadModule" in section "debug" and the top-level
 // "defaultModulePath"; any other question is not configured.
 struct LoaderConfig : TnConfig {
@@ -48,8 +55,8 @@ class Loader : public ::testing::Test {
   protected:
     void SetUp() override {
         for (const char* d : {"path", "config", "cwd"}) fs::create_directories(m_work / d);
-        m_own = fs::canonical("/proc/self/exe").parent_path();
-        fs::remove(m_own / "mvtorder.so");  // left behind by an interrupted run
+        m_own = fs::path(mvtest::platform::OwnProgram()).parent_path();
+        fs::remove(m_own / Module("mvtorder"));  // left behind by an interrupted run
         m_savedCwd = fs::current_path();
         DefaultConfig(&m_config);
         Console(&m_console);
@@ -62,23 +69,26 @@ class Loader : public ::testing::Test {
         TnSetMessageBoxPresenter(nullptr);
         DefaultConfig(nullptr);
         fs::current_path(m_savedCwd);
-        fs::remove(m_own / "mvtorder.so");
+        fs::remove(m_own / Module("mvtorder"));
     }
+    // A module's file name on this platform.
+    static std::string Module(const char* name) { return name + std::string(mvos::ModuleSuffix()); }
     // Places a copy of a test module under another base name.
     fs::path Place(const char* module, const fs::path& dir, const char* name) {
-        fs::path target = dir / (std::string(name) + ".so");
-        fs::copy_file(fs::path(MVB_TEST_MODULE_DIR) / (std::string(module) + ".so"), target,
+        fs::path target = dir / Module(name);
+        fs::copy_file(fs::path(MVB_TEST_MODULE_DIR) / Module(module), target,
                       fs::copy_options::overwrite_existing);
         return target;
     }
     // Loads a module and tells where it came from ("" when it failed).
+    static std::string LoadedFrom(const std::string& name) { return LoadedFrom(name.c_str()); }
     static std::string LoadedFrom(const char* name) {
         TnModuleHandle* handle = reinterpret_cast<TnModuleHandle*>(1);
         if (TnDynamicLoader::LoadModule(name, 0, handle) != 0) {
             EXPECT_EQ(nullptr, handle);
             return "";
         }
-        std::string where = TnDynamicLoader::GetPhysicalModuleName(handle);
+        std::string where = Canon(TnDynamicLoader::GetPhysicalModuleName(handle));
         EXPECT_EQ(0, TnDynamicLoader::UnloadModule(handle));
         return where;
     }
@@ -93,19 +103,19 @@ class Loader : public ::testing::Test {
 
 TEST_F(Loader, SearchOrder) {
     fs::path onPath = Place("mvtplain", m_work / "path", "mvtorder");
-    EXPECT_EQ(onPath.string(), LoadedFrom("mvtorder"));  // PATH only
-    EXPECT_EQ("", LoadedFrom("mvtorder.so"));            // callers pass base names
+    EXPECT_EQ(Canon(onPath), LoadedFrom("mvtorder"));  // PATH only
+    EXPECT_EQ("", LoadedFrom(Module("mvtorder")));     // callers pass base names
     fs::path inCwd = Place("mvtplain", m_work / "cwd", "mvtorder");
     fs::current_path(m_work / "cwd");
-    EXPECT_EQ(inCwd.string(), LoadedFrom("mvtorder"));  // the current directory first
+    EXPECT_EQ(Canon(inCwd), LoadedFrom("mvtorder"));  // the current directory first
     fs::path beside = Place("mvtdescribe", m_own, "mvtorder");
-    EXPECT_EQ(beside.string(), LoadedFrom("mvtorder"));               // beside the library wins
-    EXPECT_EQ(beside.string(), LoadedFrom("some/dir/mvtorder.ext"));  // its file-name part
+    EXPECT_EQ(Canon(beside), LoadedFrom("mvtorder"));               // beside the library wins
+    EXPECT_EQ(Canon(beside), LoadedFrom("some/dir/mvtorder.ext"));  // its file-name part
     fs::path configured = Place("mvtplain", m_work / "config", "mvtorder");
     m_config.directory = (m_work / "config").string();
-    EXPECT_EQ(configured.string(), LoadedFrom("mvtorder"));  // the configured directory first
-    m_config.directory = (m_work / "empty").string();        // configured but without the module
-    EXPECT_EQ(beside.string(), LoadedFrom("mvtorder"));
+    EXPECT_EQ(Canon(configured), LoadedFrom("mvtorder"));  // the configured directory first
+    m_config.directory = (m_work / "empty").string();      // configured but without the module
+    EXPECT_EQ(Canon(beside), LoadedFrom("mvtorder"));
 }
 
 TEST_F(Loader, OverlongPathsFailCleanly) {
@@ -118,7 +128,7 @@ TEST_F(Loader, OverlongPathsFailCleanly) {
     m_config.directory = std::string(3000, 'd');
     EXPECT_EQ("", LoadedFrom("mvtlong"));
     m_config.directory.clear();
-    EXPECT_EQ(placed.string(), LoadedFrom("mvtlong"));
+    EXPECT_EQ(Canon(placed), LoadedFrom("mvtlong"));
     EXPECT_EQ("", LoadedFrom(nullptr));
 }
 
@@ -152,19 +162,22 @@ TEST_F(Loader, ReportsOnlyWithTheFlag) {
     ASSERT_EQ((std::vector<std::string>{g_boxes[0]}), m_console.lines);
     const std::string& text = g_boxes[0];
     EXPECT_EQ(0u, text.find("Loading of module 'mvtnothere' failed.\nError code : 126\n"));
-    std::string tail = "\nPath : '" + (m_work / "path").string() + "'\n";
+    std::string tail = "\nPath : '" + m_dir.File("path") + "'\n";
     EXPECT_EQ(text.size() - tail.size(), text.rfind(tail));
 
     // A successful load is reported too: one message, the name in three writes.
     m_console.lines.clear();
     g_boxes.clear();
     fs::path placed = Place("mvtplain", m_work / "path", "mvtreport");
-    EXPECT_EQ(placed.string(), LoadedFrom("mvtreport"));
-    EXPECT_EQ((std::vector<std::string>{"Using module: " + placed.string()}), g_boxes);
-    EXPECT_EQ((std::vector<std::string>{"Using module: ", placed.string(), "\n"}), m_console.lines);
+    EXPECT_EQ(Canon(placed), LoadedFrom("mvtreport"));
+    ASSERT_EQ(1u, g_boxes.size());
+    const std::string used = g_boxes[0].substr(std::strlen("Using module: "));
+    EXPECT_EQ("Using module: " + used, g_boxes[0]);
+    EXPECT_EQ(Canon(placed), Canon(used));
+    EXPECT_EQ((std::vector<std::string>{"Using module: ", used, "\n"}), m_console.lines);
 
     m_console.lines.clear();
-    setenv("PATH", std::string(3000, 'p').c_str(), 1);
+    mvtest::platform::SetEnv("PATH", std::string(3000, 'p').c_str());
     EXPECT_EQ("", LoadedFrom("mvtnothere"));
     ASSERT_EQ(1u, m_console.lines.size());
     EXPECT_EQ(1023u, m_console.lines[0].size());  // the 1024-byte buffer, terminated
@@ -187,7 +200,7 @@ std::string Describe(const char* name, bool buffers = true) {
     auto b = [&](char* out) { return buffers ? out : nullptr; };
     int rc = TnGetDescription(name, b(file), v[0], v[1], v[2], v[3], v[4], b(t[0]), b(t[1]),
                               b(t[2]), b(t[3]), b(t[4]), b(t[5]), number);
-    std::string out = std::to_string(rc) + "|" + file + "|";
+    std::string out = std::to_string(rc) + "|" + (file[0] == '-' ? "-" : Canon(file)) + "|";
     for (unsigned x : v) out += std::to_string(x) + ".";
     out += "|" + std::to_string(number);
     for (auto& text : t) out += std::string("|") + text;
@@ -195,8 +208,8 @@ std::string Describe(const char* name, bool buffers = true) {
 }
 
 TEST_F(Loader, DescriptionOfTestModules) {
-    std::string describing = Place("mvtdescribe", m_work / "path", "mvtdesc").string();
-    std::string plain = Place("mvtplain", m_work / "path", "mvtnodesc").string();
+    std::string describing = Canon(Place("mvtdescribe", m_work / "path", "mvtdesc"));
+    std::string plain = Canon(Place("mvtplain", m_work / "path", "mvtnodesc"));
     EXPECT_EQ("0|" + describing +
                   "|7.1.2.3.4.|1234|Test Describe Module|MVtestdescribe|Dec 05 2026 12:00:00|"
                   "fourth|test compiler|-",  // the module gave no extra text
@@ -208,7 +221,7 @@ TEST_F(Loader, DescriptionOfTestModules) {
 
 TEST_F(Loader, DescriptionOfThisLibrary) {
     fs::path lib = fs::canonical(MVB_LIBRARY_PATH);
-    setenv("PATH", lib.parent_path().c_str(), 1);
+    mvtest::platform::SetEnv("PATH", lib.parent_path().string().c_str());
     std::string text = Describe("MV120Mbs100");
     EXPECT_EQ(0u, text.find("0|"));
     EXPECT_NE(std::string::npos,

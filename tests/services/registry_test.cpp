@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <cstring>
 #include <string>
@@ -108,32 +107,6 @@ TEST_F(Registry, MissingKeysCreatedOnWriteNeverDeleted) {
               mvos::RegOpenKey(mvos::kLocalMachine, "SOFTWARE\\Ardwyn\\Merivane\\One\\Two\\Three",
                                mvos::kKeyQueryValue, &key));  // the key stays
     if (key != nullptr) mvos::RegCloseKey(key);
-}
-
-int FailValueInserts(sqlite3_stmt* stmt) {
-    bool insert = std::strncmp(sqlite3_sql(stmt), "INSERT INTO vals", 16) == 0;
-    return insert ? SQLITE_IOERR : sqlite3_step(stmt);
-}
-
-// The replace is one transaction: a write that fails when it stores the value leaves
-// the old one in place.
-TEST_F(Registry, FailedWriteKeepsTheOldValue) {
-    const char* path[] = {"Faults", "value", nullptr};
-    ASSERT_EQ(0, Set(path, "old"));
-    {
-        mvos::ScopedSyscall<int (*)(sqlite3_stmt*)> fail(&mvos::SyscallTable::db_step,
-                                                         FailValueInserts);
-        EXPECT_EQ(-1, Set(path, "new"));
-    }
-    EXPECT_EQ("0 3 oldXXXXX", Get(path, 8));
-}
-
-TEST_F(Registry, ValueWrittenByOneProcessReadByAnother) {
-    const char* path[] = {"Shared", "value", nullptr};
-    ASSERT_EQ(0, InChild([&] { return Set(path, "from child") == 0 ? 0 : 1; }));
-    EXPECT_EQ("0 10 from childX", Get(path, 11));
-    ASSERT_EQ(0, Set(path, "from parent"));
-    EXPECT_EQ(0, InChild([&] { return Get(path, 12) == "0 11 from parentX" ? 0 : 1; }));
 }
 
 // ---------------------------------------------------------------- priority boost

@@ -1,7 +1,9 @@
 // The byte-run codec's token loops, over a policy Ops that supplies the scans and the
-// copies (see codec.h):
-//   int32_t Ops::RunEnd(in, i, end, v)   first index >= i whose byte is not v, or end
-//   int32_t Ops::LiteralEnd(in, i, end)  first index >= i (i >= 1) whose byte equals
+// copies (see codec.h). The compressor calls the scans on one Ops object per call, which
+// may keep what it learnt of the input between them:
+//   int32_t ops.RunEnd(in, i, end, v)   (in[i - 1] is v) first index >= i whose byte is
+//                                        not v, or end
+//   int32_t ops.LiteralEnd(in, i, end)  first index >= i (i >= 1) whose byte equals
 //                                        the byte before it, or end
 //   void Ops::Copy(out, in, n)           n bytes, the ranges do not overlap
 //   void Ops::Fill(out, v, n)            n bytes of value v
@@ -92,6 +94,7 @@ int32_t CompressWith(const unsigned char* input, int32_t length, unsigned char* 
     }
     if (input == nullptr || output == nullptr) return ERR_TN_FAILED;
     TokenWriter<Ops> out(output, *outLength);
+    Ops ops;
 
     // The pending group: input[start, start + n), ending in a run of r bytes of value v
     // (v is always the last byte read). Stretches that cannot change the group's shape
@@ -104,7 +107,7 @@ int32_t CompressWith(const unsigned char* input, int32_t length, unsigned char* 
         if (b == v && n == r) {
             // The group is one run: every following byte of the same value extends it;
             // at 256 bytes a full run token goes out and the last byte stays pending.
-            const int32_t end = Ops::RunEnd(input, i + 1, length, v);
+            const int32_t end = ops.RunEnd(input, i + 1, length, v);
             for (int32_t more = end - i; more > 0;) {
                 const int32_t step = std::min(more, 256 - r);
                 r += step;
@@ -137,7 +140,28 @@ int32_t CompressWith(const unsigned char* input, int32_t length, unsigned char* 
         } else {
             // Literal bytes, each unlike the one before, join the group; a group of 256
             // sends its first 255 bytes out.
-            const int32_t end = Ops::LiteralEnd(input, i + 1, length);
+            const int32_t end = ops.LiteralEnd(input, i + 1, length);
+            const int32_t total = n + (end - i);
+            if (total <= 254 && length - end >= 3 && input[end + 1] == input[end]) {
+                // The stretch ends where a run of three or more starts (at end - 1), and
+                // the group stays below 256 bytes up to it: the literal goes out, and so
+                // does the run unless it reaches 256 bytes or the end of the input.
+                v = input[end];
+                if (!out.Literal(input + start, total - 1, total + 1)) return ERR_TN_FAILED;
+                start = end - 1;
+                const int32_t runEnd = ops.RunEnd(input, end + 2, length, v);
+                if (runEnd - start < 256 && runEnd < length) {
+                    if (!out.Run(runEnd - start, v, 2)) return ERR_TN_FAILED;
+                    start = runEnd;
+                    n = r = 1;
+                    v = input[runEnd];
+                    i = runEnd + 1;
+                } else {
+                    n = r = 3;
+                    i = end + 2;
+                }
+                continue;
+            }
             for (int32_t more = end - i; more > 0;) {
                 const int32_t step = std::min(more, 256 - n);
                 n += step;

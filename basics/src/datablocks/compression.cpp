@@ -45,26 +45,28 @@ int32_t ExpandPortable(const unsigned char* input, int32_t length, unsigned char
 
 int32_t Compress(Path path, const unsigned char* input, int32_t length, unsigned char* output,
                  int32_t* outLength) {
-    return path == Path::Fast ? CompressFast(input, length, output, outLength)
-                              : CompressPortable(input, length, output, outLength);
+    return path == Path::Portable ? CompressPortable(input, length, output, outLength)
+                                  : CompressFast(path, input, length, output, outLength);
 }
 
 int32_t Expand(Path path, const unsigned char* input, int32_t length, unsigned char* output,
                int32_t* outLength) {
-    return path == Path::Fast ? ExpandFast(input, length, output, outLength)
-                              : ExpandPortable(input, length, output, outLength);
+    return path == Path::Portable ? ExpandPortable(input, length, output, outLength)
+                                  : ExpandFast(path, input, length, output, outLength);
 }
 
 }  // namespace mvb::datablocks::codec
 
 int32_t DScomp(const unsigned char* input, int32_t length, unsigned char* output,
                int32_t* outLength) {
-    return mvb::datablocks::codec::CompressFast(input, length, output, outLength);
+    return mvb::datablocks::codec::CompressFast(mvb::datablocks::codec::Path::Fast, input, length,
+                                                output, outLength);
 }
 
 int32_t DSdecomp(const unsigned char* input, int32_t length, unsigned char* output,
                  int32_t* outLength) {
-    return mvb::datablocks::codec::ExpandFast(input, length, output, outLength);
+    return mvb::datablocks::codec::ExpandFast(mvb::datablocks::codec::Path::Fast, input, length,
+                                              output, outLength);
 }
 
 int32_t DSlen(const unsigned char* input, int32_t length) {

@@ -74,10 +74,13 @@ mvos::ModuleHandle TryLoad(const char* place, const char* path, uint32_t* lastEr
     return module;
 }
 
-// The directory part of a path, its separator included ("" when there is none).
+// The directory part of a path, its separator included ("" when there is none). A
+// forward slash separates folders on every platform; Windows also has its backslash.
 size_t DirectoryLength(const char* path) {
-    const char* slash = std::strrchr(path, mvos::PathSeparator());
-    return slash != nullptr ? static_cast<size_t>(slash - path) + 1 : 0;
+    size_t length = 0;
+    for (const char* c = path; *c != '\0'; ++c)
+        if (*c == '/' || *c == mvos::PathSeparator()) length = static_cast<size_t>(c - path) + 1;
+    return length;
 }
 
 // The file-name part of a name: its directory and extension dropped.

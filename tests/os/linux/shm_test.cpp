@@ -61,24 +61,19 @@ const std::pair<int, int32_t> kErrors[] = {
     {EEXIST, kAlreadyExists},    {EIO, kIoError},
 };
 
-TEST_F(SharedMemoryFailures, OpeningMapsEachErrorNumber) {
-    ScopedSyscall<int (*)(const char*, int, unsigned)> fail(&SyscallTable::shm_open,
-                                                            FailingShmOpen);
+// Each error number of opening becomes its status; a block that cannot be sized or opened
+// up for reading is removed again.
+TEST_F(SharedMemoryFailures, ErrorsMapToStatusesAndCreationLeavesNoNameBehind) {
     for (const auto& e : kErrors) {
         SCOPED_TRACE(e.first);
         g_errno = e.first;
         SharedMemory* shm = reinterpret_cast<SharedMemory*>(1);
-        EXPECT_EQ(e.second, OpenSharedMemory(kName, true, &shm));
+        {
+            ScopedSyscall<int (*)(const char*, int, unsigned)> fail(&SyscallTable::shm_open,
+                                                                    FailingShmOpen);
+            EXPECT_EQ(e.second, OpenSharedMemory(kName, true, &shm));
+        }
         EXPECT_EQ(nullptr, shm);
-    }
-}
-
-// A block that cannot be sized or opened up for reading is removed again.
-TEST_F(SharedMemoryFailures, CreationLeavesNoNameBehind) {
-    for (const auto& e : kErrors) {
-        SCOPED_TRACE(e.first);
-        g_errno = e.first;
-        SharedMemory* shm = nullptr;
         {
             ScopedSyscall<int (*)(int, int64_t)> fail(&SyscallTable::ftruncate, FailingFtruncate);
             EXPECT_EQ(e.second, CreateSharedMemory(kName, 4096, &shm));

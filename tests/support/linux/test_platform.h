@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 namespace mvtest::platform {
@@ -20,6 +21,11 @@ inline std::string HostName() {
     char name[256] = {};
     ::gethostname(name, sizeof name - 1);
     return name;
+}
+// This test program's own file.
+inline std::string OwnProgram() {
+    std::error_code ignored;
+    return std::filesystem::canonical("/proc/self/exe", ignored).string();
 }
 inline void UnsetEnv(const char* name) {
     ::unsetenv(name);

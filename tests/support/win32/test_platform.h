@@ -10,6 +10,9 @@
 // Declared here rather than through <windows.h>, whose performance-data types would
 // meet the library's own published ones (prfdata.h) in the same test.
 extern "C" __declspec(dllimport) int __stdcall GetComputerNameA(char* name, unsigned long* size);
+extern "C" __declspec(dllimport) unsigned long __stdcall GetModuleFileNameA(void* module,
+                                                                            char* name,
+                                                                            unsigned long size);
 
 namespace mvtest::platform {
 
@@ -25,6 +28,12 @@ inline std::string HostName() {
     char name[256] = {};
     unsigned long size = sizeof name;
     ::GetComputerNameA(name, &size);
+    return name;
+}
+// This test program's own file.
+inline std::string OwnProgram() {
+    char name[4096] = {};
+    ::GetModuleFileNameA(nullptr, name, sizeof name);
     return name;
 }
 // An empty value removes the variable.
