@@ -53,6 +53,10 @@ def rows():
             goal = {"Find": 2.0, "Erase": 2.0, "Iterate": 4.0}.get(op) if n == 1000000 else None
             yield (f"TnRBTree {op.lower()}, {n} / absl::btree_multimap", f"BM_RBTree_{op}/{n}",
                    f"BM_{op}<Btree>/{n}", "time", goal)
+    for n in (10000, 100000, 1000000):
+        for op in ("Insert", "Find", "Erase"):
+            yield (f"TnRBTree {op.lower()}, caller's compare function, {n} / std::multimap",
+                   f"BM_RBTree_{op}_Callback/{n}", f"BM_{op}<Multimap>/{n}", "time", None)
     shapes = ("random", "16 distinct", "ascending", "descending", "organ pipe")
     for array, n in (("TnCList", 32767), ("TnLList", 1048576)):
         for s, shape in enumerate(shapes):

@@ -60,11 +60,14 @@ struct Source {
 
 class Run {
   public:
-    Run(FuzzedDataProvider& in, uint16_t flags)
+    // keysOnly: the library's TnVContainer::CompareInt64Keys orders by keys alone (which
+    // the tree compares inline); every order part is then 0, and keys go negative.
+    Run(FuzzedDataProvider& in, uint16_t flags, bool keysOnly)
         : in_(in),
           flags_(flags),
+          keysOnly_(keysOnly),
           tree_(sizeof(Elem), flags, 1 + in.ConsumeIntegral<uint8_t>() % 8) {
-        tree_.SetCompareFunc(CompareElem);
+        tree_.SetCompareFunc(keysOnly ? TnVContainer::CompareInt64Keys : CompareElem);
         tree_.SetKeyFunc(ElemKey);
         tree_.SetDatFunc(ElemDat);
         tree_.SetDestroyFunc(Dispose);
@@ -86,8 +89,8 @@ class Run {
     }
 
   private:
-    int64_t Key() { return mvfuzz::Pick<int64_t>(in_, 24); }
-    int64_t Ord() { return mvfuzz::Pick<int64_t>(in_, 4); }
+    int64_t Key() { return mvfuzz::Pick<int64_t>(in_, 24) - (keysOnly_ ? 12 : 0); }
+    int64_t Ord() { return keysOnly_ ? 0 : mvfuzz::Pick<int64_t>(in_, 4); }
     size_t Bound(int64_t k, int64_t o, bool upper) {
         auto before = [&](const Rec& r) {
             return r.key < k || (r.key == k && (upper ? r.ord <= o : r.ord < o));
@@ -303,6 +306,7 @@ class Run {
   private:
     FuzzedDataProvider& in_;
     uint16_t flags_;
+    bool keysOnly_;
     TnRBTree tree_;
     std::vector<Rec> model_;
     bool hasEqualKeys_ = false;
@@ -314,7 +318,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     g_disposed.clear();
     {
-        Run run(in, in.ConsumeIntegral<uint8_t>() % 3);
+        const uint8_t setup = in.ConsumeIntegral<uint8_t>();
+        Run run(in, setup % 3, (setup & 0x80) != 0);
         run.Go();
     }
     // With the tree gone, every element ever built was disposed of exactly once.

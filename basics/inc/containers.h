@@ -112,6 +112,11 @@ class MVB_API TnVContainer {
     static int DefaultCopy(TnVContainer* container, void* destination, TnVIterator* source,
                            void* key, void* dat, TnVParameter* param);
     static int DefaultCompare(TnCompareArgs* args);
+    // A ready-made compare function for elements that start with a signed 64-bit key
+    // (any alignment), with a probe key pointing at one: keyResult and orderResult are both
+    // -1, 0 or 1 as the probe's key is smaller, equal or greater; returns 0. The red-black
+    // tree recognises it and compares such keys inline, with the same results.
+    static int CompareInt64Keys(TnCompareArgs* args);
     static void* DefaultKey(TnVContainer* container, void* element, int* result,
                             TnVParameter* param);
     static void* DefaultDat(TnVContainer* container, void* element, int* result,
@@ -619,6 +624,11 @@ class MVB_API TnRBTree : public TnVContainer, public TnRBTreeBase {
     int KeyAndDat(TnRBTreeNode* node, TnVParameter* param, void** key, void** dat);
     static int SourceParts(TnVIterator* source, TnVParameter* sourceParam, void** key, void** dat);
     int ApplyDuplicateRule(int keyResult, int orderResult);
+    // InsertEntry's part for a non-empty tree: finds the place, links the entry and
+    // rebalances; compare(node, keyResult, orderResult, before) compares the entry with a
+    // node (before: orderResult < 0) and returns the compare function's result.
+    template <typename Compare>
+    int Attach(TnRBTreeNode* entry, uint16_t mode, Compare compare);
     TnRBTreeNode* SearchEntry(TnVIterator* probe, void* key, void* dat, int* result, uint16_t mode,
                               TnVParameter* param, TnRBTreeNodeStack* path,
                               TnRBTreeNode*** foundSlot);

@@ -33,10 +33,17 @@ int64_t IdOf(void* entry) {
 
 class ModelRun {
   public:
-    ModelRun(uint16_t flags, unsigned long long seed, std::vector<int>& destroyed)
-        : flags_(flags), rng_(seed), destroyed_(destroyed), tree_(sizeof(Elem), flags, 0) {
+    // With a compare function other than CompareElem (which orders by key, then order
+    // part), keys alone order the elements: every order part is 0, and keys go negative.
+    ModelRun(uint16_t flags, unsigned long long seed, std::vector<int>& destroyed,
+             TnCompareFunc compare)
+        : flags_(flags),
+          keysOnly_(compare != mvtest::CompareElem),
+          rng_(seed),
+          destroyed_(destroyed),
+          tree_(sizeof(Elem), flags, 0) {
         g_destroyed = &destroyed_;
-        mvtest::SetUpTable(tree_, mvtest::CompareElem, DestroyElem);
+        mvtest::SetUpTable(tree_, compare, DestroyElem);
     }
 
     void Run(long ops) {
@@ -67,8 +74,11 @@ class ModelRun {
 
   private:
     // Keys are drawn so that the tree can reach its target size with runs of equal keys.
-    int64_t RandKey() { return int64_t(rng_() % (flags_ == 0 ? target_ + 16 : target_ / 3 + 8)); }
-    int64_t RandOrd() { return int64_t(rng_() % 4); }
+    int64_t RandKey() {
+        const int64_t range = int64_t(flags_ == 0 ? target_ + 16 : target_ / 3 + 8);
+        return int64_t(rng_() % uint64_t(range)) - (keysOnly_ ? range / 2 : 0);
+    }
+    int64_t RandOrd() { return keysOnly_ ? 0 : int64_t(rng_() % 4); }
     // First entry not before (k, o), and first entry after it.
     size_t Bound(int64_t k, int64_t o, bool upper) {
         auto before = [&](const Rec& r) {
@@ -351,6 +361,7 @@ class ModelRun {
     }
 
     uint16_t flags_;
+    bool keysOnly_;
     std::mt19937_64 rng_;
     std::vector<int>& destroyed_;
     TnRBTree tree_;
@@ -360,12 +371,12 @@ class ModelRun {
     size_t target_ = 8;
 };
 
-void RunPolicy(uint16_t flags) {
+void RunPolicy(uint16_t flags, TnCompareFunc compare = mvtest::CompareElem, long ops = 100000) {
     const unsigned long long seed = mvtest::TestSeed("RBTreeModel");
     std::vector<int> destroyed;
     {
-        ModelRun run(flags, seed, destroyed);
-        run.Run(mvtest::ScaledOps(100000));
+        ModelRun run(flags, seed, destroyed, compare);
+        run.Run(mvtest::ScaledOps(ops));
     }
     // With the tree gone, every element ever built was disposed of exactly once.
     for (size_t id = 0; id < destroyed.size(); ++id) ASSERT_EQ(1, destroyed[id]) << id;
@@ -379,6 +390,11 @@ TEST(RBTreeModel, EqualKeysDifferentOrder) {
 }
 TEST(RBTreeModel, FullDuplicates) {
     RunPolicy(2);
+}
+// The library's own comparison of 64-bit keys, which the tree's descents make inline.
+TEST(RBTreeModel, Int64KeysComparedInline) {
+    RunPolicy(0, TnVContainer::CompareInt64Keys, 30000);
+    RunPolicy(2, TnVContainer::CompareInt64Keys, 30000);
 }
 
 }  // namespace

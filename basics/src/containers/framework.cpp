@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "containers.h"
+#include "containers/keys.h"
 
 // ---------------------------------------------------------------- TnVParameter
 
@@ -29,6 +30,14 @@ int TnVContainer::DefaultCopy(TnVContainer* container, void* destination, TnVIte
 int TnVContainer::DefaultCompare(TnCompareArgs* args) {
     *args->keyResult = 0;
     *args->orderResult = 0;
+    return 0;
+}
+
+int TnVContainer::CompareInt64Keys(TnCompareArgs* args) {
+    const int order = mvb::containers::CompareInt64(mvb::containers::Int64KeyAt(args->probeKey),
+                                                    mvb::containers::Int64KeyAt(args->element));
+    *args->keyResult = order;
+    *args->orderResult = order;
     return 0;
 }
 

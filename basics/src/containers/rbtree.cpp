@@ -3,6 +3,7 @@
 #include <new>
 
 #include "containers.h"
+#include "containers/keys.h"
 #include "containers/rbtree_internal.h"
 
 namespace rbtree = mvb::containers::rbtree;
@@ -52,9 +53,15 @@ void TnRBTree::OutTree(TnVParameter*) {}
 
 int TnRBTree::KeyAndDat(TnRBTreeNode* node, TnVParameter* param, void** key, void** dat) {
     if (keyFunc == nullptr || datFunc == nullptr) return ERR_TN_NOT_IMPLEMENTED;
+    // The default functions' answers are known without a call: the element is the key,
+    // and there is no data part.
     int rc = 0;
-    *key = keyFunc(this, node->Element(), &rc, param);
+    *key = keyFunc == DefaultKey ? node->Element() : keyFunc(this, node->Element(), &rc, param);
     if (rc < 0) return rc;
+    if (datFunc == DefaultDat) {
+        *dat = nullptr;
+        return 0;
+    }
     *dat = datFunc(this, node->Element(), &rc, param);
     if (rc == ERR_TN_NO_DAT) {
         *dat = nullptr;
@@ -139,6 +146,12 @@ class Probe {
 
     const Comparison& Last() const { return m_last; }
 
+    // With TnVContainer::CompareInt64Keys as the compare function, a descent compares the
+    // keys itself (the same results, no call per level) and records the last result here.
+    bool ComparesInt64Keys() const { return m_compare == TnVContainer::CompareInt64Keys; }
+    int64_t Int64Key() const { return mvb::containers::Int64KeyAt(m_args.probeKey); }
+    void SetLast(int order) { m_last.keyResult = m_last.orderResult = order; }
+
   private:
     Comparison m_last;  // the latest comparison
     TnCompareFunc m_compare;
@@ -163,6 +176,7 @@ class Search {
     // node on the path. Null on a miss, and on an error of the compare function (then in
     // *result).
     TnRBTreeNode* Descend(int* result) {
+        if (m_probe.ComparesInt64Keys()) return DescendByInt64Key();
         for (TnRBTreeNode* n = m_tree.root; n != nullptr;
              n = ChildTowards(n, m_probe.Last().ProbeBefore())) {
             Push(n);
@@ -175,6 +189,23 @@ class Search {
             if (m_probe.Last().SamePlace()) return n;
         }
         return nullptr;
+    }
+
+    // Descend with the comparison of CompareInt64Keys made inline.
+    TnRBTreeNode* DescendByInt64Key() {
+        const int64_t key = m_probe.Int64Key();
+        int order = 1;
+        TnRBTreeNode* n = m_tree.root;
+        while (n != nullptr) {
+            Push(n);
+            PrefetchChildren(n);
+            const int64_t k = mvb::containers::Int64KeyAt(n->Element());
+            order = mvb::containers::CompareInt64(key, k);
+            if (order == 0) break;
+            n = ChildTowards(n, key < k);
+        }
+        m_probe.SetLast(order);
+        return n;
     }
 
     // Phase 2: the run of equal entries around `found`. Entries equal to a node lie in
@@ -384,54 +415,81 @@ TnRBTreeNode* TnRBTree::CreateEntry(int* result) {
 int TnRBTree::InsertEntry(TnRBTreeNode* entry, uint16_t mode, TnVParameter* param) {
     void *key, *dat;
     int rc = compareFunc != nullptr ? KeyAndDat(entry, param, &key, &dat) : ERR_TN_NOT_IMPLEMENTED;
+    if (rc >= 0 && root != nullptr) {
+        rbtree::Probe probe(*this, nullptr, key, dat, param);
+        if (probe.ComparesInt64Keys()) {
+            const int64_t k = probe.Int64Key();
+            rc = Attach(entry, mode,
+                        [k](TnRBTreeNode* n, int* keyResult, int* orderResult, bool* before) {
+                            const int64_t nk = mvb::containers::Int64KeyAt(n->Element());
+                            *keyResult = *orderResult = mvb::containers::CompareInt64(k, nk);
+                            *before = k < nk;
+                            return 0;
+                        });
+        } else {
+            rc = Attach(entry, mode,
+                        [&probe](TnRBTreeNode* n, int* keyResult, int* orderResult, bool* before) {
+                            const int r = probe.Against(n);
+                            *keyResult = probe.Last().keyResult;
+                            *orderResult = probe.Last().orderResult;
+                            *before = probe.Last().ProbeBefore();
+                            return r;
+                        });
+        }
+    } else if (rc >= 0) {
+        root = lastEntry = entry;
+        entry->SetBlack();
+    }
     if (rc < 0) {
         Dispose(entry);
         return rc;
     }
-    if (root == nullptr) {
-        root = lastEntry = entry;
-        entry->SetBlack();
-    } else {
-        const bool insertFirst = (mode & TN_MODE_INSERT_FIRST) != 0;
-        TnRBTreeNodeStack path;
-        rbtree::Probe probe(*this, nullptr, key, dat, param);
-        rc = probe.Against(lastEntry);
-        int rule =
-            rc < 0 ? rc : ApplyDuplicateRule(probe.Last().keyResult, probe.Last().orderResult);
-        if (rule < 0) {
-            Dispose(entry);
-            return rule;
-        }
-        if (probe.Last().GoesRight(insertFirst)) {
-            // Appending after the last entry: its path is the right spine.
-            path.PushRightSpine(root);
-            lastEntry->right = entry;
-            lastEntry = entry;
-        } else {
-            bool right = false;
-            for (TnRBTreeNode* n = root; n != nullptr; n = rbtree::ChildTowards(n, !right)) {
-                path.Push(n);
-                rbtree::PrefetchChildren(n);
-                rc = probe.Against(n);
-                rule = rc < 0
-                           ? rc
-                           : ApplyDuplicateRule(probe.Last().keyResult, probe.Last().orderResult);
-                if (rule < 0) {
-                    Dispose(entry);
-                    return rule;
-                }
-                right = probe.Last().GoesRight(insertFirst);
-            }
-            if (right) {
-                path.Current()->right = entry;
-            } else {
-                path.Current()->SetLeft(entry);
-            }
-        }
-        RebalanceAfterAdd(root, path, entry);
-    }
     ++changeCount;
     ++count;
+    return rc;
+}
+
+template <typename Compare>
+int TnRBTree::Attach(TnRBTreeNode* entry, uint16_t mode, Compare compare) {
+    const bool insertFirst = (mode & TN_MODE_INSERT_FIRST) != 0;
+    // The duplicate rule decides only where a key or the order is equal.
+    auto rule = [this](int rc, int keyResult, int orderResult) {
+        return rc < 0 || (keyResult != 0 && orderResult != 0)
+                   ? rc
+                   : ApplyDuplicateRule(keyResult, orderResult);
+    };
+    // Without a branch (a chain of comparisons would mispredict on random keys).
+    auto goesLeft = [insertFirst](bool before, int orderResult) {
+        return before | ((orderResult == 0) & insertFirst);
+    };
+    TnRBTreeNodeStack path;
+    int k, o;
+    bool before;
+    int rc = compare(lastEntry, &k, &o, &before);
+    int ruled = rule(rc, k, o);
+    if (ruled < 0) return ruled;
+    if (!goesLeft(before, o)) {
+        // Appending after the last entry: its path is the right spine.
+        path.PushRightSpine(root);
+        lastEntry->right = entry;
+        lastEntry = entry;
+    } else {
+        bool left = true;
+        for (TnRBTreeNode* n = root; n != nullptr; n = rbtree::ChildTowards(n, left)) {
+            path.Push(n);
+            rbtree::PrefetchChildren(n);
+            rc = compare(n, &k, &o, &before);
+            ruled = rule(rc, k, o);
+            if (ruled < 0) return ruled;
+            left = goesLeft(before, o);
+        }
+        if (left) {
+            path.Current()->SetLeft(entry);
+        } else {
+            path.Current()->right = entry;
+        }
+    }
+    RebalanceAfterAdd(root, path, entry);
     return rc;
 }
 

@@ -14,12 +14,23 @@ inline void PrefetchChildren(const TnRBTreeNode* n) {
     mvb::Prefetch(n->right);
 }
 
+// An in-order walk goes into a node's right subtree (backwards: its left subtree) only
+// after the node's other subtree: for the nodes of path slots first to last, just
+// pushed, start loading that child now, so that it has arrived when the walk gets there.
+inline void PrefetchLaterChildren(TnRBTreeNode* const* first, TnRBTreeNode* const* last,
+                                  bool backwards) {
+    for (; first <= last; ++first) {
+        mvb::Prefetch(backwards ? (*first)->Left() : (*first)->right);
+    }
+}
+
 // The child a descent takes: the left one when the probe sorts before n. Chosen by a
 // mask rather than a branch, which on random keys would mispredict every other level.
 inline TnRBTreeNode* ChildTowards(const TnRBTreeNode* n, bool left) {
+    const uintptr_t l = n->left & ~uintptr_t(1);
+    const uintptr_t r = reinterpret_cast<uintptr_t>(n->right);
     const uintptr_t mask = uintptr_t(0) - uintptr_t(left);
-    return reinterpret_cast<TnRBTreeNode*>(((n->left & ~uintptr_t(1)) & mask) |
-                                           (reinterpret_cast<uintptr_t>(n->right) & ~mask));
+    return reinterpret_cast<TnRBTreeNode*>(r ^ ((l ^ r) & mask));
 }
 
 // Entry size of a node cache: the header words plus the element. A sum beyond 32 bits

@@ -3,6 +3,9 @@
 #include <new>
 
 #include "containers.h"
+#include "containers/rbtree_internal.h"
+
+namespace rbtree = mvb::containers::rbtree;
 
 TnRBTreeIterator::TnRBTreeIterator(TnRBTree* tree, TnTransactionContext* context)
     : TnVIterator(context, tree), savedChangeCount(tree != nullptr ? tree->changeCount : 0) {}
@@ -36,6 +39,7 @@ TnVIterator* TnRBTreeIterator::Clone(TnVIterator* target) {
 int TnRBTreeIterator::First() {
     if (state == ERR_TN_DETACHED) return state;
     if (path.GoToFirstEntry(Tree()->root) != nullptr) {
+        rbtree::PrefetchLaterChildren(path.slots + 1, path.top, false);
         savedChangeCount = Tree()->changeCount;
         state = 0;
     } else {
@@ -47,6 +51,7 @@ int TnRBTreeIterator::First() {
 int TnRBTreeIterator::Last() {
     if (state == ERR_TN_DETACHED) return state;
     if (path.GoToLastEntry(Tree()->root) != nullptr) {
+        rbtree::PrefetchLaterChildren(path.slots + 1, path.top, true);
         savedChangeCount = Tree()->changeCount;
         state = 0;
     } else {
@@ -67,7 +72,12 @@ int TnRBTreeIterator::Next() {
         state = ERR_TN_POSITION_LOST;
         return ERR_TN_STALE;
     }
-    if (path.GoToNextEntry() == nullptr) state = ERR_TN_AFTER_LAST;
+    TnRBTreeNode** const from = path.top;
+    if (path.GoToNextEntry() == nullptr) {
+        state = ERR_TN_AFTER_LAST;
+    } else {
+        rbtree::PrefetchLaterChildren(from + 1, path.top, false);
+    }
     return state;
 }
 
@@ -83,7 +93,12 @@ int TnRBTreeIterator::Prior() {
         state = ERR_TN_POSITION_LOST;
         return ERR_TN_STALE;
     }
-    if (path.GoToPriorEntry() == nullptr) state = ERR_TN_BEFORE_FIRST;
+    TnRBTreeNode** const from = path.top;
+    if (path.GoToPriorEntry() == nullptr) {
+        state = ERR_TN_BEFORE_FIRST;
+    } else {
+        rbtree::PrefetchLaterChildren(from + 1, path.top, true);
+    }
     return state;
 }
 

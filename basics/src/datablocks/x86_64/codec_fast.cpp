@@ -143,40 +143,40 @@ inline void ExpandBlocks(const unsigned char* in, int32_t length, unsigned char*
     // op, and nothing at or past saved has been written.
     unsigned char stash[2 * kBlock + kChunk];
     unsigned char *base = op, *saved = op;
-    for (;;) {
-        if (saved - op < kBlock) {
-            if (saved < op) saved = op;  // after a long token nothing is pending
-            if (out + capacity - saved < kChunk) break;
-            // Keep the pending bytes [op, saved), fewer than 64, then save 256 more.
-            if (saved > op) Lanes::Copy64(stash, stash + (op - base));
-            base = op;
-            for (int32_t k = 0; k < kChunk; k += kBlock)
-                Lanes::Copy64(stash + (saved - base) + k, saved + k);
-            saved += kChunk;
-        }
-        if (ip > inLast) break;
+    while (ip <= inLast) {
         const int32_t head = ip[0], second = ip[1];
-        if (head != 0 && head <= kBlock) {
-            Lanes::Fill64(op, ip + 1);
-            ip += 2;
-            op += head;
-        } else if (head == 0 && second <= kBlock) {
-            Lanes::Copy64(op, ip + 2);
-            ip += 2 + second;
-            op += second;
-        } else {
-            const int32_t count = head != 0 ? head : second;
-            if (count > out + capacity - op) break;
+        const int32_t count = head != 0 ? head : second;
+        if (count <= kBlock) {
+            if (saved - op < kBlock) {
+                if (saved < op) saved = op;  // after a long token nothing is pending
+                if (out + capacity - saved < kChunk) break;
+                // Keep the pending bytes [op, saved), fewer than 64, then save 256 more.
+                if (saved > op) Lanes::Copy64(stash, stash + (op - base));
+                base = op;
+                for (int32_t k = 0; k < kChunk; k += kBlock)
+                    Lanes::Copy64(stash + (saved - base) + k, saved + k);
+                saved += kChunk;
+            }
             if (head != 0) {
-                FillExact(op, static_cast<unsigned char>(second), count);
+                Lanes::Fill64(op, ip + 1);
                 ip += 2;
             } else {
-                if (count > in + length - ip - 2) break;
-                CopyExact(op, ip + 2, count);
+                Lanes::Copy64(op, ip + 2);
                 ip += 2 + count;
             }
             op += count;
+            continue;
         }
+        if (count > out + capacity - op) break;
+        if (head != 0) {
+            FillExact(op, static_cast<unsigned char>(second), count);
+            ip += 2;
+        } else {
+            if (count > in + length - ip - 2) break;
+            CopyExact(op, ip + 2, count);
+            ip += 2 + count;
+        }
+        op += count;
     }
     // Blocks reach at most 64 bytes past op.
     if (saved > op)
