@@ -452,36 +452,33 @@ int TnRBTree::InsertEntry(TnRBTreeNode* entry, uint16_t mode, TnVParameter* para
 template <typename Compare>
 int TnRBTree::Attach(TnRBTreeNode* entry, uint16_t mode, Compare compare) {
     const bool insertFirst = (mode & TN_MODE_INSERT_FIRST) != 0;
-    // The duplicate rule decides only where a key or the order is equal.
-    auto rule = [this](int rc, int keyResult, int orderResult) {
-        return rc < 0 || (keyResult != 0 && orderResult != 0)
-                   ? rc
-                   : ApplyDuplicateRule(keyResult, orderResult);
-    };
-    // Without a branch (a chain of comparisons would mispredict on random keys).
-    auto goesLeft = [insertFirst](bool before, int orderResult) {
-        return before | ((orderResult == 0) & insertFirst);
+    // Compares the entry with n and applies the duplicate rule; *left: the entry goes
+    // before n. The rule, and the direction's dependence on the mode, matter only where
+    // a key or the order is equal: elsewhere the direction is the comparison's "before"
+    // as it comes, with no branch on it (which would mispredict on random keys).
+    auto step = [&](TnRBTreeNode* n, bool* left) {
+        int k, o;
+        const int rc = compare(n, &k, &o, left);
+        if (rc < 0 || (k != 0 && o != 0)) return rc;
+        const int refused = ApplyDuplicateRule(k, o);
+        if (o == 0) *left = insertFirst;
+        return refused < 0 ? refused : rc;
     };
     TnRBTreeNodeStack path;
-    int k, o;
-    bool before;
-    int rc = compare(lastEntry, &k, &o, &before);
-    int ruled = rule(rc, k, o);
-    if (ruled < 0) return ruled;
-    if (!goesLeft(before, o)) {
+    bool left;
+    int rc = step(lastEntry, &left);
+    if (rc < 0) return rc;
+    if (!left) {
         // Appending after the last entry: its path is the right spine.
         path.PushRightSpine(root);
         lastEntry->right = entry;
         lastEntry = entry;
     } else {
-        bool left = true;
         for (TnRBTreeNode* n = root; n != nullptr; n = rbtree::ChildTowards(n, left)) {
             path.Push(n);
             rbtree::PrefetchChildren(n);
-            rc = compare(n, &k, &o, &before);
-            ruled = rule(rc, k, o);
-            if (ruled < 0) return ruled;
-            left = goesLeft(before, o);
+            rc = step(n, &left);
+            if (rc < 0) return rc;
         }
         if (left) {
             path.Current()->SetLeft(entry);
