@@ -19,31 +19,15 @@ enum Shape { kRandom, kFewDistinct, kAscending, kDescending, kOrganPipe, kSawToo
 
 std::vector<int64_t> Items(Shape shape, std::mt19937& rng, uint32_t n) {
     std::vector<int64_t> v(n);
-    for (uint32_t i = 0; i < n; ++i) {
-        switch (shape) {
-            case kRandom:
-                v[i] = static_cast<int64_t>(rng());
-                break;
-            case kFewDistinct:
-                v[i] = rng() % 16;
-                break;
-            case kAscending:
-                v[i] = i;
-                break;
-            case kDescending:
-                v[i] = -int64_t{i};
-                break;
-            case kOrganPipe:
-                v[i] = i < n / 2 ? i : n - i;
-                break;
-            case kSawTooth:
-                v[i] = i % 1000;
-                break;
-            case kPushFront:  // in order but for the last item, the smallest
-                v[i] = i + 1 < n ? i + 1 : 0;
-                break;
-        }
-    }
+    // kPushFront: in order but for the last item, the smallest.
+    for (uint32_t i = 0; i < n; ++i)
+        v[i] = shape == kRandom        ? static_cast<int64_t>(rng())
+               : shape == kFewDistinct ? static_cast<int64_t>(rng() % 16)
+               : shape == kAscending   ? int64_t{i}
+               : shape == kDescending  ? -int64_t{i}
+               : shape == kOrganPipe   ? int64_t{i < n / 2 ? i : n - i}
+               : shape == kSawTooth    ? int64_t{i % 1000}
+                                       : int64_t{i + 1 < n ? i + 1 : 0};
     return v;
 }
 

@@ -65,44 +65,30 @@ void RunUnordered(TnVArray& array, uint32_t seed) {
         const uint32_t count = static_cast<uint32_t>(model.size());
         const uint32_t index = rng() % (count + 2);
         const std::string text = RandomText(rng, 26);
-        switch (rng() % 8) {
-            case 0:
-            case 1:
-            case 2: {
-                const TnResult rc = array.Insert(index, text.data());
-                ASSERT_EQ(index <= count ? 0 : -502, rc);
-                if (rc == 0) model.insert(model.begin() + index, text);
-                break;
+        const uint32_t op = rng() % 8;  // insert 3 in 8, delete 2, update, prepare, resize
+        if (op < 3) {
+            const TnResult rc = array.Insert(index, text.data());
+            ASSERT_EQ(index <= count ? 0 : -502, rc);
+            if (rc == 0) model.insert(model.begin() + index, text);
+        } else if (op < 5) {
+            const TnResult rc = array.Delete(index, static_cast<int32_t>(rng() % 2));
+            ASSERT_EQ(index < count ? 0 : -502, rc);
+            if (rc == 0) model.erase(model.begin() + index);
+        } else if (op == 5) {
+            const TnResult rc = array.Update(index, text.data());
+            ASSERT_EQ(index < count ? 0 : -502, rc);
+            if (rc == 0) model[index] = text;
+        } else if (op == 6) {
+            void* slot = array.PrepareInsert(index);
+            ASSERT_EQ(index <= count, slot != nullptr);
+            if (slot != nullptr) {
+                std::memcpy(slot, text.data(), kSize);
+                model.insert(model.begin() + index, text);
             }
-            case 3:
-            case 4: {
-                const TnResult rc = array.Delete(index, static_cast<int32_t>(rng() % 2));
-                ASSERT_EQ(index < count ? 0 : -502, rc);
-                if (rc == 0) model.erase(model.begin() + index);
-                break;
-            }
-            case 5: {
-                const TnResult rc = array.Update(index, text.data());
-                ASSERT_EQ(index < count ? 0 : -502, rc);
-                if (rc == 0) model[index] = text;
-                break;
-            }
-            case 6: {
-                void* slot = array.PrepareInsert(index);
-                ASSERT_EQ(index <= count, slot != nullptr);
-                if (slot != nullptr) {
-                    std::memcpy(slot, text.data(), kSize);
-                    model.insert(model.begin() + index, text);
-                }
-                break;
-            }
-            default: {
-                const uint32_t capacity = index + rng() % 20;
-                ASSERT_EQ(capacity < count ? -502 : 0, array.SizeSet(capacity));
-                ASSERT_EQ(capacity < count ? array.GetCurMaxCount() : capacity,
-                          array.GetCurMaxCount());
-                break;
-            }
+        } else {
+            const uint32_t capacity = index + rng() % 20;
+            ASSERT_EQ(capacity < count ? -502 : 0, array.SizeSet(capacity));
+            ASSERT_EQ(capacity < count ? array.GetCurMaxCount() : capacity, array.GetCurMaxCount());
         }
         ExpectSame(array, model, step);
     }
@@ -116,37 +102,27 @@ void RunOrdered(TnVArray& array, uint32_t seed) {
         const std::string key = RandomText(rng, 6);
         uint32_t expectedPosition = 0, position = 12345;
         const int32_t expected = ReferenceSearch(model, key, &expectedPosition);
-        switch (rng() % 4) {
-            case 0:
-            case 1: {
-                const int32_t allow = static_cast<int32_t>(rng() % 2);
-                const TnResult rc = array.SortedInsert(key.data(), &position, allow, 1);
-                if (expected == 0 && !allow) {
-                    ASSERT_EQ(-508, rc);
-                    break;
-                }
-                ASSERT_EQ(0, rc);
-                const uint32_t at = expected == 0 ? expectedPosition + 1 : expectedPosition;
+        const uint32_t op = rng() % 4;  // sorted insert 2 in 4, search, delete
+        if (op < 2) {
+            const int32_t allow = static_cast<int32_t>(rng() % 2);
+            const bool refused = expected == 0 && !allow;
+            ASSERT_EQ(refused ? -508 : 0, array.SortedInsert(key.data(), &position, allow, 1));
+            const uint32_t at = expected == 0 ? expectedPosition + 1 : expectedPosition;
+            if (!refused) {
                 ASSERT_EQ(at, position);
                 model.insert(model.begin() + at, key);
-                break;
             }
-            case 2: {
-                char out[kSize] = {};
-                ASSERT_EQ(expected, array.Search(key.data(), &position, out));
-                ASSERT_EQ(expectedPosition, position);
-                if (expected == 0) {
-                    ASSERT_EQ(key, Text(out));
-                }
-                break;
+        } else if (op == 2) {
+            char out[kSize] = {};
+            ASSERT_EQ(expected, array.Search(key.data(), &position, out));
+            ASSERT_EQ(expectedPosition, position);
+            if (expected == 0) {
+                ASSERT_EQ(key, Text(out));
             }
-            default: {
-                if (model.empty()) break;
-                const uint32_t index = rng() % static_cast<uint32_t>(model.size());
-                ASSERT_EQ(0, array.Delete(index, 1));
-                model.erase(model.begin() + index);
-                break;
-            }
+        } else if (!model.empty()) {
+            const uint32_t index = rng() % static_cast<uint32_t>(model.size());
+            ASSERT_EQ(0, array.Delete(index, 1));
+            model.erase(model.begin() + index);
         }
         ExpectSame(array, model, step);
     }

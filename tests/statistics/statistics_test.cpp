@@ -112,29 +112,13 @@ TEST_F(StatisticsTest, AllUpdateFamiliesFollowTheModel) {
             *PrfData::sm_pPrfData->GetCtr32Slot(op.id, 0) = slot[k];
         }
         const int amount = amounts[rng() % (sizeof amounts / sizeof amounts[0])];
-        bool store = true;
-        switch (op.kind) {
-            case kInc:
-                count[k] += 1;
-                break;
-            case kDec:
-                count[k] -= 1;
-                break;
-            case kDecFloor:
-                if (static_cast<int32_t>(count[k]) < 1) count[k] = 1;
-                count[k] -= 1;
-                break;
-            case kAdd:
-                count[k] += static_cast<uint32_t>(amount);
-                store = amount == 1 || amount == -1;
-                if (!store && s->m_enabled) slot[k] += static_cast<uint32_t>(amount);
-                break;
-        }
-        if (store && s->m_enabled) slot[k] = count[k];
-        if (op.step)
-            (s->*op.step)();
-        else
-            (s->*op.add)(amount);
+        // The count moves by one or by the amount (a waiting-jobs count stops at zero); the
+        // slot takes the count, except that an addition of more than one adds to the slot.
+        if (op.kind == kDecFloor && static_cast<int32_t>(count[k]) < 1) count[k] = 1;
+        count[k] += op.kind == kInc ? 1u : op.kind == kAdd ? static_cast<uint32_t>(amount) : ~0u;
+        const bool store = op.kind != kAdd || amount == 1 || amount == -1;
+        if (s->m_enabled) slot[k] = store ? count[k] : slot[k] + static_cast<uint32_t>(amount);
+        op.step != nullptr ? (s->*op.step)() : (s->*op.add)(amount);
         for (CTRID id = 101; id <= 122; ++id) {
             ASSERT_EQ(static_cast<uint32_t>(*s->CountOf(id)), count[id - 100])
                 << "step " << step << " id " << id;
