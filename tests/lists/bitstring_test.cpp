@@ -52,42 +52,33 @@ TEST(BitString, RandomizedAgainstVectorBool) {
             bool in = i < length, set = pick(2) == 0;
             int v = -1, outside = in ? 0 : -2005;
             unsigned p = 777;
-            switch (pick(6)) {
-                case 0:
-                    ASSERT_EQ(outside, set ? s.Set(i) : s.Reset(i));
-                    if (in) ref[i] = set;
-                    break;
-                case 1:
-                    ASSERT_EQ(outside, s.Flip(i, v));
-                    ASSERT_EQ(in ? ref[i] ? 1 : 0 : -1, v);  // untouched outside
-                    if (in) ref[i] = !ref[i];
-                    break;
-                case 2:
-                case 3: {
-                    unsigned count = pick(pick(2) ? 80 : 8), conflict = 0;
-                    bool beyond = uint64_t{i} + count > length;
-                    while (!beyond && conflict < count && ref[i + conflict] != set) ++conflict;
-                    int rc = set ? s.TestAndSetArea(i, count, p) : s.TestAndResetArea(i, count, p);
-                    ASSERT_EQ(beyond ? -2005 : conflict < count ? -1 : 0, rc);
-                    ASSERT_EQ(!beyond && conflict < count ? conflict : 777u, p);
-                    for (unsigned k = 0; rc == 0 && k < count; ++k) ref[i + k] = set;
-                    break;
-                }
-                case 4: {
-                    unsigned q = i;
-                    while (q < length && ref[q] != set) ++q;
-                    ASSERT_EQ(q < length ? 0 : -2005, s.Find(i, set ? 3 : 0, p));
-                    ASSERT_EQ(in ? q : length, p);
-                    break;
-                }
-                default:
-                    if (pick(50) == 0) {
-                        ASSERT_EQ(0, set ? s.SetAll() : s.ResetAll());
-                        ref.assign(length, set);
-                    } else {
-                        ASSERT_EQ(outside, s.Get(i, v));
-                        ASSERT_EQ(in ? ref[i] ? (1 << (i % 8)) : 0 : -1, v);
-                    }
+            const unsigned op = pick(6);  // set or reset, flip, area 2 in 6, find, get or all
+            if (op == 0) {
+                ASSERT_EQ(outside, set ? s.Set(i) : s.Reset(i));
+                if (in) ref[i] = set;
+            } else if (op == 1) {
+                ASSERT_EQ(outside, s.Flip(i, v));
+                ASSERT_EQ(in ? ref[i] ? 1 : 0 : -1, v);  // untouched outside
+                if (in) ref[i] = !ref[i];
+            } else if (op < 4) {
+                unsigned count = pick(pick(2) ? 80 : 8), conflict = 0;
+                bool beyond = uint64_t{i} + count > length;
+                while (!beyond && conflict < count && ref[i + conflict] != set) ++conflict;
+                int rc = set ? s.TestAndSetArea(i, count, p) : s.TestAndResetArea(i, count, p);
+                ASSERT_EQ(beyond ? -2005 : conflict < count ? -1 : 0, rc);
+                ASSERT_EQ(!beyond && conflict < count ? conflict : 777u, p);
+                for (unsigned k = 0; rc == 0 && k < count; ++k) ref[i + k] = set;
+            } else if (op == 4) {
+                unsigned q = i;
+                while (q < length && ref[q] != set) ++q;
+                ASSERT_EQ(q < length ? 0 : -2005, s.Find(i, set ? 3 : 0, p));
+                ASSERT_EQ(in ? q : length, p);
+            } else if (pick(50) == 0) {
+                ASSERT_EQ(0, set ? s.SetAll() : s.ResetAll());
+                ref.assign(length, set);
+            } else {
+                ASSERT_EQ(outside, s.Get(i, v));
+                ASSERT_EQ(in ? ref[i] ? (1 << (i % 8)) : 0 : -1, v);
             }
             unsigned count = 0;
             for (bool b : ref) count += b;
