@@ -10,7 +10,8 @@
 // Declared here rather than through <windows.h>, whose performance-data types would
 // meet the library's own published ones (prfdata.h) in the same test.
 extern "C" __declspec(dllimport) int __stdcall GetComputerNameA(char* name, unsigned long* size);
-extern "C" __declspec(dllimport) unsigned long __stdcall GetModuleFileNameA(void* module,
+struct HINSTANCE__;  // HMODULE as <windows.h> declares it, so both declarations agree
+extern "C" __declspec(dllimport) unsigned long __stdcall GetModuleFileNameA(HINSTANCE__* module,
                                                                             char* name,
                                                                             unsigned long size);
 
