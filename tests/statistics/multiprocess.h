@@ -80,6 +80,16 @@ inline std::vector<uint32_t> Numbers(const std::string& text) {
     return n;
 }
 
+// A writer that publishes a known sample: one commit counted before Enable (which clears
+// it), then clients 1, locks 5, commits 2, waiting jobs 1.
+inline void PublishSample(Helper& writer) {
+    writer.Ask("IncCommits");
+    ASSERT_EQ(writer.Ask("enable"), "1");
+    for (const char* op : {"IncClients", "IncClients", "DecClients", "AddLocks 5",
+                           "AddDeletedObjects 0", "IncCommits", "IncCommits", "IncWaitingJobs"})
+        ASSERT_EQ(writer.Ask(op), "ok") << op;
+}
+
 // Each test has its own registry, event file and names for blocks and mutexes.
 class MultiProcess : public mvtest::IsolatedTest {
   protected:
