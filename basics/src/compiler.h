@@ -47,6 +47,35 @@ inline uint64_t ByteSwap(uint64_t v) {
     return __builtin_bswap64(v);
 }
 
+// ifTrue when c holds, else otherwise; by a conditional move, never a branch, for
+// conditions with no pattern a predictor could learn (the direction of a descent through
+// random keys). GCC turns a plain conditional into a branch, so x86-64 gets the
+// instruction itself; elsewhere a mask selects.
+inline uintptr_t SelectIf(bool c, uintptr_t ifTrue, uintptr_t otherwise) {
+#if defined(__x86_64__)
+    asm("testb %[c], %[c]\n\tcmovneq %[t], %[r]"
+        : [r] "+r"(otherwise)
+        : [c] "q"(c), [t] "r"(ifTrue)
+        : "cc");
+    return otherwise;
+#else
+    const uintptr_t mask = uintptr_t(0) - uintptr_t(c);
+    return otherwise ^ ((ifTrue ^ otherwise) & mask);
+#endif
+}
+// The same for the condition a < b, compared by the selecting instructions themselves.
+inline uintptr_t SelectIfLess(int64_t a, int64_t b, uintptr_t ifLess, uintptr_t otherwise) {
+#if defined(__x86_64__)
+    asm("cmpq %[b], %[a]\n\tcmovlq %[t], %[r]"
+        : [r] "+r"(otherwise)
+        : [a] "r"(a), [b] "r"(b), [t] "r"(ifLess)
+        : "cc");
+    return otherwise;
+#else
+    return SelectIf(a < b, ifLess, otherwise);
+#endif
+}
+
 // Index of the lowest set bit; v must not be 0.
 inline unsigned LowestSetBit(uint32_t v) {
     return static_cast<unsigned>(__builtin_ctz(v));

@@ -122,6 +122,43 @@ TEST(RBTree, FailuresOfTheTableLinkNothing) {
     EXPECT_EQ(ERR_TN_AFTER_LAST, t.DeleteElement(&src.it, nullptr, 0, nullptr));
 }
 
+// A probe is read directly only when nothing about it can answer differently from the
+// one-entry classes' own functions: a derived iterator and a replaced key function are
+// asked, and a container without an entry is refused as before.
+TEST(RBTree, ProbesAnswerAsTheirOwnFunctionsSay) {
+    Tree t(0, 0, 5);
+    // A derived iterator whose parts name another key than its container holds.
+    struct Redirected : TnOneEntryIterator {
+        Redirected(TnOneEntryContainer* c, int64_t* key)
+            : TnOneEntryIterator(c, nullptr), key(key) {}
+        int GetEntryParts(void*, void**, void** k, void** d, uint32_t*, TnVParameter*) override {
+            *k = key;
+            *d = nullptr;
+            return 0;
+        }
+        int64_t* key;
+    };
+    Elem absent{99, 0, 0}, present{4, 0, 0};
+    TnOneEntryContainer one(&absent, sizeof absent);
+    TnOneEntryIterator plain(&one, nullptr);
+    EXPECT_EQ(ERR_TN_NOT_FOUND, t.SearchElement(&plain, nullptr, 0, nullptr, nullptr));
+    Redirected redirected(&one, &present.key);
+    EXPECT_EQ(0, t.SearchElement(&redirected, nullptr, 0, nullptr, nullptr));
+
+    one.keyFunc = [](TnVContainer*, void*, int* rc, TnVParameter*) -> void* {
+        static int64_t two = 2;
+        *rc = 0;
+        return &two;
+    };
+    EXPECT_EQ(0, t.SearchElement(&plain, nullptr, 0, nullptr, nullptr));
+
+    TnOneEntryContainer none(nullptr, 0);
+    TnOneEntryIterator empty(&none, nullptr);
+    EXPECT_EQ(ERR_TN_BEFORE_FIRST, t.SearchElement(&empty, nullptr, 0, nullptr, nullptr));
+    empty.state = 0;  // standing on an entry that is not there
+    EXPECT_EQ(ERR_TN_NOT_IMPLEMENTED, t.SearchElement(&empty, nullptr, 0, nullptr, nullptr));
+}
+
 TEST(RBTree, NeighbourNotFoundAgainAfterDeletion) {
     Tree t(0, 0, 3);
     TnRBTreeIterator it(&t, nullptr);

@@ -4,6 +4,7 @@
 
 #include "containers.h"
 #include "containers/keys.h"
+#include "containers/oneentry.h"
 
 // ---------------------------------------------------------------- TnVParameter
 
@@ -279,22 +280,22 @@ TnOneEntryContainer* AsOne(TnVContainer* c) {
     return static_cast<TnOneEntryContainer*>(c);
 }
 
-void* OneKey(TnVContainer* c, void*, int* result, TnVParameter*) {
-    *result = 0;
-    return AsOne(c)->entry;
-}
-
-void* OneDat(TnVContainer* c, void*, int* result, TnVParameter*) {
-    void* dat = AsOne(c)->entryDat;
-    *result = dat != nullptr ? 0 : ERR_TN_NO_DAT;
-    return dat;
-}
-
 uint32_t OneFlags(TnVContainer* c, void*, int* result, TnVParameter*) {
     *result = 0;
     return AsOne(c)->entryFlags;
 }
 }  // namespace
+
+void* mvb::containers::OneKey(TnVContainer* c, void*, int* result, TnVParameter*) {
+    *result = 0;
+    return AsOne(c)->entry;
+}
+
+void* mvb::containers::OneDat(TnVContainer* c, void*, int* result, TnVParameter*) {
+    void* dat = AsOne(c)->entryDat;
+    *result = dat != nullptr ? 0 : ERR_TN_NO_DAT;
+    return dat;
+}
 
 TnOneEntryContainer::TnOneEntryContainer(void* entry, uint32_t entrySize, void* dat,
                                          uint32_t entryFlags)
@@ -306,8 +307,8 @@ TnOneEntryContainer::TnOneEntryContainer(void* entry, uint32_t entrySize, void* 
 TnOneEntryContainer::~TnOneEntryContainer() {}
 
 void TnOneEntryContainer::SetFunctions() {
-    keyFunc = OneKey;
-    datFunc = OneDat;
+    keyFunc = mvb::containers::OneKey;
+    datFunc = mvb::containers::OneDat;
     flagsFunc = OneFlags;
 }
 

@@ -4,6 +4,7 @@
 
 #include "containers.h"
 #include "containers/keys.h"
+#include "containers/oneentry.h"
 #include "containers/rbtree_internal.h"
 
 namespace rbtree = mvb::containers::rbtree;
@@ -74,6 +75,7 @@ int TnRBTree::SourceParts(TnVIterator* source, TnVParameter* sourceParam, void**
     *key = nullptr;
     *dat = nullptr;
     int rc = 0;
+    if (mvb::containers::ReadOneEntryProbe(source, &rc, key, dat)) return rc;
     void* entry = source->GetEntry(&rc, sourceParam);
     if (rc < 0) return rc;
     if (entry == nullptr) return ERR_TN_NOT_IMPLEMENTED;
@@ -115,6 +117,34 @@ void TnRBTree::DisposeAll(TnRBTreeNode* node) {
 
 namespace mvb::containers::rbtree {
 
+// A descent by the comparison of TnVContainer::CompareInt64Keys, made inline: from root
+// down to the first node whose 64-bit key equals the one at probeKey (read only when the
+// tree is not empty), calling visit on every node on the way. Each level only tests for equality;
+// *order receives what the last comparison said (1 for an empty tree), the order of a miss coming
+// from the last key compared. Null on a miss.
+template <typename Visit>
+TnRBTreeNode* DescendByInt64Key(TnRBTreeNode* n, const void* probeKey, int* order, Visit visit) {
+    if (n == nullptr) {
+        *order = 1;
+        return nullptr;
+    }
+    const int64_t key = Int64KeyAt(probeKey);
+    int64_t k;
+    for (;;) {
+        visit(n);
+        k = Int64KeyAt(n->Element());
+        if (key == k) {
+            *order = 0;
+            return n;
+        }
+        TnRBTreeNode* const next = ChildTowardsKey(n, key, k);
+        if (next == nullptr) break;
+        n = next;
+    }
+    *order = CompareInt64(key, k);
+    return nullptr;
+}
+
 // What one comparison of the probe with a stored element said.
 struct Comparison {
     int keyResult = 0;    // 0: the keys are equal
@@ -150,6 +180,7 @@ class Probe {
     // keys itself (the same results, no call per level) and records the last result here.
     bool ComparesInt64Keys() const { return m_compare == TnVContainer::CompareInt64Keys; }
     int64_t Int64Key() const { return mvb::containers::Int64KeyAt(m_args.probeKey); }
+    const void* ProbeKey() const { return m_args.probeKey; }
     void SetLast(int order) { m_last.keyResult = m_last.orderResult = order; }
 
   private:
@@ -193,17 +224,12 @@ class Search {
 
     // Descend with the comparison of CompareInt64Keys made inline.
     TnRBTreeNode* DescendByInt64Key() {
-        const int64_t key = m_probe.Int64Key();
-        int order = 1;
-        TnRBTreeNode* n = m_tree.root;
-        while (n != nullptr) {
-            Push(n);
-            PrefetchChildren(n);
-            const int64_t k = mvb::containers::Int64KeyAt(n->Element());
-            order = mvb::containers::CompareInt64(key, k);
-            if (order == 0) break;
-            n = ChildTowards(n, key < k);
-        }
+        int order;
+        TnRBTreeNode* const n = rbtree::DescendByInt64Key(m_tree.root, m_probe.ProbeKey(), &order,
+                                                          [this](TnRBTreeNode* at) {
+                                                              Push(at);
+                                                              PrefetchChildren(at);
+                                                          });
         m_probe.SetLast(order);
         return n;
     }
@@ -336,6 +362,14 @@ int TnRBTree::SearchElement(TnVIterator* source, TnVParameter* sourceParam, uint
             return ERR_TN_NOT_IMPLEMENTED;
         it = static_cast<TnRBTreeIterator*>(result);
     }
+    if (it == nullptr && (mode & kPositioningModes) == 0 && compareFunc == CompareInt64Keys) {
+        // Nothing to position on and no comparison that can fail: the answer is only
+        // whether the key is present.
+        int order;
+        return rbtree::DescendByInt64Key(root, key, &order, [](TnRBTreeNode*) {}) != nullptr
+                   ? 0
+                   : ERR_TN_NOT_FOUND;
+    }
     TnRBTreeNodeStack temporary;
     TnRBTreeNodeStack* path = it != nullptr                     ? &it->path
                               : (mode & kPositioningModes) != 0 ? &temporary
@@ -420,19 +454,23 @@ int TnRBTree::InsertEntry(TnRBTreeNode* entry, uint16_t mode, TnVParameter* para
         if (probe.ComparesInt64Keys()) {
             const int64_t k = probe.Int64Key();
             rc = Attach(entry, mode,
-                        [k](TnRBTreeNode* n, int* keyResult, int* orderResult, bool* before) {
+                        [k](TnRBTreeNode* n, int* keyResult, int* orderResult, bool* before,
+                            TnRBTreeNode** child) {
                             const int64_t nk = mvb::containers::Int64KeyAt(n->Element());
                             *keyResult = *orderResult = mvb::containers::CompareInt64(k, nk);
                             *before = k < nk;
+                            *child = rbtree::ChildTowardsKey(n, k, nk);
                             return 0;
                         });
         } else {
             rc = Attach(entry, mode,
-                        [&probe](TnRBTreeNode* n, int* keyResult, int* orderResult, bool* before) {
+                        [&probe](TnRBTreeNode* n, int* keyResult, int* orderResult, bool* before,
+                                 TnRBTreeNode** child) {
                             const int r = probe.Against(n);
                             *keyResult = probe.Last().keyResult;
                             *orderResult = probe.Last().orderResult;
                             *before = probe.Last().ProbeBefore();
+                            *child = rbtree::ChildTowards(n, *before);
                             return r;
                         });
         }
@@ -453,20 +491,25 @@ template <typename Compare>
 int TnRBTree::Attach(TnRBTreeNode* entry, uint16_t mode, Compare compare) {
     const bool insertFirst = (mode & TN_MODE_INSERT_FIRST) != 0;
     // Compares the entry with n and applies the duplicate rule; *left: the entry goes
-    // before n. The rule, and the direction's dependence on the mode, matter only where
-    // a key or the order is equal: elsewhere the direction is the comparison's "before"
-    // as it comes, with no branch on it (which would mispredict on random keys).
-    auto step = [&](TnRBTreeNode* n, bool* left) {
+    // before n, *child: the child of n on that side. The rule, and the direction's
+    // dependence on the mode, matter only where a key or the order is equal: elsewhere the
+    // direction and the child are the comparison's as they come, with no branch on them
+    // (which would mispredict on random keys).
+    auto step = [&](TnRBTreeNode* n, bool* left, TnRBTreeNode** child) {
         int k, o;
-        const int rc = compare(n, &k, &o, left);
+        const int rc = compare(n, &k, &o, left, child);
         if (rc < 0 || (k != 0 && o != 0)) return rc;
         const int refused = ApplyDuplicateRule(k, o);
-        if (o == 0) *left = insertFirst;
+        if (o == 0) {
+            *left = insertFirst;
+            *child = rbtree::ChildTowards(n, insertFirst);
+        }
         return refused < 0 ? refused : rc;
     };
     TnRBTreeNodeStack path;
     bool left;
-    int rc = step(lastEntry, &left);
+    TnRBTreeNode* child;
+    int rc = step(lastEntry, &left, &child);
     if (rc < 0) return rc;
     if (!left) {
         // Appending after the last entry: its path is the right spine.
@@ -474,10 +517,10 @@ int TnRBTree::Attach(TnRBTreeNode* entry, uint16_t mode, Compare compare) {
         lastEntry->right = entry;
         lastEntry = entry;
     } else {
-        for (TnRBTreeNode* n = root; n != nullptr; n = rbtree::ChildTowards(n, left)) {
+        for (TnRBTreeNode* n = root; n != nullptr; n = child) {
             path.Push(n);
             rbtree::PrefetchChildren(n);
-            rc = step(n, &left);
+            rc = step(n, &left, &child);
             if (rc < 0) return rc;
         }
         if (left) {

@@ -24,13 +24,17 @@ inline void PrefetchLaterChildren(TnRBTreeNode* const* first, TnRBTreeNode* cons
     }
 }
 
-// The child a descent takes: the left one when the probe sorts before n. Chosen by a
-// mask rather than a branch, which on random keys would mispredict every other level.
+// The child a descent takes: the left one when the probe sorts before n. Selected rather
+// than branched to, since on random keys a branch would mispredict every other level.
 inline TnRBTreeNode* ChildTowards(const TnRBTreeNode* n, bool left) {
-    const uintptr_t l = n->left & ~uintptr_t(1);
-    const uintptr_t r = reinterpret_cast<uintptr_t>(n->right);
-    const uintptr_t mask = uintptr_t(0) - uintptr_t(left);
-    return reinterpret_cast<TnRBTreeNode*>(r ^ ((l ^ r) & mask));
+    return reinterpret_cast<TnRBTreeNode*>(
+        mvb::SelectIf(left, n->left & ~uintptr_t(1), reinterpret_cast<uintptr_t>(n->right)));
+}
+// The same for a probe key compared with n's 64-bit key, the comparison made by the
+// selection itself: a level's step is then the loads, one compare and one move.
+inline TnRBTreeNode* ChildTowardsKey(const TnRBTreeNode* n, int64_t probe, int64_t key) {
+    return reinterpret_cast<TnRBTreeNode*>(mvb::SelectIfLess(
+        probe, key, n->left & ~uintptr_t(1), reinterpret_cast<uintptr_t>(n->right)));
 }
 
 // Entry size of a node cache: the header words plus the element. A sum beyond 32 bits
