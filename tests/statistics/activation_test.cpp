@@ -24,14 +24,6 @@ class Activation : public mvtest::IsolatedTest {
         mvos::RemoveSharedMemory("Global\\Test_Performance");
         mvos::RemoveSharedMemory("Test_Performance");
     }
-    // Events of the given type whose line holds the text.
-    size_t Logged(const std::string& text, const std::string& type) const {
-        size_t n = 0;
-        for (const std::string& line : EventLines())
-            n += line.find(text) != std::string::npos &&
-                 line.find("\"type\":\"" + type + "\"") != std::string::npos;
-        return n;
-    }
     // A "Test" object over this system's table, activated with the given result.
     static void Activated(TableUnderTest& table, bool writer, int expected = PrfActivated) {
         ASSERT_TRUE(table.Construct(MerivanePrfItems()));

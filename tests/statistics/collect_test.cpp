@@ -1,7 +1,6 @@
 // The collector entry points over a block in test memory.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,26 +10,15 @@
 namespace {
 
 using prftest::At;
+using prftest::Collect;
 using prftest::Ctr;
 using prftest::End;
+using prftest::kNothing;
+using prftest::kWholeBlock;
 using prftest::LocalBlock;
 using prftest::Obj;
+using prftest::Outcome;
 using prftest::TableUnderTest;
-
-// Status, byte count, object count and how far the data pointer moved.
-using Outcome = std::array<int64_t, 4>;
-
-Outcome Collect(const char16_t* request, std::vector<uint8_t>& out, uint32_t room) {
-    std::u16string name(request);
-    void* data = out.data();
-    uint32_t bytes = room;
-    uint32_t objects = 77;
-    uint32_t status = PrfData_Collect(name.data(), &data, &bytes, &objects);
-    return {status, bytes, objects, static_cast<uint8_t*>(data) - out.data()};
-}
-
-const Outcome kNothing = {0, 0, 0, 0};
-const Outcome kWholeBlock = {0, 1128, 1, 1128};
 
 TEST(PrfCollect, GlobalInAnyCaseAndTitleIndexListsSelectTheObject) {
     LocalBlock block(1000, 1001);

@@ -101,14 +101,7 @@ size_t BlockNames() {
     return n;
 }
 
-class Faults : public mvtest::IsolatedTest {
-  protected:
-    size_t Logged(const std::string& text) const {
-        size_t n = 0;
-        for (const std::string& line : EventLines()) n += line.find(text) != std::string::npos;
-        return n;
-    }
-};
+class Faults : public mvtest::IsolatedTest {};
 
 // Enable over a fresh "Test" object: activated (the counters published), or the error
 // event and the statistics left disabled; either way, once the object is gone, no block

@@ -18,18 +18,10 @@ namespace {
 
 using prftest::LocalBlock;
 
-// Status, byte count and object count of a collection of everything into `out`.
-std::vector<uint32_t> CollectInto(std::vector<uint8_t>* out) {
-    std::u16string name = u"Global";
-    void* data = out->data();
-    uint32_t bytes = static_cast<uint32_t>(out->size());
-    uint32_t objects = 0;
-    const uint32_t status = PrfData_Collect(name.data(), &data, &bytes, &objects);
-    return {status, bytes, objects};
+// A collection of everything into `out`.
+prftest::Outcome CollectInto(std::vector<uint8_t>* out) {
+    return prftest::Collect(u"Global", *out, static_cast<uint32_t>(out->size()));
 }
-
-const std::vector<uint32_t> kWhole = {0, 1128, 1};
-const std::vector<uint32_t> kNothing = {0, 0, 0};
 
 // Every 32-bit word of the headers and the counter block's length word, rewritten to
 // values an attacker would pick: the collection is refused unless the word is one the
@@ -49,7 +41,8 @@ TEST(HostileBlock, EveryRewrittenHeaderWordMakesTheBlockAbsent) {
             if (value == old) continue;
             std::memcpy(&bytes[offset], &value, 4);
             const bool ownWord = offset == 0 || offset == 40 || offset == kHeaders + 4;
-            EXPECT_EQ(CollectInto(&out), ownWord ? kWhole : kNothing) << offset << " " << value;
+            EXPECT_EQ(CollectInto(&out), ownWord ? prftest::kWholeBlock : prftest::kNothing)
+                << offset << " " << value;
             std::vector<mvtool::perfdecode::RawCounter> counters;
             const std::vector<uint8_t> raw(bytes);  // exactly sized: ASan sees overreads
             mvtool::perfdecode::Decode(raw.data(), raw.size(), 1, &counters);
@@ -58,7 +51,7 @@ TEST(HostileBlock, EveryRewrittenHeaderWordMakesTheBlockAbsent) {
     }
     // Values are data, whatever they hold.
     std::memset(&bytes[kHeaders + 8], 0xFF, 22 * 8);
-    EXPECT_EQ(CollectInto(&out), kWhole);
+    EXPECT_EQ(CollectInto(&out), prftest::kWholeBlock);
     std::vector<mvtool::perfdecode::RawCounter> counters;
     ASSERT_TRUE(mvtool::perfdecode::Decode(out.data(), 1128, 1, &counters));
     ASSERT_EQ(counters.size(), 22u);
@@ -72,13 +65,13 @@ TEST(HostileBlock, AnIncompleteBlockIsSkipped) {
     LocalBlock block;
     std::vector<uint8_t> out(2000);
     std::memset(&block.Bytes()[8], 0, 4);
-    EXPECT_EQ(CollectInto(&out), kNothing);
+    EXPECT_EQ(CollectInto(&out), prftest::kNothing);
     std::fill(block.Bytes().begin(), block.Bytes().end(), 0);
-    EXPECT_EQ(CollectInto(&out), kNothing);
+    EXPECT_EQ(CollectInto(&out), prftest::kNothing);
     // Once the headers are all written, mark included, the block is collected.
     PrfData::sm_pPrfData->WriteHeaders(block.Bytes().data());
     EXPECT_EQ(prftest::At<uint32_t>(block.Bytes().data(), 8), 64u);
-    EXPECT_EQ(CollectInto(&out), kWhole);
+    EXPECT_EQ(CollectInto(&out), prftest::kWholeBlock);
 }
 
 // The decoder on arbitrary collections: random lengths and offsets around the real
@@ -86,7 +79,7 @@ TEST(HostileBlock, AnIncompleteBlockIsSkipped) {
 TEST(HostileBlock, TheToolsDecoderStaysInsideItsCollection) {
     LocalBlock block;
     std::vector<uint8_t> good(1128);
-    ASSERT_EQ(CollectInto(&good), kWhole);
+    ASSERT_EQ(CollectInto(&good), prftest::kWholeBlock);
     std::mt19937 random(15);
     size_t accepted = 0;
     for (int round = 0; round < 3000; ++round) {

@@ -16,6 +16,7 @@
 #include "prf_fixture.h"
 #include "statistics/linux/shm_files.h"
 #include "statistics/multiprocess.h"
+#include "tools/tool_runner.h"
 
 namespace {
 
@@ -24,26 +25,20 @@ using prftest::MultiProcess;
 using prftest::Numbers;
 using prftest::WritePerformanceKey;
 
-// Runs the mvbasics tool with arguments; its standard output and exit status.
-std::string RunTool(const std::string& arguments, int* status) {
-    std::string output;
-    FILE* pipe =
-        popen((std::string(MVB_TOOL_PATH) + " " + arguments + " 2>/dev/null").c_str(), "r");
-    if (!pipe) return output;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    const int raw = pclose(pipe);
-    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return output;
+// The standard output and exit status of the mvbasics tool run with arguments.
+std::string Tool(const mvtest::ScratchDir& dir, const std::string& arguments, int* status) {
+    const mvtest::ToolRun run = mvtest::RunTool(dir, mvtest::Words(arguments));
+    *status = run.status;
+    return run.out;
 }
 
 // Registered by the tool (through the shared object, beside which the counter text
 // file lies), published by one helper, collected by another and by the tool.
 TEST_F(MultiProcess, RegisteredCountersReachCollectorsAndTheTool) {
     int status = -1;
-    RunTool("perf collect", &status);
+    Tool(m_dir, "perf collect", &status);
     EXPECT_EQ(status, 1);  // nothing to collect yet
-    EXPECT_NE(RunTool("perf register", &status).find("registered (0)"), std::string::npos);
+    EXPECT_NE(Tool(m_dir, "perf register", &status).find("registered (0)"), std::string::npos);
     EXPECT_EQ(status, 0);
     const std::string key = prftest::Service("Merivane");
     EXPECT_EQ(prftest::RegText(key, "Library"), MVB_LIBRARY_PATH);
@@ -51,7 +46,7 @@ TEST_F(MultiProcess, RegisteredCountersReachCollectorsAndTheTool) {
         EXPECT_EQ(prftest::RegText(key, name), std::string("PrfData_") + name);
     EXPECT_EQ(prftest::RegDword(key, "Disable Performance Counters"), 0u);
     EXPECT_EQ(prftest::RegDword(key, "First Counter"), 1000u);
-    RunTool("perf register", &status);  // "already registered (-1)", on standard error
+    Tool(m_dir, "perf register", &status);  // "already registered (-1)", on standard error
     EXPECT_EQ(status, 1);
 
     Helper writer;
@@ -63,7 +58,7 @@ TEST_F(MultiProcess, RegisteredCountersReachCollectorsAndTheTool) {
     Helper collector;
     EXPECT_EQ(Numbers(collector.Ask("collect 1000")).size(), 3u + 22u);
 
-    const std::string metrics = RunTool("perf prometheus", &status);
+    const std::string metrics = Tool(m_dir, "perf prometheus", &status);
     EXPECT_EQ(status, 0);
     for (const char* line :
          {"# TYPE merivane_clients gauge\nmerivane_clients 1\n",
@@ -72,14 +67,14 @@ TEST_F(MultiProcess, RegisteredCountersReachCollectorsAndTheTool) {
           "# HELP merivane_client_server_requests_total The number of client/server",
           "merivane_waiting_jobs 1\n", "merivane_obj_desc_cs_queue_length 0\n"})
         EXPECT_NE(metrics.find(line), std::string::npos) << line << "\n" << metrics;
-    EXPECT_NE(RunTool("perf collect", &status).find("Commits/sec"), std::string::npos);
+    EXPECT_NE(Tool(m_dir, "perf collect", &status).find("Commits/sec"), std::string::npos);
     EXPECT_EQ(status, 0);
-    EXPECT_NE(RunTool("perf watch 0.05 1", &status).find("Clients"), std::string::npos);
+    EXPECT_NE(Tool(m_dir, "perf watch 0.05 1", &status).find("Clients"), std::string::npos);
     EXPECT_EQ(status, 0);
 
-    EXPECT_NE(RunTool("perf unregister", &status).find("deregistered (0)"), std::string::npos);
+    EXPECT_NE(Tool(m_dir, "perf unregister", &status).find("deregistered (0)"), std::string::npos);
     EXPECT_FALSE(prftest::KeyExists(key));
-    RunTool("perf unregister", &status);
+    Tool(m_dir, "perf unregister", &status);
     EXPECT_EQ(status, 1);
 }
 
@@ -111,9 +106,9 @@ TEST_F(MultiProcess, CountersEndWithTheirWriter) {
     EXPECT_EQ(reader.Ask("collect Global"), "0 0 0");
     EXPECT_EQ(Helper().Ask("activate reader"), "-1");
     int status = -1;
-    EXPECT_EQ(Numbers(RunTool("perf collect", &status)).size(), 0u);
+    EXPECT_EQ(Numbers(Tool(m_dir, "perf collect", &status)).size(), 0u);
     EXPECT_EQ(status, 1);
-    std::string metrics = RunTool("perf prometheus", &status);
+    std::string metrics = Tool(m_dir, "perf prometheus", &status);
     EXPECT_EQ(status, 0);
     EXPECT_NE(metrics.find("# TYPE merivane_writer_alive gauge\nmerivane_writer_alive 0\n"),
               std::string::npos);
@@ -124,10 +119,10 @@ TEST_F(MultiProcess, CountersEndWithTheirWriter) {
     const std::vector<uint32_t> n = Numbers(reader.Ask("collect Global"));
     ASSERT_EQ(n.size(), 25u);
     EXPECT_EQ(n[kClients], 0u);
-    metrics = RunTool("perf prometheus", &status);
+    metrics = Tool(m_dir, "perf prometheus", &status);
     for (const char* line : {"merivane_writer_alive 1\n", "merivane_clients 0\n"})
         EXPECT_NE(metrics.find(line), std::string::npos) << metrics;
-    EXPECT_NE(RunTool("perf collect", &status).find("alive"), std::string::npos);
+    EXPECT_NE(Tool(m_dir, "perf collect", &status).find("alive"), std::string::npos);
 }
 
 // A restarted writer counts from 0 again: `perf watch` begins a new base instead of

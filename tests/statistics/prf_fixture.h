@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -25,6 +26,20 @@ T At(const uint8_t* block, size_t offset = 0) {
     std::memcpy(&value, block + offset, sizeof value);
     return value;
 }
+
+// Status, byte count, object count and how far the data pointer moved, of a collection
+// of `request` into `out` with `room` bytes.
+using Outcome = std::array<int64_t, 4>;
+inline Outcome Collect(const char16_t* request, std::vector<uint8_t>& out, uint32_t room) {
+    std::u16string name(request);
+    void* data = out.data();
+    uint32_t bytes = room;
+    uint32_t objects = 77;
+    const uint32_t status = PrfData_Collect(name.data(), &data, &bytes, &objects);
+    return {status, bytes, objects, static_cast<uint8_t*>(data) - out.data()};
+}
+const Outcome kNothing = {0, 0, 0, 0};
+const Outcome kWholeBlock = {0, 1128, 1, 1128};
 
 // A zero-filled statistics object while it lives; the process's own comes back after.
 class FreshStatistics {

@@ -182,12 +182,13 @@ TEST_F(CounterTextLoader, CommandLinesAndSymbolPaths) {
 // Unloading reads the range back from the driver's key: a range that is not one (no first
 // index, last before first) is refused; the texts are found by their exact names.
 TEST_F(CounterTextLoader, UnloadChecksTheRangeAndSkipsForeignNames) {
-    prftest::WritePerformanceKey("Range", 0, 1000, 1001, 1001);
-    EXPECT_EQ(mvos::UnloadPerfCounterTextStrings("xx Range", true), mvos::kFileNotFound);
-    prftest::WritePerformanceKey("Range", 1010, 1000, 1011, 1011);
-    EXPECT_EQ(mvos::UnloadPerfCounterTextStrings("xx Range", true), mvos::kFileNotFound);
-    prftest::WritePerformanceKey("Range", 1000, 1000, 1001, 999);
-    EXPECT_EQ(mvos::UnloadPerfCounterTextStrings("xx Range", true), mvos::kFileNotFound);
+    const uint32_t ranges[][4] = {
+        {0, 1000, 1001, 1001}, {1010, 1000, 1011, 1011}, {1000, 1000, 1001, 999}};
+    for (const auto& r : ranges) {
+        prftest::WritePerformanceKey("Range", r[0], r[1], r[2], r[3]);
+        EXPECT_EQ(mvos::UnloadPerfCounterTextStrings("xx Range", true), mvos::kFileNotFound)
+            << r[0];
+    }
     EXPECT_EQ(RegDword(Service("Range"), "First Counter"), 1000u);  // left as it was
 
     // No database at all: the range goes from the driver's key.

@@ -85,6 +85,14 @@ class IsolatedTest : public ::testing::Test {
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
+    // Events whose line holds the text (and, when given, is of the type).
+    size_t Logged(const std::string& text, const std::string& type = "") const {
+        size_t n = 0;
+        for (const std::string& line : EventLines())
+            n += line.find(text) != std::string::npos &&
+                 (type.empty() || line.find("\"type\":\"" + type + "\"") != std::string::npos);
+        return n;
+    }
 
     ScratchDir m_dir;
     ScopedEnv m_registry;
