@@ -5,21 +5,11 @@
 #include <vector>
 
 #include "arrays.h"
+#include "arrays/int_elements.h"
 #include "memfile.h"
 #include "support/alloc_failure.h"
 
 namespace {
-
-int32_t ByInt(const TnVArray*, const void* a, const void* b) {
-    const int32_t x = *static_cast<const int32_t*>(a), y = *static_cast<const int32_t*>(b);
-    return x < y ? -1 : x > y ? 1 : 0;
-}
-
-std::vector<int32_t> Ints(const TnVArray& array) {
-    std::vector<int32_t> out(array.Count());
-    for (uint32_t i = 0; i < array.Count(); ++i) array.Get(i, &out[i]);
-    return out;
-}
 
 TEST(CList, InitRules) {
     TnResult rc = 1;

@@ -10,25 +10,15 @@
 #include <vector>
 
 #include "arrays.h"
+#include "arrays/int_elements.h"
 #include "memfile.h"
 #include "support/alloc_failure.h"
 
 namespace {
 
-int32_t ByInt(const TnVArray*, const void* a, const void* b) {
-    const int32_t x = *static_cast<const int32_t*>(a), y = *static_cast<const int32_t*>(b);
-    return x < y ? -1 : x > y ? 1 : 0;
-}
-
 // A difference, not just its sign: SearchAt must hand the callback's value back as it is.
 int32_t ByDifference(const TnVArray*, const void* a, const void* b) {
     return *static_cast<const int32_t*>(a) - *static_cast<const int32_t*>(b);
-}
-
-std::vector<int32_t> Ints(const TnVArray& array) {
-    std::vector<int32_t> out(array.Count());
-    for (uint32_t i = 0; i < array.Count(); ++i) array.Get(i, &out[i]);
-    return out;
 }
 
 // An array of the caller's own: each element a separate heap block, so nothing is

@@ -94,8 +94,6 @@ TEST(EntryCache, FailedBlockCallsTheHandlerAndYieldsNull) {
               handler.Calls());
 }
 
-// ---------------------------------------------------------------- entry ring
-
 struct RingLog {
     std::vector<int> inits, destroys;
 };
@@ -169,8 +167,6 @@ TEST(EntryStack, DegenerateRingsStayOnTheirOneSlot) {
         EXPECT_EQ(std::vector<int>{0}, r.log.destroys);
     }
 }
-
-// ---------------------------------------------------------------- bit stack
 
 TEST(BitsStack, InlineCapacityForEveryWidth) {
     const uint32_t capacity[9] = {0, 26, 13, 8, 6, 5, 4, 3, 3};

@@ -185,8 +185,6 @@ TEST(OneEntry, TransitionsAndAccessors) {
     EXPECT_EQ(ERR_TN_DETACHED, it.Next());
 }
 
-// ---------------------------------------------------------------- derived containers
-
 // A container that stores its elements behind a header word: the element of an entry is
 // found past the header, and a free entry (header 0) has none. Its iterator walks a
 // fixed array of entries and leaves everything else to the base class.

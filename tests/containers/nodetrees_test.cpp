@@ -13,8 +13,6 @@
 
 namespace {
 
-// ---------------------------------------------------------------- TnRBTree2
-
 struct Node2 {
     TnRBTreeNode link;
     long key;
@@ -192,8 +190,6 @@ TEST(Tree2, RandomizedAgainstSortedReference) {
         }
     }
 }
-
-// ---------------------------------------------------------------- TnRBTree1
 
 class Tree1 : public TnRBTree1 {
   public:

@@ -85,8 +85,6 @@ TEST(MemQueue, Failures) {
     EXPECT_EQ(std::string(150, 'x'), out);
 }
 
-// ------------------------------------------------------------------ raw buffer
-
 // Ownership faults show under the sanitizers: freeing a buffer that is not owned (the
 // caller's stack bytes here) or twice aborts, an owned block never freed is a leak.
 TEST(TnRawBuffer, ConstructionAndOwnership) {

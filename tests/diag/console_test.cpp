@@ -160,8 +160,6 @@ TEST(ServiceFlag, GoesToOneAndStays) {
     EXPECT_EQ(1, TARN_Service_hasStopped());
 }
 
-// ---------------------------------------------------------------- FILE stream
-
 // Everything written to f so far (a temporary file), the position left at the end.
 std::string FileContents(FILE* f) {
     std::string text;

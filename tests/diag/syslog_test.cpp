@@ -220,8 +220,6 @@ TEST_F(InstallSource, WritesTheTwoValuesOrNothing) {
     EXPECT_EQ(-1, log.InstallSource(""));
 }
 
-// ---------------------------------------------------------------- message boxes
-
 std::vector<std::string> g_boxes;  // "title|style|text" of each box shown
 int g_answer = 1;
 

@@ -318,8 +318,6 @@ TEST(Differ, EveryFailureEndsTheDiffWithItsCode) {
     EXPECT_TRUE(outA.got.empty() && outB.got.empty());
 }
 
-// ------------------------------------------------------------------ memory-file container
-
 TEST(MemFileContainer, WalksWholeRecordsFromTheFilePosition) {
     MemFile file;
     const char bytes[] =

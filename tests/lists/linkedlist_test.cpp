@@ -111,8 +111,6 @@ TEST(LinkedList, EmptyListAndDestructionInListOrder) {
     EXPECT_EQ((std::vector<int>{1, 2, 3}), log);
 }
 
-// ---------------------------------------------------------------- singly linked
-
 struct Node : TnSimpleLinkedListItem {
     explicit Node(int v) : v(v) {}
     int v;

@@ -109,8 +109,6 @@ TEST_F(Registry, MissingKeysCreatedOnWriteNeverDeleted) {
     if (key != nullptr) mvos::RegCloseKey(key);
 }
 
-// ---------------------------------------------------------------- priority boost
-
 // Answers the one flag it expects (with `value`, or not at all when value < 0).
 class FlagConfig : public TnConfig {
   public:

@@ -75,18 +75,12 @@ TEST_F(ToolLog, HostileLinesAreNamedAndSkipped) {
     text += EventLine("2026-02-29T00:00:00.000Z", "s", "no leap");       // 6
     text += EventLine("2026-12-06T24:00:00.000Z", "s", "hour 24");       // 7
     text += EventLine("2026-12-06T07:20:23Z", "s", "fine", "fatal");     // 8
-    text +=
-        "{\"time\":\"2026-12-06T07:20:23.123Z\",\"source\":\"s\",\"type\":\"error\","
-        "\"id\":4294967296,\"message\":\"\"}\n";  // 9
-    text +=
-        "{\"time\":\"2026-12-06T07:20:23.123Z\",\"source\":\"s\",\"type\":\"error\","
-        "\"id\":-1,\"message\":\"\"}\n";  // 10
-    text +=
-        "{\"time\":\"2026-12-06T07:20:23.123Z\",\"source\":\"s\",\"type\":\"error\","
-        "\"id\":1.5,\"message\":\"\"}\n";  // 11
-    text +=
-        "{\"time\":\"2026-12-06T07:20:23.123Z\",\"source\":\"s\",\"type\":\"error\","
-        "\"id\":1,\"message\":\"\",\"strings\":[1]}\n";                                // 12
+    const std::string error =
+        "{\"time\":\"2026-12-06T07:20:23.123Z\",\"source\":\"s\",\"type\":\"error\",";
+    text += error + "\"id\":4294967296,\"message\":\"\"}\n";                           // 9
+    text += error + "\"id\":-1,\"message\":\"\"}\n";                                   // 10
+    text += error + "\"id\":1.5,\"message\":\"\"}\n";                                  // 11
+    text += error + "\"id\":1,\"message\":\"\",\"strings\":[1]}\n";                    // 12
     text += EventLine("2026-12-06T07:20:23.123Z", "s", "bad \xff utf8");               // 13
     text += std::string("{\"a\":\0}\n", 8);                                            // 14
     text += std::string(1 << 20, 'x') + "\n";                                          // 15

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "arrays.h"
+#include "arrays/int_elements.h"
 #include "memfile.h"
 #include "support/alloc_failure.h"
 
@@ -34,11 +35,6 @@ struct FailNothrowNew {
     explicit FailNothrowNew(int skip = 0) { g_nothrowUntilFailure = skip; }
     ~FailNothrowNew() { g_nothrowUntilFailure = -1; }
 };
-
-int32_t ByInt(const TnVArray*, const void* a, const void* b) {
-    const int32_t x = *static_cast<const int32_t*>(a), y = *static_cast<const int32_t*>(b);
-    return x < y ? -1 : x > y ? 1 : 0;
-}
 
 // Without a file the array holds nothing and says so: every operation that needs storage
 // answers its no-storage code; the memory handler hears of the file that was not made.
