@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "in_child.h"
 #include "os/os.h"
 #include "os/os_testing.h"
 #include "support/scratch_dir.h"
@@ -179,25 +179,21 @@ TEST_F(SystemLog, JournalSenderIsLoadedOnFirstUseAndReleased) {
 TEST_F(SystemLog, NonRegularEventFilesAreNeverWrittenOrWaitedOn) {
     const std::string fifo = m_dir.File("events.fifo");
     ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
-    pid_t child = ::fork();
-    if (child == 0) {
-        ::alarm(10);  // a blocked report ends the child with SIGALRM
-        mvtest::ScopedEnv env("MERIVANE_EVENT_LOG", fifo);
-        EventSourceHandle source = RegisterEventSource("Merivane");
-        bool ok = Report(source, EventType::kError, "no reader");
-        int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-        ok = ok && Report(source, EventType::kError, "a reader");
-        char byte;
-        ok = ok && ::read(reader, &byte, 1) == 0;
-        {
-            mvtest::ScopedEnv folder("MERIVANE_EVENT_LOG", m_dir.Path());
-            ok = ok && Report(source, EventType::kError, "a folder");
-        }
-        _exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(child, ::waitpid(child, &status, 0));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(0, InChild([&] {
+                  ::alarm(10);  // a blocked report ends the child with SIGALRM
+                  mvtest::ScopedEnv env("MERIVANE_EVENT_LOG", fifo);
+                  EventSourceHandle source = RegisterEventSource("Merivane");
+                  bool ok = Report(source, EventType::kError, "no reader");
+                  int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+                  ok = ok && Report(source, EventType::kError, "a reader");
+                  char byte;
+                  ok = ok && ::read(reader, &byte, 1) == 0;
+                  {
+                      mvtest::ScopedEnv folder("MERIVANE_EVENT_LOG", m_dir.Path());
+                      ok = ok && Report(source, EventType::kError, "a folder");
+                  }
+                  return ok ? 0 : 1;
+              }));
 }
 
 }  // namespace

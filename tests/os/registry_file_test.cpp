@@ -2,7 +2,6 @@
 // replaced or on a full disk, and the causes the registry reports.
 #include <sqlite3.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -11,37 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "in_child.h"
 #include "os/os.h"
 #include "os/os_testing.h"
+#include "registry_db.h"
 #include "support/scratch_dir.h"
 
 namespace {
 
 using namespace mvos;
 
-// The first row's first column of a query on a database file, read with SQLite directly.
-std::string Query(const std::string& file, const std::string& sql) {
-    sqlite3* db = nullptr;
-    std::string result = "<error>";
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
-            int rc = sqlite3_step(stmt);
-            if (rc == SQLITE_ROW) {
-                const unsigned char* text = sqlite3_column_text(stmt, 0);
-                result = text != nullptr ? reinterpret_cast<const char*>(text) : "<null>";
-            } else if (rc == SQLITE_DONE) {
-                result = "<none>";
-            }
-        }
-        sqlite3_finalize(stmt);
-    }
-    sqlite3_close(db);
-    return result;
-}
-
 std::string StoredValue(const std::string& file, const char* name) {
-    return Query(file, std::string("SELECT data FROM vals WHERE name = '") + name + "'");
+    return QueryDatabase(file, std::string("SELECT data FROM vals WHERE name = '") + name + "'");
 }
 
 // How many of the process's descriptors are open on file (or its side files).
@@ -162,18 +142,14 @@ TEST_F(RegistryFile, ReadAccessAloneIsEnoughToRead) {
     ReleaseOnUnload();
     ::chmod(m_dir.Path().c_str(), 0755);
     ::chmod(m_file.c_str(), 0644);
-    pid_t child = ::fork();
-    if (child == 0) {
-        // As root, become a user without write access; otherwise take write access away.
-        bool ready = ::geteuid() == 0 ? ::setgid(65534) == 0 && ::setuid(65534) == 0
-                                      : ::chmod(m_file.c_str(), 0444) == 0;
-        bool ok = ready && Get("v") == "readable" && Get("w") == "status 2" &&
-                  Set("v", "changed") == kAccessDenied && Get("v") == "readable";
-        _exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(child, ::waitpid(child, &status, 0));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(0, InChild([&] {
+                  // As root, become a user without write access; otherwise take write access away.
+                  bool ready = ::geteuid() == 0 ? ::setgid(65534) == 0 && ::setuid(65534) == 0
+                                                : ::chmod(m_file.c_str(), 0444) == 0;
+                  bool ok = ready && Get("v") == "readable" && Get("w") == "status 2" &&
+                            Set("v", "changed") == kAccessDenied && Get("v") == "readable";
+                  return ok ? 0 : 1;
+              }));
     EXPECT_EQ("readable", StoredValue(m_file, "v"));
 }
 
@@ -220,7 +196,7 @@ TEST_F(RegistryFile, DeletesStillWorkOnAFullDisk) {
     }
     EXPECT_EQ("status 2", Get("v3"));
     EXPECT_EQ("status 2", Get("new"));
-    EXPECT_EQ("ok", Query(m_file, "PRAGMA integrity_check"));
+    EXPECT_EQ("ok", QueryDatabase(m_file, "PRAGMA integrity_check"));
 }
 
 }  // namespace

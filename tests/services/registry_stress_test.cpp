@@ -15,6 +15,7 @@
 #include "mvbasics.h"
 #include "os/os.h"
 #include "os/os_testing.h"
+#include "registry_db.h"
 #include "support/scratch_dir.h"
 
 namespace {
@@ -31,21 +32,6 @@ std::string Get(const char** path) {
     int rc = TnGetRegistryEntry(path, buffer, length);
     return rc == 0 ? std::string(buffer, static_cast<size_t>(length))
                    : "<" + std::to_string(rc) + ">";
-}
-
-std::string IntegrityOf(const std::string& file) {
-    sqlite3* db = nullptr;
-    std::string result = "<cannot open>";
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* stmt = nullptr;
-        sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr);
-        if (sqlite3_step(stmt) == SQLITE_ROW) {
-            result = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-        }
-        sqlite3_finalize(stmt);
-    }
-    sqlite3_close(db);
-    return result;
 }
 
 // The Nth call (counted from 1) of the injected service fails with g_code; 0 never.
@@ -115,7 +101,7 @@ TEST_F(RegistryFaults, EveryFailurePointOfAReplaceEndsCleanly) {
         }
         EXPECT_GT(points, 4);
     }
-    EXPECT_EQ("ok", IntegrityOf(mvos::RegistryPath()));
+    EXPECT_EQ("ok", QueryDatabase(mvos::RegistryPath(), "PRAGMA integrity_check"));
 }
 
 // Eight processes for a bounded time, each writing keys of its own and one shared key
@@ -178,7 +164,7 @@ TEST_F(RegistryFaults, EightProcessesLoseNothing) {
     }
     EXPECT_GT(total, kProcesses);
     EXPECT_NE('<', Get(shared)[0]);
-    EXPECT_EQ("ok", IntegrityOf(mvos::RegistryPath()));
+    EXPECT_EQ("ok", QueryDatabase(mvos::RegistryPath(), "PRAGMA integrity_check"));
 }
 
 }  // namespace

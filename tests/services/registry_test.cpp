@@ -4,7 +4,7 @@
 #include <string>
 
 #include "clock_fixture.h"
-#include "services/linux/in_child.h"
+#include "in_child.h"
 #include "mvbasics.h"
 #include "os/os.h"
 #include "os/os_testing.h"

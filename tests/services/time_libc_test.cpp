@@ -11,7 +11,7 @@
 #include "clock_fixture.h"
 #include "mvbasics.h"
 #include "services/clockstate.h"
-#include "services/linux/in_child.h"
+#include "in_child.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Linux: running checks in a forked child (its own zone settings, its own registry
 // connection), for the tests that stay on Linux.
-#ifndef MV_TESTS_SERVICES_LINUX_IN_CHILD_H
-#define MV_TESTS_SERVICES_LINUX_IN_CHILD_H
+#ifndef MV_TESTS_SUPPORT_LINUX_IN_CHILD_H
+#define MV_TESTS_SUPPORT_LINUX_IN_CHILD_H
 
 #include <sys/wait.h>
 #include <unistd.h>
