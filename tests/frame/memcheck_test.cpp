@@ -3,49 +3,18 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 
 #include "frame.h"
 #include "frame/memcheck_internal.h"
 #include "os/os.h"
+#include "support/map_config.h"
 #include "support/scratch_dir.h"
 
 namespace {
 
-// Values by "section/section/key"; counts its lookups. Installed as the default
-// configuration for its lifetime.
-using Values = std::map<std::string, std::string>;
-class MapConfig : public TnConfig {
-  public:
-    explicit MapConfig(Values v)
-        : values(std::move(v)), m_previous(DefaultConfig(TN_DEFAULT_CONFIG_QUERY)) {
-        DefaultConfig(this);
-    }
-    ~MapConfig() override { DefaultConfig(m_previous); }
-    int LookupInteger(const char* key, int32_t* out, const char* const* sections) override {
-        const std::string* v = Find(key, sections);
-        return v != nullptr ? (*out = std::stoi(*v), 0) : 1;
-    }
-    int LookupFlag(const char* key, int16_t* out, const char* const* sections) override {
-        const std::string* v = Find(key, sections);
-        return v != nullptr ? (*out = static_cast<int16_t>(std::stoi(*v)), 0) : 1;
-    }
-    int LookupString(const char* key, char** out, const char* const* sections) override {
-        const std::string* v = Find(key, sections);
-        return v != nullptr ? (std::strcpy(*out, v->c_str()), 0) : 1;
-    }
-    const std::string* Find(const char* key, const char* const* sections) {
-        ++lookups;
-        std::string path;
-        for (; *sections != nullptr; ++sections) path += *sections + std::string("/");
-        auto it = values.find(path + key);
-        return it == values.end() ? nullptr : &it->second;
-    }
-    Values values;
-    int lookups = 0;
-    TnConfig* m_previous;
-};
+using mvtest::MapConfig;
+using Values = MapConfig::Values;
 
 TEST(TestHandler, FailsGrowthTheConfiguredNumberOfTimes) {
     {

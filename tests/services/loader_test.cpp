@@ -8,6 +8,7 @@
 
 #include "mvbasics.h"
 #include "os/os.h"
+#include "support/map_config.h"
 #include "support/scratch_dir.h"
 #include "support/alloc_failure.h"
 
@@ -21,23 +22,6 @@ std::string Canon(const fs::path& path) {
     fs::path canonical = fs::canonical(path, error);
     return error ? path.string() : canonical.string();
 }
-
-// The host's configuration: "loadModule" in section "debug" and the top-level
-// "defaultModulePath"; any other question is not configured.
-struct LoaderConfig : TnConfig {
-    int LookupInteger(const char*, int32_t*, const char* const*) override { return 1; }
-    int LookupFlag(const char* key, int16_t* value, const char* const* s) override {
-        bool asked =
-            std::strcmp(key, "loadModule") == 0 && std::strcmp(s[0], "debug") == 0 && !s[1];
-        return asked && report ? (*value = 1, 0) : 1;
-    }
-    int LookupString(const char* key, char** value, const char* const* s) override {
-        bool asked = std::strcmp(key, "defaultModulePath") == 0 && s[0] == nullptr;
-        return asked && !directory.empty() ? (std::strcpy(*value, directory.c_str()), 0) : 1;
-    }
-    bool report = false;
-    std::string directory;
-};
 
 struct RecordingConsole : smp_io {
     int write(const char* text, size_t length) override {
@@ -58,7 +42,6 @@ class Loader : public ::testing::Test {
         m_own = fs::path(mvtest::platform::OwnProgram()).parent_path();
         fs::remove(m_own / Module("mvtorder"));  // left behind by an interrupted run
         m_savedCwd = fs::current_path();
-        DefaultConfig(&m_config);
         Console(&m_console);
         TnSetMessageBoxPresenter(CountBox);
         m_savedSwitch = TnMessage()->Enable(1);
@@ -67,7 +50,6 @@ class Loader : public ::testing::Test {
     void TearDown() override {
         TnMessage()->Enable(m_savedSwitch);
         TnSetMessageBoxPresenter(nullptr);
-        DefaultConfig(nullptr);
         fs::current_path(m_savedCwd);
         fs::remove(m_own / Module("mvtorder"));
     }
@@ -96,7 +78,7 @@ class Loader : public ::testing::Test {
     mvtest::ScratchDir m_dir;
     fs::path m_work = m_dir.Path(), m_own, m_savedCwd;
     mvtest::ScopedEnv m_path{"PATH", m_dir.File("path")};
-    LoaderConfig m_config;
+    mvtest::MapConfig m_config;  // debug/loadModule, defaultModulePath
     RecordingConsole m_console;
     int m_savedSwitch = 0;
 };
@@ -112,9 +94,9 @@ TEST_F(Loader, SearchOrder) {
     EXPECT_EQ(Canon(beside), LoadedFrom("mvtorder"));               // beside the library wins
     EXPECT_EQ(Canon(beside), LoadedFrom("some/dir/mvtorder.ext"));  // its file-name part
     fs::path configured = Place("mvtplain", m_work / "config", "mvtorder");
-    m_config.directory = (m_work / "config").string();
+    m_config.values["defaultModulePath"] = (m_work / "config").string();
     EXPECT_EQ(Canon(configured), LoadedFrom("mvtorder"));  // the configured directory first
-    m_config.directory = (m_work / "empty").string();      // configured but without the module
+    m_config.values["defaultModulePath"] = (m_work / "empty").string();  // without the module
     EXPECT_EQ(Canon(beside), LoadedFrom("mvtorder"));
 }
 
@@ -123,11 +105,12 @@ TEST_F(Loader, OverlongPathsFailCleanly) {
     std::string longName(2000, 'n');
     EXPECT_EQ("", LoadedFrom(longName.c_str()));
     EXPECT_EQ("", LoadedFrom(("dir/" + longName).c_str()));  // its file-name part is too long
-    m_config.directory = std::string(1020, 'd');  // directory + name beyond the path buffer
-    EXPECT_EQ("", LoadedFrom("mvtlong"));         // fails rather than overflows or searches on
-    m_config.directory = std::string(3000, 'd');
+    // Directory and name beyond the path buffer: a failure, not an overflow or a search on.
+    m_config.values["defaultModulePath"] = std::string(1020, 'd');
     EXPECT_EQ("", LoadedFrom("mvtlong"));
-    m_config.directory.clear();
+    m_config.values["defaultModulePath"] = std::string(3000, 'd');
+    EXPECT_EQ("", LoadedFrom("mvtlong"));
+    m_config.values.erase("defaultModulePath");
     EXPECT_EQ(Canon(placed), LoadedFrom("mvtlong"));
     EXPECT_EQ("", LoadedFrom(nullptr));
 }
@@ -156,7 +139,7 @@ TEST_F(Loader, ReportsOnlyWithTheFlag) {
     EXPECT_TRUE(m_console.lines.empty());
     EXPECT_STRNE("", TnDynamicLoader::GetErrText());
 
-    m_config.report = true;
+    m_config.values["debug/loadModule"] = "1";
     EXPECT_EQ("", LoadedFrom("mvtnothere"));
     ASSERT_EQ(1u, g_boxes.size());
     ASSERT_EQ((std::vector<std::string>{g_boxes[0]}), m_console.lines);

@@ -8,6 +8,7 @@
 #include "mvbasics.h"
 #include "os/os.h"
 #include "os/os_testing.h"
+#include "support/map_config.h"
 #include "support/scratch_dir.h"
 
 namespace {
@@ -109,43 +110,20 @@ TEST_F(Registry, MissingKeysCreatedOnWriteNeverDeleted) {
     if (key != nullptr) mvos::RegCloseKey(key);
 }
 
-// Answers the one flag it expects (with `value`, or not at all when value < 0).
-class FlagConfig : public TnConfig {
-  public:
-    explicit FlagConfig(int16_t value) : m_value(value) {}
-    int LookupInteger(const char*, int32_t*, const char* const*) override { return 1; }
-    int LookupFlag(const char* key, int16_t* value, const char* const* s) override {
-        ++calls;
-        if (std::strcmp(key, "disableWin32PriorityBoost") != 0 ||
-            std::strcmp(s[0], "servers") != 0 || std::strcmp(s[1], "tnserver") != 0 ||
-            s[2] != nullptr || m_value < 0)
-            return 1;
-        *value = m_value;
-        return 0;
-    }
-    int LookupString(const char*, char**, const char* const*) override { return 1; }
-    int calls = 0;
-
-  private:
-    int16_t m_value;
-};
-
 // The setting is cached once per process: each case runs in a child of its own.
 TEST(PriorityBoost, ReadOnceFromTheDefaultConfiguration) {
-    EXPECT_EQ(0, InChild([] {
-                  FlagConfig config(7);
-                  DefaultConfig(&config);
+    const char* kFlag = "servers/tnserver/disableWin32PriorityBoost";
+    EXPECT_EQ(0, InChild([&] {
+                  mvtest::MapConfig config({{kFlag, "7"}});
                   if (GetDisableWin32PriorityBoost() != 1) return 1;
                   DefaultConfig(nullptr);
-                  return GetDisableWin32PriorityBoost() == 1 && config.calls == 1 ? 0 : 2;
+                  return GetDisableWin32PriorityBoost() == 1 && config.lookups == 1 ? 0 : 2;
               }));
-    EXPECT_EQ(0, InChild([] {
-                  FlagConfig unset(-1);  // not configured: the flag stays 0
-                  DefaultConfig(&unset);
+    EXPECT_EQ(0, InChild([&] {
+                  mvtest::MapConfig unset;  // not configured: the flag stays 0
                   if (GetDisableWin32PriorityBoost() != 0) return 1;
-                  FlagConfig config(1);
-                  DefaultConfig(&config);  // installed too late
-                  return GetDisableWin32PriorityBoost() == 0 && config.calls == 0 ? 0 : 2;
+                  mvtest::MapConfig config({{kFlag, "1"}});  // installed too late
+                  return GetDisableWin32PriorityBoost() == 0 && config.lookups == 0 ? 0 : 2;
               }));
     EXPECT_EQ(0, InChild([] { return DefaultConfig(nullptr), GetDisableWin32PriorityBoost(); }));
 }
