@@ -114,7 +114,7 @@ TEST_F(Registry, MissingKeysCreatedOnWriteNeverDeleted) {
 TEST(PriorityBoost, ReadOnceFromTheDefaultConfiguration) {
     const char* kFlag = "servers/tnserver/disableWin32PriorityBoost";
     EXPECT_EQ(0, InChild([&] {
-                  mvtest::MapConfig config({{kFlag, "7"}});
+                  mvtest::MapConfig config(mvtest::MapConfig::Values{{kFlag, "7"}});
                   if (GetDisableWin32PriorityBoost() != 1) return 1;
                   DefaultConfig(nullptr);
                   return GetDisableWin32PriorityBoost() == 1 && config.lookups == 1 ? 0 : 2;
@@ -122,7 +122,7 @@ TEST(PriorityBoost, ReadOnceFromTheDefaultConfiguration) {
     EXPECT_EQ(0, InChild([&] {
                   mvtest::MapConfig unset;  // not configured: the flag stays 0
                   if (GetDisableWin32PriorityBoost() != 0) return 1;
-                  mvtest::MapConfig config({{kFlag, "1"}});  // installed too late
+                  mvtest::MapConfig config(mvtest::MapConfig::Values{{kFlag, "1"}});  // too late
                   return GetDisableWin32PriorityBoost() == 0 && config.lookups == 0 ? 0 : 2;
               }));
     EXPECT_EQ(0, InChild([] { return DefaultConfig(nullptr), GetDisableWin32PriorityBoost(); }));
