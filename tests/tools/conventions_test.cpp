@@ -86,17 +86,15 @@ TEST(ToolError, TextsAndRangesOfCodes) {
     const ToolRun run =
         RunTool(scratch, {"error", "-2008", "-512", "7001", "0", "12", "-3050", "-424242"});
     EXPECT_EQ(0, run.status);
-    EXPECT_THAT(run.out, HasSubstr("-2008 -> database is not opened\n"));
-    EXPECT_THAT(run.out, HasSubstr("-512 -> unknown error\n   range: this library: "
-                                   "containers and iterators"));
-    EXPECT_THAT(run.out, HasSubstr("7001 -> unknown error\n   range: dictionary, data "
-                                   "extraction and online versioning notices (7000 to 7301)\n"));
-    EXPECT_THAT(run.out, HasSubstr("0 -> ok\n"));
-    EXPECT_THAT(run.out, HasSubstr("12 -> count\n   range: a count returned in place of a result"));
-    EXPECT_THAT(run.out, HasSubstr("-3050 -> To get the OQL-Errors"));
-    EXPECT_THAT(run.out, HasSubstr("range: the query-language layer"));
-    EXPECT_THAT(run.out, HasSubstr("-424242 -> unknown error\n   range: an error outside "
-                                   "every known range"));
+    for (const char* text :
+         {"-2008 -> database is not opened\n",
+          "-512 -> unknown error\n   range: this library: containers and iterators",
+          "7001 -> unknown error\n   range: dictionary, data extraction and online versioning "
+          "notices (7000 to 7301)\n",
+          "0 -> ok\n", "12 -> count\n   range: a count returned in place of a result",
+          "-3050 -> To get the OQL-Errors", "range: the query-language layer",
+          "-424242 -> unknown error\n   range: an error outside every known range"})
+        EXPECT_THAT(run.out, HasSubstr(text));
 
     const ToolRun json = RunTool(scratch, {"error", "--json", "-5002", "abc", "3"});
     EXPECT_EQ(2, json.status);  // the bad word is reported, the others still explained

@@ -21,16 +21,10 @@ using namespace mvos;
 const std::string g_name = "ShmFailureTest_" + std::to_string(::getpid());
 const char* const kName = g_name.c_str();
 
+// A refused call of any of the table's signatures: -1 with errno g_errno.
 int g_errno = 0;
-int FailingShmOpen(const char*, int, unsigned) {
-    errno = g_errno;
-    return -1;
-}
-int FailingFtruncate(int, int64_t) {
-    errno = g_errno;
-    return -1;
-}
-int FailingFchmod(int, unsigned) {
+template <typename... Args>
+int Refused(Args...) {
     errno = g_errno;
     return -1;
 }
@@ -70,18 +64,18 @@ TEST_F(SharedMemoryFailures, ErrorsMapToStatusesAndCreationLeavesNoNameBehind) {
         SharedMemory* shm = reinterpret_cast<SharedMemory*>(1);
         {
             ScopedSyscall<int (*)(const char*, int, unsigned)> fail(&SyscallTable::shm_open,
-                                                                    FailingShmOpen);
+                                                                    Refused);
             EXPECT_EQ(e.second, OpenSharedMemory(kName, true, &shm));
         }
         EXPECT_EQ(nullptr, shm);
         {
-            ScopedSyscall<int (*)(int, int64_t)> fail(&SyscallTable::ftruncate, FailingFtruncate);
+            ScopedSyscall<int (*)(int, int64_t)> fail(&SyscallTable::ftruncate, Refused);
             EXPECT_EQ(e.second, CreateSharedMemory(kName, 4096, &shm));
         }
         EXPECT_EQ(nullptr, shm);
         EXPECT_FALSE(NameTaken());
         {
-            ScopedSyscall<int (*)(int, unsigned)> fail(&SyscallTable::fchmod, FailingFchmod);
+            ScopedSyscall<int (*)(int, unsigned)> fail(&SyscallTable::fchmod, Refused);
             EXPECT_EQ(e.second, CreateSharedMemory(kName, 4096, &shm));
         }
         EXPECT_FALSE(NameTaken());
